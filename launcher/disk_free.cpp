@@ -1,0 +1,32 @@
+// Free bytes of a volume available to this user, or -1 when they cannot be
+// read. Very old systems lack GetDiskFreeSpaceExA, so it is looked up.
+#include "launcher.h"
+
+typedef BOOL(WINAPI* GetDiskFreeSpaceExAFn)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER,
+                                            PULARGE_INTEGER);
+
+// Multiplied in 64 bits: a volume with 4 GiB or more free must not wrap to a
+// small number and be refused.
+long long LegacyFreeBytes(DWORD dwSectorsPerCluster, DWORD dwBytesPerSector, DWORD dwFreeClusters)
+{
+    return (long long)((unsigned long long)dwSectorsPerCluster * dwBytesPerSector *
+                       dwFreeClusters);
+}
+
+long long GetDiskFreeBytes(const char* pszRoot)
+{
+    HMODULE hKernel = GetModuleHandleA("kernel32.dll");
+    GetDiskFreeSpaceExAFn pGetEx =
+        hKernel ? (GetDiskFreeSpaceExAFn)(void*)GetProcAddress(hKernel, "GetDiskFreeSpaceExA")
+                : NULL;
+    if (pGetEx != NULL) {
+        ULARGE_INTEGER avail, total, totalFree;
+        if (!pGetEx(pszRoot, &avail, &total, &totalFree))
+            return -1;
+        return (long long)avail.QuadPart;
+    }
+    DWORD dwSpc, dwBps, dwFree, dwTotal;
+    if (!GetDiskFreeSpaceA(pszRoot, &dwSpc, &dwBps, &dwFree, &dwTotal))
+        return -1;
+    return LegacyFreeBytes(dwSpc, dwBps, dwFree);
+}

@@ -1,0 +1,40 @@
+// The message box of a refused start, in Chinese on systems whose default
+// language is Chinese (PRC) and in English elsewhere. The Chinese texts are
+// compiled to the system code page (GBK) and shown unconverted.
+#include "launcher.h"
+
+static const LANGID kLangChinesePrc = 0x0804;
+
+static const char kEnInstance[] = "A previous instance is still running. \nPlease try it later.";
+
+static const char* const kEnglish[] = {
+    kEnInstance,
+    "You do not have administrative privileges on this computer, the program can not be "
+    "installed!",
+    "The disk C must have at least 50M free space to finish the setup.",
+    kEnInstance,
+};
+
+static const char* const kChinese[] = {
+    "有正在运行的客户端安装程序，请稍候再试。",
+    "您没有管理员权限，无法进行安装操作！",
+    "C盘空间不足，安装要求C盘必须有50M以上的空间。",
+    "客户端正在升级定制信息，请稍后再试。",
+};
+
+const char* RefusalText(Refusal eWhy, LANGID wLang)
+{
+    return wLang == kLangChinesePrc ? kChinese[eWhy] : kEnglish[eWhy];
+}
+
+const char* RefusalCaption(LANGID wLang)
+{
+    return wLang == kLangChinesePrc ? "安装Kelvo智能客户端" : "Kelvo Setup";
+}
+
+// The language is asked for each box anew.
+void ShowRefusal(Refusal eWhy)
+{
+    LANGID wLang = GetSystemDefaultLangID();
+    MessageBoxA(NULL, RefusalText(eWhy, wLang), RefusalCaption(wLang), MB_OK | MB_ICONWARNING);
+}

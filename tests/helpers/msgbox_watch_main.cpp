@@ -1,0 +1,47 @@
+// Waits for a message box with a given caption, prints its text as hex bytes,
+// then presses OK. For scripts and manual runs; the tests call the same code.
+//   msgbox-watch [--timeout-ms N] [--hex] <caption>
+// With --hex the caption is given as hex bytes (non-ASCII arguments do not
+// survive Wine's command line). Exit 0 when a box was seen, 1 on time-out.
+#include "msgbox_watch.h"
+#include "test_env.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+int main(int argc, char** argv)
+{
+    DWORD dwTimeoutMs = 10000;
+    bool bHex = false;
+    const char* pszCaption = NULL;
+    for (int i = 1; i < argc; ++i) {
+        if (strcmp(argv[i], "--timeout-ms") == 0 && i + 1 < argc)
+            dwTimeoutMs = strtoul(argv[++i], NULL, 10);
+        else if (strcmp(argv[i], "--hex") == 0)
+            bHex = true;
+        else
+            pszCaption = argv[i];
+    }
+    std::string caption;
+    bool bOk = pszCaption != NULL;
+    if (bOk && bHex)
+        bOk = FromHex(pszCaption, &caption);
+    else if (bOk)
+        caption = pszCaption;
+    if (!bOk) {
+        fprintf(stderr, "usage: msgbox-watch [--timeout-ms N] [--hex] <caption>\n");
+        return 2;
+    }
+    MessageBoxSeen seen;
+    if (!WatchMessageBox(caption.c_str(), 0, dwTimeoutMs, &seen)) {
+        fprintf(stderr, "msgbox-watch: no box captioned \"%s\" within %lu ms\n", pszCaption,
+                (unsigned long)dwTimeoutMs);
+        return 1;
+    }
+    printf("pid %lu\ntext ", (unsigned long)seen.dwProcessId);
+    for (unsigned char c : seen.text)
+        printf("%02x", c);
+    printf("\n");
+    return 0;
+}

@@ -1,0 +1,212 @@
+// The two log writers, checked on the files they leave in c:\KelvoLog.
+#include "log.h"
+#include "test_env.h"
+
+#include <gtest/gtest.h>
+#include <regex>
+#include <thread>
+#include <vector>
+
+namespace {
+
+std::string ReadLog(const std::string& path)
+{
+    std::string data;
+    ReadWholeFile(path, &data);
+    return data;
+}
+
+std::string TodayDash()
+{
+    SYSTEMTIME st;
+    GetLocalTime(&st);
+    char sz[16];
+    snprintf(sz, sizeof sz, "%04u-%02u-%02u", st.wYear, st.wMonth, st.wDay);
+    return sz;
+}
+
+std::string ThreadHex()
+{
+    char sz[16];
+    snprintf(sz, sizeof sz, "%x", (unsigned)GetCurrentThreadId());
+    return sz;
+}
+
+// A log file name of an earlier week: another date, the given weekday.
+std::string OldLogPath(const char* pszBase, int nWeekday)
+{
+    char sz[MAX_PATH];
+    snprintf(sz, sizeof sz, "c:\\KelvoLog\\%s200001%02d%02d.log", pszBase, 10 + nWeekday,
+             nWeekday);
+    return sz;
+}
+
+int TodayWeekday()
+{
+    SYSTEMTIME st;
+    GetLocalTime(&st);
+    return st.wDayOfWeek;
+}
+
+bool Exists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+class LogTest : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        RemoveLogDir();
+        g_bLogDetail = 0;
+    }
+    void TearDown() override { g_bLogDetail = 0; }
+};
+
+TEST_F(LogTest, SetupLinesHaveTimeThreadAndTextEndedByCrLf)
+{
+    WriteSetupLog("The C free space is 12M.");
+    WriteSetupLog("");
+
+    std::string data = ReadLog(TodaySetupLogPath());
+    std::string time = "\\[" + TodayDash() + " \\d\\d:\\d\\d:\\d\\d\\] ";
+    std::string thread = "\\[" + ThreadHex() + "\\] ";
+    std::regex expected(time + thread + "The C free space is 12M\\.\r\n" + time + thread + "\r\n");
+    EXPECT_TRUE(std::regex_match(data, expected)) << data;
+}
+
+TEST_F(LogTest, ModuleLinesHave0xThreadAndDetailTag)
+{
+    utl_WriteModuleLog("UtlFile", "utl_FileUnpack: done", 0);
+    g_bLogDetail = 1;
+    utl_WriteModuleLog("UtlFile", "a detail", 1);
+
+    std::string data = ReadLog(TodayModuleLogPath("UtlFile"));
+    std::string time = "\\[" + TodayDash() + " \\d\\d:\\d\\d:\\d\\d\\] ";
+    std::string thread = "\\[0x" + ThreadHex() + "\\] ";
+    std::regex expected(time + thread + "utl_FileUnpack: done\r\n" + time + "\\[DTL\\] " + thread +
+                        "a detail\r\n");
+    EXPECT_TRUE(std::regex_match(data, expected)) << data;
+}
+
+TEST_F(LogTest, EachLogHasItsOwnDayFile)
+{
+    WriteSetupLog("setup line");
+    utl_WriteModuleLog("setup", "module setup line", 0);
+    utl_WriteModuleLog("waitSetup", "wait line", 0);
+
+    std::string setup = ReadLog(TodaySetupLogPath());
+    std::string moduleSetup = ReadLog(TodayModuleLogPath("setup"));
+    std::string wait = ReadLog(TodayModuleLogPath("waitSetup"));
+    EXPECT_NE(setup.find("] setup line\r\n"), std::string::npos);
+    EXPECT_EQ(setup.find("module"), std::string::npos);
+    EXPECT_NE(moduleSetup.find("] module setup line\r\n"), std::string::npos);
+    EXPECT_EQ(moduleSetup.find("wait"), std::string::npos);
+    EXPECT_NE(wait.find("] wait line\r\n"), std::string::npos);
+}
+
+TEST_F(LogTest, FirstLineOfTheDayRemovesSameWeekdayOfEarlierWeeks)
+{
+    int nToday = TodayWeekday();
+    int nOther = (nToday + 1) % 7;
+    CreateDirectoryA("c:\\KelvoLog", NULL);
+    std::string oldSame = OldLogPath("setup", nToday);
+    std::string oldOther = OldLogPath("setup", nOther);
+    std::string moduleSame = OldLogPath("stp_UtlFile", nToday);
+    ASSERT_TRUE(WriteWholeFile(oldSame, "old"));
+    ASSERT_TRUE(WriteWholeFile(oldOther, "old"));
+    ASSERT_TRUE(WriteWholeFile(moduleSame, "old"));
+    SetFileAttributesA(oldSame.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+
+    WriteSetupLog("first");
+    EXPECT_FALSE(Exists(oldSame)) << "read-only file of the same weekday must go";
+    EXPECT_TRUE(Exists(oldOther));
+    EXPECT_TRUE(Exists(moduleSame)) << "another log's files are not this log's history";
+
+    // Later lines of the day append and do no clean-up.
+    ASSERT_TRUE(WriteWholeFile(oldSame, "old"));
+    WriteSetupLog("second");
+    EXPECT_TRUE(Exists(oldSame));
+    std::string data = ReadLog(TodaySetupLogPath());
+    EXPECT_NE(data.find("] first\r\n"), std::string::npos);
+    EXPECT_NE(data.find("] second\r\n"), std::string::npos);
+}
+
+TEST_F(LogTest, DetailLineWithSwitchOffTouchesNothing)
+{
+    utl_WriteModuleLog("utlProc", "detail", 1);
+    EXPECT_FALSE(Exists("c:\\KelvoLog"));
+
+    CreateDirectoryA("c:\\KelvoLog", NULL);
+    std::string oldSame = OldLogPath("stp_utlProc", TodayWeekday());
+    ASSERT_TRUE(WriteWholeFile(oldSame, "old"));
+    utl_WriteModuleLog("utlProc", "detail", 1);
+    EXPECT_TRUE(Exists(oldSame));
+    EXPECT_FALSE(Exists(TodayModuleLogPath("utlProc")));
+}
+
+TEST_F(LogTest, FailuresAreSilentAndLoseOnlyTheLine)
+{
+    // A file where the log directory should be.
+    ASSERT_TRUE(WriteWholeFile("c:\\KelvoLog", "not a directory"));
+    WriteSetupLog("lost");
+    std::string data;
+    ASSERT_TRUE(ReadWholeFile("c:\\KelvoLog", &data));
+    EXPECT_EQ(data, "not a directory");
+    RemoveLogDir();
+
+    // Today's file held open by someone who shares nothing.
+    WriteSetupLog("kept");
+    HANDLE hHeld = CreateFileA(TodaySetupLogPath().c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, NULL);
+    ASSERT_NE(hHeld, INVALID_HANDLE_VALUE);
+    WriteSetupLog("lost");
+    CloseHandle(hHeld);
+    WriteSetupLog("after");
+    data = ReadLog(TodaySetupLogPath());
+    EXPECT_NE(data.find("] kept\r\n"), std::string::npos);
+    EXPECT_EQ(data.find("lost"), std::string::npos);
+    EXPECT_NE(data.find("] after\r\n"), std::string::npos);
+}
+
+TEST_F(LogTest, ConcurrentWritersNeitherOverwriteNorInterleave)
+{
+    WriteSetupLog("start"); // today's file exists before the writers race
+    const int kThreads = 4, kLines = 150;
+    std::vector<std::thread> writers;
+    for (int t = 0; t < kThreads; ++t) {
+        writers.emplace_back([t] {
+            for (int i = 0; i < kLines; ++i) {
+                char sz[64];
+                snprintf(sz, sizeof sz, "writer %d line %03d %s", t, i, "xxxxxxxxxxxxxxxxxxxx");
+                WriteSetupLog(sz);
+            }
+        });
+    }
+    for (std::thread& w : writers)
+        w.join();
+
+    // Every byte of the file belongs to one whole line, one line after another.
+    std::string data = ReadLog(TodaySetupLogPath());
+    std::regex line("\\[[-0-9: ]+\\] \\[[0-9a-f]+\\] (start|writer \\d line \\d{3} x{20})\r\n");
+    int nLines = 0;
+    size_t cbCovered = 0;
+    for (std::sregex_iterator it(data.begin(), data.end(), line), end; it != end; ++it) {
+        if ((size_t)it->position() != cbCovered)
+            break;
+        cbCovered += it->length();
+        ++nLines;
+    }
+    EXPECT_EQ(cbCovered, data.size()) << data.substr(cbCovered, 200);
+    // Windows appends each write of an append-only handle at the end of the
+    // file as one step. Wine 8 finds the end and then writes there, so two
+    // handles can put same-length lines at one offset and one line is lost
+    // whole; it still never splits a line.
+    if (RunningOnWine())
+        EXPECT_GT(nLines, kThreads * kLines * 9 / 10);
+    else
+        EXPECT_EQ(nLines, 1 + kThreads * kLines);
+}
+
+} // namespace

@@ -1,0 +1,171 @@
+// What the shipped launcher images must keep true: they fit before the
+// package offset, they import only DLLs that Windows loads from its own
+// directory, and they carry their manifest, icon and version block.
+#include "test_env.h"
+
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <set>
+#include <vector>
+
+namespace {
+
+const char* const kShippedPrograms[] = {"setup.exe"};
+
+// Libraries on the system's known-DLL list: never searched for beside the
+// program, so a planted copy cannot take their place.
+const std::set<std::string> kAllowedImports = {
+    "advapi32.dll", "comdlg32.dll", "gdi32.dll",  "kernel32.dll", "msvcrt.dll", "ole32.dll",
+    "oleaut32.dll", "rpcrt4.dll",   "shell32.dll", "shlwapi.dll", "user32.dll",
+};
+
+std::string Lower(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return (char)tolower(c); });
+    return s;
+}
+
+// A PE image read from disk, with relative addresses mapped to file offsets.
+class PeFile
+{
+  public:
+    explicit PeFile(const std::string& data) : m_data(data) {}
+
+    bool Parse()
+    {
+        if (m_data.size() < sizeof(IMAGE_DOS_HEADER))
+            return false;
+        auto* pDos = (const IMAGE_DOS_HEADER*)m_data.data();
+        if (pDos->e_magic != IMAGE_DOS_SIGNATURE ||
+            (size_t)pDos->e_lfanew + sizeof(IMAGE_NT_HEADERS32) > m_data.size())
+            return false;
+        m_pNt = (const IMAGE_NT_HEADERS32*)(m_data.data() + pDos->e_lfanew);
+        return m_pNt->Signature == IMAGE_NT_SIGNATURE &&
+               m_pNt->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC;
+    }
+
+    const IMAGE_DATA_DIRECTORY& Directory(int nIndex) const
+    {
+        return m_pNt->OptionalHeader.DataDirectory[nIndex];
+    }
+
+    const char* AtRva(DWORD dwRva, size_t cbNeeded) const
+    {
+        const IMAGE_SECTION_HEADER* pSec = IMAGE_FIRST_SECTION(m_pNt);
+        for (int i = 0; i < m_pNt->FileHeader.NumberOfSections; ++i, ++pSec) {
+            DWORD dwSize = std::max(pSec->Misc.VirtualSize, pSec->SizeOfRawData);
+            if (dwRva >= pSec->VirtualAddress && dwRva < pSec->VirtualAddress + dwSize) {
+                size_t off = dwRva - pSec->VirtualAddress + pSec->PointerToRawData;
+                return off + cbNeeded <= m_data.size() ? m_data.data() + off : nullptr;
+            }
+        }
+        return nullptr;
+    }
+
+    std::string StringAt(DWORD dwRva) const
+    {
+        const char* psz = AtRva(dwRva, 1);
+        return psz ? std::string(psz, strnlen(psz, m_data.data() + m_data.size() - psz)) : "";
+    }
+
+    bool Imports(std::vector<std::string>* pNames) const
+    {
+        const IMAGE_DATA_DIRECTORY& dir = Directory(IMAGE_DIRECTORY_ENTRY_IMPORT);
+        for (DWORD dwRva = dir.VirtualAddress; dir.Size != 0;
+             dwRva += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+            auto* pDesc = (const IMAGE_IMPORT_DESCRIPTOR*)AtRva(dwRva, sizeof(IMAGE_IMPORT_DESCRIPTOR));
+            if (pDesc == nullptr)
+                return false;
+            if (pDesc->Name == 0)
+                break;
+            pNames->push_back(Lower(StringAt(pDesc->Name)));
+        }
+        const IMAGE_DATA_DIRECTORY& delay = Directory(IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT);
+        for (DWORD dwRva = delay.VirtualAddress; delay.Size != 0; dwRva += 32) {
+            const DWORD* pDesc = (const DWORD*)AtRva(dwRva, 32); // attributes, then name
+            if (pDesc == nullptr)
+                return false;
+            if (pDesc[1] == 0)
+                break;
+            pNames->push_back(Lower(StringAt(pDesc[1])));
+        }
+        return true;
+    }
+
+  private:
+    const std::string& m_data;
+    const IMAGE_NT_HEADERS32* m_pNt = nullptr;
+};
+
+TEST(ShippedImage, FitsBeforeThePackageAndImportsOnlyKnownSystemDlls)
+{
+    for (const char* pszName : kShippedPrograms) {
+        SCOPED_TRACE(pszName);
+        std::string data;
+        ASSERT_TRUE(ReadWholeFile(BinPath(pszName), &data));
+        EXPECT_LT(data.size(), 307200u);
+
+        PeFile pe(data);
+        ASSERT_TRUE(pe.Parse());
+        std::vector<std::string> imports;
+        ASSERT_TRUE(pe.Imports(&imports));
+        EXPECT_NE(std::find(imports.begin(), imports.end(), "kernel32.dll"), imports.end());
+        for (const std::string& dll : imports)
+            EXPECT_EQ(kAllowedImports.count(dll), 1u) << "imports " << dll;
+    }
+}
+
+std::string ResourceText(HMODULE hModule, LPCSTR pszName, LPCSTR pszType)
+{
+    HRSRC hRes = FindResourceA(hModule, pszName, pszType);
+    HGLOBAL hData = hRes ? LoadResource(hModule, hRes) : NULL;
+    if (hData == NULL)
+        return "";
+    return std::string((const char*)LockResource(hData), SizeofResource(hModule, hRes));
+}
+
+std::string VersionString(const std::vector<char>& block, const char* pszKey)
+{
+    char* pszValue = nullptr;
+    UINT cch = 0;
+    std::string query = std::string("\\StringFileInfo\\080404b0\\") + pszKey;
+    if (!VerQueryValueA(block.data(), query.c_str(), (void**)&pszValue, &cch))
+        return "";
+    return pszValue;
+}
+
+TEST(ShippedImage, SetupCarriesManifestIconAndVersionBlock)
+{
+    std::string path = BinPath("setup.exe");
+    HMODULE hImage = LoadLibraryExA(path.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(hImage, nullptr);
+    std::string manifest = ResourceText(hImage, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    EXPECT_NE(manifest.find("level=\"requireAdministrator\" uiAccess=\"false\""), std::string::npos);
+    EXPECT_NE(manifest.find("name=\"Kelvo Setup\""), std::string::npos);
+    EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
+              std::string::npos);
+    EXPECT_NE(FindResourceA(hImage, MAKEINTRESOURCEA(128), MAKEINTRESOURCEA(14)), nullptr)
+        << "icon group";
+    FreeLibrary(hImage);
+
+    DWORD dwHandle = 0;
+    DWORD cb = GetFileVersionInfoSizeA(path.c_str(), &dwHandle);
+    ASSERT_GT(cb, 0u);
+    std::vector<char> block(cb);
+    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, cb, block.data()));
+    VS_FIXEDFILEINFO* pFixed = nullptr;
+    UINT cbFixed = 0;
+    ASSERT_TRUE(VerQueryValueA(block.data(), "\\", (void**)&pFixed, &cbFixed));
+    EXPECT_EQ(pFixed->dwFileVersionMS, 0x00050001u);
+    EXPECT_EQ(pFixed->dwFileVersionLS, 0x012D0001u);
+    EXPECT_EQ(pFixed->dwProductVersionMS, 0x00050001u);
+    EXPECT_EQ(pFixed->dwProductVersionLS, 0x012D0001u);
+    EXPECT_EQ(VersionString(block, "FileVersion"), "5, 1, 301, 1");
+    EXPECT_EQ(VersionString(block, "ProductVersion"), "5, 1, 301, 1");
+    EXPECT_EQ(VersionString(block, "FileDescription"), "Setup Application");
+    EXPECT_EQ(VersionString(block, "ProductName"), "Setup Application");
+    EXPECT_EQ(VersionString(block, "InternalName"), "Setup");
+    EXPECT_EQ(VersionString(block, "OriginalFilename"), "Setup.exe");
+}
+
+} // namespace

@@ -1,0 +1,23 @@
+// Finds a message box by caption, reads its text and presses OK, so that a
+// test can go through a refusal exactly as a user would.
+#pragma once
+
+#include <windows.h>
+#include <string>
+
+struct MessageBoxSeen {
+    std::string text; // the box's static text, bytes as the ANSI code page gives them
+    DWORD dwProcessId;
+    bool bHasCancel;
+};
+
+// Waits up to dwTimeoutMs for a top-level dialog window with this caption
+// (and, when dwProcessId is nonzero, owned by that process) and reads it;
+// the box stays up. NULL on time-out.
+HWND FindMessageBox(const char* pszCaption, DWORD dwProcessId, DWORD dwTimeoutMs,
+                    MessageBoxSeen* pSeen);
+void PressOk(HWND hBox);
+
+// Finds the box as above and presses OK.
+bool WatchMessageBox(const char* pszCaption, DWORD dwProcessId, DWORD dwTimeoutMs,
+                     MessageBoxSeen* pSeen);

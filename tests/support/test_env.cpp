@@ -1,0 +1,195 @@
+#include "test_env.h"
+#include "standin_stop.h"
+
+#include <ctype.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+bool RunningOnWine()
+{
+    HMODULE hNtdll = GetModuleHandleA("ntdll.dll");
+    return hNtdll != NULL && GetProcAddress(hNtdll, "wine_get_version") != NULL;
+}
+
+std::string BinDir()
+{
+    char szPath[MAX_PATH];
+    DWORD cch = GetModuleFileNameA(NULL, szPath, sizeof szPath);
+    std::string path(szPath, cch);
+    return path.substr(0, path.rfind('\\'));
+}
+
+std::string BinPath(const char* pszName)
+{
+    return BinDir() + "\\" + pszName;
+}
+
+static void RemoveTree(const std::string& dir)
+{
+    WIN32_FIND_DATAA fd;
+    HANDLE hFind = FindFirstFileA((dir + "\\*").c_str(), &fd);
+    if (hFind != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = fd.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            std::string path = dir + "\\" + name;
+            if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+                RemoveTree(path);
+            } else {
+                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                if (!DeleteFileA(path.c_str()))
+                    RemoveDirectoryA(path.c_str());
+            }
+        } while (FindNextFileA(hFind, &fd));
+        FindClose(hFind);
+    }
+    RemoveDirectoryA(dir.c_str());
+}
+
+std::string FreshTestDir(const char* pszName)
+{
+    CreateDirectoryA("C:\\tmp", NULL);
+    CreateDirectoryA("C:\\tmp\\kelvo-tests", NULL);
+    std::string dir = std::string("C:\\tmp\\kelvo-tests\\") + pszName;
+    RemoveTree(dir);
+    CreateDirectoryA(dir.c_str(), NULL);
+    return dir;
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& data)
+{
+    HANDLE hFile = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, NULL);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD dwDone = 0;
+    BOOL bOk = WriteFile(hFile, data.data(), (DWORD)data.size(), &dwDone, NULL);
+    CloseHandle(hFile);
+    return bOk && dwDone == data.size();
+}
+
+bool ReadWholeFile(const std::string& path, std::string* pData)
+{
+    pData->clear();
+    HANDLE hFile = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return false;
+    char buf[4096];
+    DWORD dwRead = 0;
+    bool bOk = true;
+    while ((bOk = ReadFile(hFile, buf, sizeof buf, &dwRead, NULL) != 0) && dwRead > 0)
+        pData->append(buf, dwRead);
+    CloseHandle(hFile);
+    return bOk;
+}
+
+std::string ToHex(const std::string& bytes)
+{
+    static const char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned char c : bytes) {
+        hex += kDigits[c >> 4];
+        hex += kDigits[c & 15];
+    }
+    return hex;
+}
+
+bool FromHex(const char* pszHex, std::string* pBytes)
+{
+    pBytes->clear();
+    size_t cch = strlen(pszHex);
+    if (cch % 2)
+        return false;
+    for (size_t i = 0; i < cch; i += 2) {
+        char sz[3] = {pszHex[i], pszHex[i + 1], 0};
+        char* pEnd;
+        unsigned long v = strtoul(sz, &pEnd, 16);
+        if (*pEnd || !isxdigit((unsigned char)sz[0]))
+            return false;
+        *pBytes += (char)v;
+    }
+    return true;
+}
+
+bool StartProgram(const std::string& path, const std::string& args, PROCESS_INFORMATION* pPi)
+{
+    std::string cmd = "\"" + path + "\"" + (args.empty() ? "" : " " + args);
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    return CreateProcessA(path.c_str(), &cmd[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, pPi) != 0;
+}
+
+bool WaitProgram(PROCESS_INFORMATION* pPi, DWORD dwTimeoutMs, DWORD* pdwExitCode)
+{
+    bool bEnded = WaitForSingleObject(pPi->hProcess, dwTimeoutMs) == WAIT_OBJECT_0;
+    if (bEnded && pdwExitCode != NULL)
+        GetExitCodeProcess(pPi->hProcess, pdwExitCode);
+    if (!bEnded)
+        TerminateProcess(pPi->hProcess, 99);
+    CloseHandle(pPi->hThread);
+    CloseHandle(pPi->hProcess);
+    return bEnded;
+}
+
+bool StartStandIn(const std::string& dir, const char* pszName, DWORD dwRunMs,
+                  PROCESS_INFORMATION* pPi)
+{
+    std::string path = dir + "\\" + pszName;
+    if (!CopyFileA(BinPath("standin.exe").c_str(), path.c_str(), FALSE))
+        return false;
+    if (!StartProgram(path, "--ms " + std::to_string(dwRunMs), pPi))
+        return false;
+    // Ready once its stop event exists; a stop sent earlier would be lost.
+    char szEvent[MAX_PATH];
+    StandInStopEventName(pszName, szEvent, sizeof szEvent);
+    for (int i = 0; i < 1000; ++i) {
+        HANDLE hStop = OpenEventA(SYNCHRONIZE, FALSE, szEvent);
+        if (hStop != NULL) {
+            CloseHandle(hStop);
+            return true;
+        }
+        Sleep(10);
+    }
+    WaitProgram(pPi, 0, NULL);
+    return false;
+}
+
+void StopStandIns(const char* pszName)
+{
+    char szEvent[MAX_PATH];
+    StandInStopEventName(pszName, szEvent, sizeof szEvent);
+    HANDLE hStop = CreateEventA(NULL, TRUE, FALSE, szEvent);
+    if (hStop != NULL) {
+        SetEvent(hStop);
+        CloseHandle(hStop);
+    }
+}
+
+static std::string TodayDigits()
+{
+    SYSTEMTIME st;
+    GetLocalTime(&st);
+    char sz[16];
+    snprintf(sz, sizeof sz, "%04u%02u%02u%02u", st.wYear, st.wMonth, st.wDay, st.wDayOfWeek);
+    return sz;
+}
+
+std::string TodaySetupLogPath()
+{
+    return "c:\\KelvoLog\\setup" + TodayDigits() + ".log";
+}
+
+std::string TodayModuleLogPath(const char* pszModule)
+{
+    return std::string("c:\\KelvoLog\\stp_") + pszModule + TodayDigits() + ".log";
+}
+
+void RemoveLogDir()
+{
+    RemoveTree("c:\\KelvoLog");
+    DeleteFileA("c:\\KelvoLog");
+}

@@ -1,0 +1,39 @@
+// What the tests share: where the built programs are, running them, stand-in
+// processes of any name, and reading files and logs the programs wrote.
+#pragma once
+
+#include <windows.h>
+#include <string>
+
+// For the few places where Wine is known to behave unlike Windows.
+bool RunningOnWine();
+
+// build/bin, where every program of the project lands.
+std::string BinDir();
+std::string BinPath(const char* pszName);
+
+// A fresh, empty directory C:\tmp\kelvo-tests\<name> for one test.
+std::string FreshTestDir(const char* pszName);
+
+bool WriteWholeFile(const std::string& path, const std::string& data);
+bool ReadWholeFile(const std::string& path, std::string* pData);
+std::string ToHex(const std::string& bytes);
+// Bytes from hex text; false when the text is not an even run of hex digits.
+bool FromHex(const char* pszHex, std::string* pBytes);
+
+// Starts a program with a command-line tail; the caller closes the handles.
+bool StartProgram(const std::string& path, const std::string& args, PROCESS_INFORMATION* pPi);
+// Waits for the process to end; false on timeout. Closes both handles.
+bool WaitProgram(PROCESS_INFORMATION* pPi, DWORD dwTimeoutMs, DWORD* pdwExitCode);
+
+// The stand-in program copied to dir\name and started; returns once it is
+// running and listening. It runs until dwRunMs have passed or
+// StopStandIns(name) is called.
+bool StartStandIn(const std::string& dir, const char* pszName, DWORD dwRunMs,
+                  PROCESS_INFORMATION* pPi);
+void StopStandIns(const char* pszName);
+
+// Today's log file names in c:\KelvoLog, and removal of the whole directory.
+std::string TodaySetupLogPath();
+std::string TodayModuleLogPath(const char* pszModule);
+void RemoveLogDir();

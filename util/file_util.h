@@ -1,0 +1,30 @@
+// File and directory utilities over the ANSI Win32 file API.
+#pragma once
+
+#include <windows.h>
+
+enum {
+    UTL_PATH_BUF = MAX_PATH + 1, // 260 characters plus the terminator
+
+    UTL_ERR_NO_FILE = 1001,
+    UTL_ERR_GET_ATTRIBUTES = 1014,
+    UTL_ERR_SET_ATTRIBUTES = 1015,
+    UTL_ERR_NULL_PATH = 1101,
+};
+
+int utl_JoinPath(char* pszOut, size_t cbOut, const char* pszDir, const char* pszName);
+
+int utl_FileExists(const char* pszPattern);
+int utl_DirExists(const char* pszPattern);
+int utl_DeleteFile(const char* pszPath);
+void utl_DeleteFilesInDir(const char* pszDir, const char* pszPattern);
+
+void utl_RemoveDir(const char* pszDir);
+int utl_RemoveDirTree(const char* pszDir);
+void utl_RemoveSubDirs(const char* pszDir);
+int utl_CreateTempDir(char* pszOut, size_t cbOut, const char* pszPrefix, int bUnique);
+
+int utl_GetFileSize(const char* pszPath, DWORD* pdwHigh, DWORD* pdwLow);
+HANDLE utl_OpenFileForRead(const char* pszPath);
+HANDLE utl_NewOrOpenFileForWrite(const char* pszPath);
+DWORD utl_ClearReadOnly(const char* pszPath);

@@ -1,0 +1,87 @@
+// Appends one line to a day's log file in c:\KelvoLog. A day's first line
+// removes that log's file of the same weekday from an earlier week, so each
+// log keeps seven days of history. The logs never report their own failures:
+// a line that cannot be written is lost and the caller goes on.
+#include "log.h"
+#include "file_util.h"
+
+#include <stdio.h>
+#include <string.h>
+
+static const char kLogDir[] = "c:\\KelvoLog";
+
+// Opened for appending only: every write lands at the end of the file as it
+// is at that moment, so concurrent writers cannot overwrite each other.
+static HANDLE OpenExistingLog(const char* pszPath)
+{
+    return CreateFileA(pszPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+}
+
+static HANDLE OpenDayLog(const char* pszPath, const char* pszFileBase, WORD wDayOfWeek)
+{
+    if (utl_FileExists(pszPath))
+        return OpenExistingLog(pszPath);
+
+    char szOldWeek[UTL_PATH_BUF];
+    int cch = snprintf(szOldWeek, sizeof szOldWeek, "%s*%02u.log", pszFileBase, wDayOfWeek);
+    if (cch > 0 && (size_t)cch < sizeof szOldWeek)
+        utl_DeleteFilesInDir(kLogDir, szOldWeek);
+
+    HANDLE hFile = CreateFileA(pszPath, FILE_APPEND_DATA, FILE_SHARE_READ, NULL, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, NULL);
+    if (hFile == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS)
+        hFile = OpenExistingLog(pszPath); // another writer created it meanwhile
+    return hFile;
+}
+
+// The whole line goes out in one write so that lines of concurrent writers
+// never interleave; only when no buffer can be had is it written in pieces.
+static void WriteLine(HANDLE hFile, const char* pszPrefix, size_t cchPrefix, const char* pszText)
+{
+    size_t cchText = strlen(pszText);
+    size_t cbLine = cchPrefix + cchText + 2;
+    DWORD dwDone;
+    char szSmall[512];
+    char* pLine = cbLine <= sizeof szSmall ? szSmall : (char*)HeapAlloc(GetProcessHeap(), 0, cbLine);
+    if (pLine == NULL || cbLine > MAXDWORD) {
+        WriteFile(hFile, pszPrefix, (DWORD)cchPrefix, &dwDone, NULL);
+        WriteFile(hFile, pszText, (DWORD)cchText, &dwDone, NULL);
+        WriteFile(hFile, "\r\n", 2, &dwDone, NULL);
+    } else {
+        memcpy(pLine, pszPrefix, cchPrefix);
+        memcpy(pLine + cchPrefix, pszText, cchText);
+        memcpy(pLine + cchPrefix + cchText, "\r\n", 2);
+        WriteFile(hFile, pLine, (DWORD)cbLine, &dwDone, NULL);
+    }
+    if (pLine != NULL && pLine != szSmall)
+        HeapFree(GetProcessHeap(), 0, pLine);
+}
+
+void utl_AppendLogLine(const char* pszFileBase, int bModuleLog, int bDetail, const char* pszText)
+{
+    if (!utl_DirExists(kLogDir))
+        CreateDirectoryA(kLogDir, NULL);
+
+    SYSTEMTIME st; // one reading serves both the file name and the line
+    GetLocalTime(&st);
+
+    char szPath[UTL_PATH_BUF];
+    int cch = snprintf(szPath, sizeof szPath, "%s\\%s%04u%02u%02u%02u.log", kLogDir, pszFileBase,
+                       st.wYear, st.wMonth, st.wDay, st.wDayOfWeek);
+    if (cch < 0 || (size_t)cch >= sizeof szPath)
+        return;
+
+    HANDLE hFile = OpenDayLog(szPath, pszFileBase, st.wDayOfWeek);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return;
+
+    char szPrefix[96];
+    int cchTime = snprintf(szPrefix, sizeof szPrefix, "[%04u-%02u-%02u %02u:%02u:%02u] %s",
+                           st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond,
+                           bDetail ? "[DTL] " : "");
+    int cchThread = snprintf(szPrefix + cchTime, sizeof szPrefix - cchTime,
+                             bModuleLog ? "[0x%x] " : "[%x] ", (unsigned)GetCurrentThreadId());
+    WriteLine(hFile, szPrefix, (size_t)(cchTime + cchThread), pszText);
+    CloseHandle(hFile);
+}

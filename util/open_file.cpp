@@ -1,0 +1,16 @@
+// The two ways the package code opens files. Neither logs: the caller knows
+// what the file was for and reports the system error itself.
+#include "file_util.h"
+
+HANDLE utl_OpenFileForRead(const char* pszPath)
+{
+    return CreateFileA(pszPath, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, NULL);
+}
+
+// An existing file is opened as it stands, not truncated.
+HANDLE utl_NewOrOpenFileForWrite(const char* pszPath)
+{
+    return CreateFileA(pszPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                       NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+}
