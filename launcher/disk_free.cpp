@@ -9,8 +9,7 @@ typedef BOOL(WINAPI* GetDiskFreeSpaceExAFn)(LPCSTR, PULARGE_INTEGER, PULARGE_INT
 // small number and be refused.
 long long LegacyFreeBytes(DWORD dwSectorsPerCluster, DWORD dwBytesPerSector, DWORD dwFreeClusters)
 {
-    return (long long)((unsigned long long)dwSectorsPerCluster * dwBytesPerSector *
-                       dwFreeClusters);
+    return (long long)((unsigned long long)dwSectorsPerCluster * dwBytesPerSector * dwFreeClusters);
 }
 
 long long GetDiskFreeBytes(const char* pszRoot)

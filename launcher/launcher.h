@@ -19,8 +19,7 @@ enum Refusal {
 void RestrictDllSearch();
 int IsAdministrator();
 long long GetDiskFreeBytes(const char* pszRoot);
-long long LegacyFreeBytes(DWORD dwSectorsPerCluster, DWORD dwBytesPerSector,
-                          DWORD dwFreeClusters);
+long long LegacyFreeBytes(DWORD dwSectorsPerCluster, DWORD dwBytesPerSector, DWORD dwFreeClusters);
 int FreeSpaceIsEnough(long long llFreeBytes);
 int CheckFreeSpace();
 int IsUpdateToolRunning();

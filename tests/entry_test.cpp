@@ -5,9 +5,11 @@
 #include "test_env.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <regex>
 
-namespace {
+namespace
+{
 
 const char kInstanceEvent[] = "evnt_Kelvo_stpDamon";
 const char kEnglishCaption[] = "Kelvo Setup";
@@ -69,7 +71,10 @@ class UpdateTool
         StopStandIns(m_pszName);
         WaitProgram(&m_pi, 10000, NULL);
     }
-    bool Started() const { return m_bStarted; }
+    bool Started() const
+    {
+        return m_bStarted;
+    }
 
   private:
     const char* m_pszName;
@@ -91,9 +96,10 @@ TEST_F(EntryEnglish, CleanStartPassesTheChecksLogsFreeSpaceAndExitsWithZero)
     ASSERT_TRUE(GetDiskFreeSpaceExA("C:\\", &avail, &total, &totalFree));
     std::string log = SetupLog();
     std::smatch m;
-    ASSERT_TRUE(std::regex_match(log, m,
-                                 std::regex("\\[[-0-9: ]+\\] \\[[0-9a-f]+\\] The C free space is "
-                                            "(\\d+)M\\.\r\n\\[[-0-9: ]+\\] \\[[0-9a-f]+\\] Exit main\r\n")))
+    ASSERT_TRUE(
+        std::regex_match(log, m,
+                         std::regex("\\[[-0-9: ]+\\] \\[[0-9a-f]+\\] The C free space is "
+                                    "(\\d+)M\\.\r\n\\[[-0-9: ]+\\] \\[[0-9a-f]+\\] Exit main\r\n")))
         << log;
     EXPECT_NEAR(std::stod(m[1]), (double)(avail.QuadPart / 1048576), 256.0);
 }
@@ -105,6 +111,26 @@ TEST_F(EntryEnglish, HeldInstanceEventRefusesTheStartBeforeAnyCheck)
     ExpectRefusal(kEnglishCaption, kEnglishBusy);
     CloseHandle(hHeld);
     EXPECT_EQ(SetupLog(), "") << "a refused second launcher logs nothing";
+}
+
+// The same refusal answered by the msgbox-watch program, as a script would.
+TEST_F(EntryEnglish, WatcherProgramReadsAndAnswersTheRefusal)
+{
+    HANDLE hHeld = CreateEventA(NULL, FALSE, FALSE, kInstanceEvent);
+    ASSERT_NE(hHeld, nullptr);
+    PROCESS_INFORMATION pi;
+    ASSERT_TRUE(StartSetup(&pi));
+    std::string out;
+    DWORD dwWatcherExit = 99, dwSetupExit = 99;
+    bool bRan = RunAndCapture(BinPath("msgbox-watch.exe"), "--timeout-ms 20000 \"Kelvo Setup\"",
+                              30000, &dwWatcherExit, &out);
+    EXPECT_TRUE(WaitProgram(&pi, kExitTimeoutMs, &dwSetupExit));
+    CloseHandle(hHeld);
+    ASSERT_TRUE(bRan);
+    out.erase(std::remove(out.begin(), out.end(), '\r'), out.end()); // console text mode
+    EXPECT_EQ(dwWatcherExit, 0u);
+    EXPECT_NE(out.find("text " + ToHex(kEnglishBusy) + "\n"), std::string::npos) << out;
+    EXPECT_EQ(dwSetupExit, 0u);
 }
 
 TEST_F(EntryEnglish, RunningUpdateToolRefusesTheStartUnderEitherName)
@@ -130,7 +156,8 @@ TEST_F(EntryEnglish, SecondLauncherIsRefusedWhileTheFirstHoldsTheEvent)
         // The first launcher stops at its own refusal and keeps the event.
         ASSERT_TRUE(StartSetup(&first));
         MessageBoxSeen firstSeen;
-        HWND hFirstBox = FindMessageBox(kEnglishCaption, first.dwProcessId, kBoxTimeoutMs, &firstSeen);
+        HWND hFirstBox =
+            FindMessageBox(kEnglishCaption, first.dwProcessId, kBoxTimeoutMs, &firstSeen);
         ASSERT_NE(hFirstBox, nullptr);
 
         ExpectRefusal(kEnglishCaption, kEnglishBusy);
@@ -161,7 +188,8 @@ class EntryChinese : public EntryTest
         EntryTest::SetUp();
         ASSERT_EQ(GetSystemDefaultLangID(), 2052) << "run with LANG=zh_CN.UTF-8";
         ASSERT_EQ(GetACP(), 936u);
-        ASSERT_TRUE(FromHex("b0b2d7b04b656c766fd6c7c4dcbfcdbba7b6cb", &caption)); // 安装Kelvo智能客户端
+        ASSERT_TRUE(
+            FromHex("b0b2d7b04b656c766fd6c7c4dcbfcdbba7b6cb", &caption)); // 安装Kelvo智能客户端
     }
     std::string caption;
 };
@@ -169,8 +197,8 @@ class EntryChinese : public EntryTest
 TEST_F(EntryChinese, HeldInstanceEventShowsTheChineseMessage)
 {
     std::string text; // 有正在运行的客户端安装程序，请稍候再试。
-    ASSERT_TRUE(FromHex("d3d0d5fdd4dad4cbd0d0b5c4bfcdbba7b6cbb0b2d7b0b3ccd0f2a3acc7ebc9d4baf2d4d9cad4a1a3",
-                        &text));
+    ASSERT_TRUE(FromHex(
+        "d3d0d5fdd4dad4cbd0d0b5c4bfcdbba7b6cbb0b2d7b0b3ccd0f2a3acc7ebc9d4baf2d4d9cad4a1a3", &text));
     HANDLE hHeld = CreateEventA(NULL, FALSE, FALSE, kInstanceEvent);
     ASSERT_NE(hHeld, nullptr);
     ExpectRefusal(caption, text);
@@ -180,8 +208,8 @@ TEST_F(EntryChinese, HeldInstanceEventShowsTheChineseMessage)
 TEST_F(EntryChinese, RunningUpdateToolShowsItsOwnChineseMessage)
 {
     std::string text; // 客户端正在升级定制信息，请稍后再试。
-    ASSERT_TRUE(FromHex("bfcdbba7b6cbd5fdd4dac9fdbcb6b6a8d6c6d0c5cfa2a3acc7ebc9d4baf3d4d9cad4a1a3",
-                        &text));
+    ASSERT_TRUE(
+        FromHex("bfcdbba7b6cbd5fdd4dac9fdbcb6b6a8d6c6d0c5cfa2a3acc7ebc9d4baf3d4d9cad4a1a3", &text));
     UpdateTool tool(dir, "Tramvelcordix.e");
     ASSERT_TRUE(tool.Started());
     ExpectRefusal(caption, text);

@@ -5,7 +5,8 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 bool Exists(const std::string& path)
 {
@@ -19,7 +20,10 @@ class FileUtilTest : public ::testing::Test
     {
         dir = FreshTestDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
     }
-    std::string In(const char* pszName) const { return dir + "\\" + pszName; }
+    std::string In(const char* pszName) const
+    {
+        return dir + "\\" + pszName;
+    }
     std::string dir;
 };
 

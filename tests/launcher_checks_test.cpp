@@ -6,7 +6,8 @@
 #include <gtest/gtest.h>
 #include <regex>
 
-namespace {
+namespace
+{
 
 const long long kMB = 1048576;
 
@@ -16,9 +17,9 @@ TEST(FreeSpace, FiftyMegabytesIsTheInclusiveThreshold)
         long long llBytes;
         int bEnough;
     } const kCases[] = {
-        {50 * kMB, 1},     {50 * kMB - 1, 0}, {49 * kMB, 0}, {0, 0},
-        {-1, 1},           // a query that failed lets the install go on
-        {4LL << 30, 1},    {1LL << 40, 1},
+        {50 * kMB, 1},  {50 * kMB - 1, 0}, {49 * kMB, 0},
+        {0, 0},         {-1, 1}, // a query that failed lets the install go on
+        {4LL << 30, 1}, {1LL << 40, 1},
     };
     for (const auto& c : kCases)
         EXPECT_EQ(FreeSpaceIsEnough(c.llBytes), c.bEnough) << c.llBytes;
@@ -80,7 +81,8 @@ TEST(RefusalTexts, EnglishAndChineseTextsAreTheShippedBytes)
     EXPECT_EQ(ToHex(RefusalText(REFUSE_NOT_ADMIN, kChinesePrc)),
               "c4fac3bbd3d0b9dcc0edd4b1c8a8cfdea3accedeb7a8bdf8d0d0b0b2d7b0b2d9d7f7a3a1");
     EXPECT_EQ(ToHex(RefusalText(REFUSE_LOW_DISK_SPACE, kChinesePrc)),
-              "43c5ccbfd5bce4b2bbd7e3a3acb0b2d7b0d2aac7f343c5ccb1d8d0ebd3d035304dd2d4c9cfb5c4bfd5bce4a1a3");
+              "43c5ccbfd5bce4b2bbd7e3a3acb0b2d7b0d2aac7f343c5ccb1d8d0ebd3d035304dd2d4c9cfb5c4bfd5bc"
+              "e4a1a3");
     EXPECT_EQ(ToHex(RefusalText(REFUSE_UPDATE_TOOL_RUNNING, kChinesePrc)),
               "bfcdbba7b6cbd5fdd4dac9fdbcb6b6a8d6c6d0c5cfa2a3acc7ebc9d4baf3d4d9cad4a1a3");
 }

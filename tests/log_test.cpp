@@ -7,7 +7,8 @@
 #include <thread>
 #include <vector>
 
-namespace {
+namespace
+{
 
 std::string ReadLog(const std::string& path)
 {
@@ -36,8 +37,7 @@ std::string ThreadHex()
 std::string OldLogPath(const char* pszBase, int nWeekday)
 {
     char sz[MAX_PATH];
-    snprintf(sz, sizeof sz, "c:\\KelvoLog\\%s200001%02d%02d.log", pszBase, 10 + nWeekday,
-             nWeekday);
+    snprintf(sz, sizeof sz, "c:\\KelvoLog\\%s200001%02d%02d.log", pszBase, 10 + nWeekday, nWeekday);
     return sz;
 }
 
@@ -61,7 +61,10 @@ class LogTest : public ::testing::Test
         RemoveLogDir();
         g_bLogDetail = 0;
     }
-    void TearDown() override { g_bLogDetail = 0; }
+    void TearDown() override
+    {
+        g_bLogDetail = 0;
+    }
 };
 
 TEST_F(LogTest, SetupLinesHaveTimeThreadAndTextEndedByCrLf)

@@ -5,7 +5,8 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 // Runs a stand-in under a name for the length of one test.
 class RunningStandIn
@@ -15,8 +16,14 @@ class RunningStandIn
     {
         m_bStarted = StartStandIn(dir, pszName, 60000, &m_pi);
     }
-    ~RunningStandIn() { Stop(); }
-    bool Started() const { return m_bStarted; }
+    ~RunningStandIn()
+    {
+        Stop();
+    }
+    bool Started() const
+    {
+        return m_bStarted;
+    }
     void Stop()
     {
         if (!m_bStarted)

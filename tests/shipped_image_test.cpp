@@ -8,15 +8,16 @@
 #include <set>
 #include <vector>
 
-namespace {
+namespace
+{
 
 const char* const kShippedPrograms[] = {"setup.exe"};
 
 // Libraries on the system's known-DLL list: never searched for beside the
 // program, so a planted copy cannot take their place.
 const std::set<std::string> kAllowedImports = {
-    "advapi32.dll", "comdlg32.dll", "gdi32.dll",  "kernel32.dll", "msvcrt.dll", "ole32.dll",
-    "oleaut32.dll", "rpcrt4.dll",   "shell32.dll", "shlwapi.dll", "user32.dll",
+    "advapi32.dll", "comdlg32.dll", "gdi32.dll",   "kernel32.dll", "msvcrt.dll", "ole32.dll",
+    "oleaut32.dll", "rpcrt4.dll",   "shell32.dll", "shlwapi.dll",  "user32.dll",
 };
 
 std::string Lower(std::string s)
@@ -73,7 +74,8 @@ class PeFile
         const IMAGE_DATA_DIRECTORY& dir = Directory(IMAGE_DIRECTORY_ENTRY_IMPORT);
         for (DWORD dwRva = dir.VirtualAddress; dir.Size != 0;
              dwRva += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
-            auto* pDesc = (const IMAGE_IMPORT_DESCRIPTOR*)AtRva(dwRva, sizeof(IMAGE_IMPORT_DESCRIPTOR));
+            auto* pDesc =
+                (const IMAGE_IMPORT_DESCRIPTOR*)AtRva(dwRva, sizeof(IMAGE_IMPORT_DESCRIPTOR));
             if (pDesc == nullptr)
                 return false;
             if (pDesc->Name == 0)
@@ -140,7 +142,8 @@ TEST(ShippedImage, SetupCarriesManifestIconAndVersionBlock)
     HMODULE hImage = LoadLibraryExA(path.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(hImage, nullptr);
     std::string manifest = ResourceText(hImage, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
-    EXPECT_NE(manifest.find("level=\"requireAdministrator\" uiAccess=\"false\""), std::string::npos);
+    EXPECT_NE(manifest.find("level=\"requireAdministrator\" uiAccess=\"false\""),
+              std::string::npos);
     EXPECT_NE(manifest.find("name=\"Kelvo Setup\""), std::string::npos);
     EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
               std::string::npos);

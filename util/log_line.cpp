@@ -43,7 +43,8 @@ static void WriteLine(HANDLE hFile, const char* pszPrefix, size_t cchPrefix, con
     size_t cbLine = cchPrefix + cchText + 2;
     DWORD dwDone;
     char szSmall[512];
-    char* pLine = cbLine <= sizeof szSmall ? szSmall : (char*)HeapAlloc(GetProcessHeap(), 0, cbLine);
+    char* pLine =
+        cbLine <= sizeof szSmall ? szSmall : (char*)HeapAlloc(GetProcessHeap(), 0, cbLine);
     if (pLine == NULL || cbLine > MAXDWORD) {
         WriteFile(hFile, pszPrefix, (DWORD)cchPrefix, &dwDone, NULL);
         WriteFile(hFile, pszText, (DWORD)cchText, &dwDone, NULL);
@@ -77,9 +78,9 @@ void utl_AppendLogLine(const char* pszFileBase, int bModuleLog, int bDetail, con
         return;
 
     char szPrefix[96];
-    int cchTime = snprintf(szPrefix, sizeof szPrefix, "[%04u-%02u-%02u %02u:%02u:%02u] %s",
-                           st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond,
-                           bDetail ? "[DTL] " : "");
+    int cchTime =
+        snprintf(szPrefix, sizeof szPrefix, "[%04u-%02u-%02u %02u:%02u:%02u] %s", st.wYear,
+                 st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond, bDetail ? "[DTL] " : "");
     int cchThread = snprintf(szPrefix + cchTime, sizeof szPrefix - cchTime,
                              bModuleLog ? "[0x%x] " : "[%x] ", (unsigned)GetCurrentThreadId());
     WriteLine(hFile, szPrefix, (size_t)(cchTime + cchThread), pszText);

@@ -30,7 +30,10 @@ class ProcSnapshot
     bool First(PROCESSENTRY32* pEntry);
     bool Next(PROCESSENTRY32* pEntry);
     void Close();
-    bool IsValid() const { return m_hSnap != INVALID_HANDLE_VALUE; }
+    bool IsValid() const
+    {
+        return m_hSnap != INVALID_HANDLE_VALUE;
+    }
 
   private:
     HANDLE m_hSnap;

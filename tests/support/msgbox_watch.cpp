@@ -2,7 +2,8 @@
 // control with id 0xFFFF.
 #include "msgbox_watch.h"
 
-namespace {
+namespace
+{
 
 struct Search {
     const char* pszCaption;

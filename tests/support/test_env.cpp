@@ -74,8 +74,8 @@ bool WriteWholeFile(const std::string& path, const std::string& data)
 bool ReadWholeFile(const std::string& path, std::string* pData)
 {
     pData->clear();
-    HANDLE hFile = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE hFile = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     if (hFile == INVALID_HANDLE_VALUE)
         return false;
     char buf[4096];
@@ -121,6 +121,39 @@ bool StartProgram(const std::string& path, const std::string& args, PROCESS_INFO
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     return CreateProcessA(path.c_str(), &cmd[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, pPi) != 0;
+}
+
+bool RunAndCapture(const std::string& path, const std::string& args, DWORD dwTimeoutMs,
+                   DWORD* pdwExitCode, std::string* pOutput)
+{
+    pOutput->clear();
+    SECURITY_ATTRIBUTES sa = {sizeof sa, NULL, TRUE};
+    HANDLE hRead = NULL, hWrite = NULL;
+    if (!CreatePipe(&hRead, &hWrite, &sa, 0))
+        return false;
+    SetHandleInformation(hRead, HANDLE_FLAG_INHERIT, 0);
+
+    std::string cmd = "\"" + path + "\" " + args;
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = hWrite;
+    si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    PROCESS_INFORMATION pi;
+    BOOL bStarted =
+        CreateProcessA(path.c_str(), &cmd[0], NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi);
+    CloseHandle(hWrite); // the child holds the only write end now
+    if (!bStarted) {
+        CloseHandle(hRead);
+        return false;
+    }
+    char buf[512];
+    DWORD dwRead = 0;
+    while (ReadFile(hRead, buf, sizeof buf, &dwRead, NULL) && dwRead > 0)
+        pOutput->append(buf, dwRead);
+    CloseHandle(hRead);
+    return WaitProgram(&pi, dwTimeoutMs, pdwExitCode);
 }
 
 bool WaitProgram(PROCESS_INFORMATION* pPi, DWORD dwTimeoutMs, DWORD* pdwExitCode)
