@@ -56,32 +56,6 @@ class EntryTest : public ::testing::Test
     std::string dir;
 };
 
-// A stand-in of the update tool for the length of one test.
-class UpdateTool
-{
-  public:
-    UpdateTool(const std::string& dir, const char* pszName) : m_pszName(pszName)
-    {
-        m_bStarted = StartStandIn(dir, pszName, 60000, &m_pi);
-    }
-    ~UpdateTool()
-    {
-        if (!m_bStarted)
-            return;
-        StopStandIns(m_pszName);
-        WaitProgram(&m_pi, 10000, NULL);
-    }
-    bool Started() const
-    {
-        return m_bStarted;
-    }
-
-  private:
-    const char* m_pszName;
-    PROCESS_INFORMATION m_pi = {};
-    bool m_bStarted = false;
-};
-
 using EntryEnglish = EntryTest;
 
 TEST_F(EntryEnglish, CleanStartPassesTheChecksLogsFreeSpaceAndExitsWithZero)
@@ -138,7 +112,7 @@ TEST_F(EntryEnglish, RunningUpdateToolRefusesTheStartUnderEitherName)
     for (const char* pszName : {"Tramvelcordix.exe", "Tramvelcordix.e"}) {
         SCOPED_TRACE(pszName);
         RemoveLogDir();
-        UpdateTool tool(dir, pszName);
+        ScopedStandIn tool(dir, pszName);
         ASSERT_TRUE(tool.Started());
         ExpectRefusal(kEnglishCaption, kEnglishBusy);
         std::string log = SetupLog();
@@ -151,7 +125,7 @@ TEST_F(EntryEnglish, SecondLauncherIsRefusedWhileTheFirstHoldsTheEvent)
 {
     PROCESS_INFORMATION first;
     {
-        UpdateTool tool(dir, "Tramvelcordix.exe");
+        ScopedStandIn tool(dir, "Tramvelcordix.exe");
         ASSERT_TRUE(tool.Started());
         // The first launcher stops at its own refusal and keeps the event.
         ASSERT_TRUE(StartSetup(&first));
@@ -210,7 +184,7 @@ TEST_F(EntryChinese, RunningUpdateToolShowsItsOwnChineseMessage)
     std::string text; // 客户端正在升级定制信息，请稍后再试。
     ASSERT_TRUE(
         FromHex("bfcdbba7b6cbd5fdd4dac9fdbcb6b6a8d6c6d0c5cfa2a3acc7ebc9d4baf3d4d9cad4a1a3", &text));
-    UpdateTool tool(dir, "Tramvelcordix.e");
+    ScopedStandIn tool(dir, "Tramvelcordix.e");
     ASSERT_TRUE(tool.Started());
     ExpectRefusal(caption, text);
 }

@@ -8,37 +8,6 @@
 namespace
 {
 
-// Runs a stand-in under a name for the length of one test.
-class RunningStandIn
-{
-  public:
-    RunningStandIn(const std::string& dir, const char* pszName) : m_pszName(pszName)
-    {
-        m_bStarted = StartStandIn(dir, pszName, 60000, &m_pi);
-    }
-    ~RunningStandIn()
-    {
-        Stop();
-    }
-    bool Started() const
-    {
-        return m_bStarted;
-    }
-    void Stop()
-    {
-        if (!m_bStarted)
-            return;
-        StopStandIns(m_pszName);
-        WaitProgram(&m_pi, 10000, NULL);
-        m_bStarted = false;
-    }
-
-  private:
-    const char* m_pszName;
-    PROCESS_INFORMATION m_pi = {};
-    bool m_bStarted = false;
-};
-
 class ProcCheckTest : public ::testing::Test
 {
   protected:
@@ -52,7 +21,7 @@ class ProcCheckTest : public ::testing::Test
 
 TEST_F(ProcCheckTest, NameIsComparedWithoutCase)
 {
-    RunningStandIn proc(dir, "KELVOSETUP.EXE");
+    ScopedStandIn proc(dir, "KELVOSETUP.EXE");
     ASSERT_TRUE(proc.Started());
 
     EXPECT_EQ(chkProcExist("waitSetup", "KelvoSetup.exe"), PROC_RUNNING);
@@ -64,7 +33,7 @@ TEST_F(ProcCheckTest, NameIsComparedWithoutCase)
 
 TEST_F(ProcCheckTest, CutNameIsFoundOnlyByTheCutName)
 {
-    RunningStandIn proc(dir, "Tramvelcordix.e");
+    ScopedStandIn proc(dir, "Tramvelcordix.e");
     ASSERT_TRUE(proc.Started());
 
     EXPECT_EQ(chkProcExist("waitSetup", "Tramvelcordix.e"), PROC_RUNNING);
@@ -75,7 +44,7 @@ TEST_F(ProcCheckTest, CutNameIsFoundOnlyByTheCutName)
 
 TEST_F(ProcCheckTest, MissingNameOrANameWithADirectoryIsNotRunning)
 {
-    RunningStandIn proc(dir, "dovRelsvc.exe");
+    ScopedStandIn proc(dir, "dovRelsvc.exe");
     ASSERT_TRUE(proc.Started());
 
     EXPECT_EQ(chkProcExist("waitCpd", "NoSuchProgram.exe"), PROC_NOT_FOUND);

@@ -202,6 +202,25 @@ void StopStandIns(const char* pszName)
     }
 }
 
+ScopedStandIn::ScopedStandIn(const std::string& dir, const char* pszName) : m_pszName(pszName)
+{
+    m_bStarted = StartStandIn(dir, pszName, 60000, &m_pi);
+}
+
+ScopedStandIn::~ScopedStandIn()
+{
+    Stop();
+}
+
+void ScopedStandIn::Stop()
+{
+    if (!m_bStarted)
+        return;
+    StopStandIns(m_pszName);
+    WaitProgram(&m_pi, 10000, NULL);
+    m_bStarted = false;
+}
+
 static std::string TodayDigits()
 {
     SYSTEMTIME st;

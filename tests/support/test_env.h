@@ -36,6 +36,26 @@ bool StartStandIn(const std::string& dir, const char* pszName, DWORD dwRunMs,
                   PROCESS_INFORMATION* pPi);
 void StopStandIns(const char* pszName);
 
+// A stand-in that runs for the length of one scope (at most a minute).
+class ScopedStandIn
+{
+  public:
+    ScopedStandIn(const std::string& dir, const char* pszName);
+    ~ScopedStandIn();
+    ScopedStandIn(const ScopedStandIn&) = delete;
+    ScopedStandIn& operator=(const ScopedStandIn&) = delete;
+    bool Started() const
+    {
+        return m_bStarted;
+    }
+    void Stop();
+
+  private:
+    const char* m_pszName;
+    PROCESS_INFORMATION m_pi = {};
+    bool m_bStarted = false;
+};
+
 // Today's log file names in c:\KelvoLog, and removal of the whole directory.
 std::string TodaySetupLogPath();
 std::string TodayModuleLogPath(const char* pszModule);
