@@ -77,6 +77,12 @@ TEST_F(LogTest, SetupLinesHaveTimeThreadAndTextEndedByCrLf)
     std::string thread = "\\[" + ThreadHex() + "\\] ";
     std::regex expected(time + thread + "The C free space is 12M\\.\r\n" + time + thread + "\r\n");
     EXPECT_TRUE(std::regex_match(data, expected)) << data;
+
+    // A text has no length limit.
+    std::string longText(5000, 'L');
+    WriteSetupLog(longText.c_str());
+    data = ReadLog(TodaySetupLogPath());
+    EXPECT_NE(data.find("] " + longText + "\r\n"), std::string::npos);
 }
 
 TEST_F(LogTest, ModuleLinesHave0xThreadAndDetailTag)

@@ -45,7 +45,7 @@ static void WriteLine(HANDLE hFile, const char* pszPrefix, size_t cchPrefix, con
     char szSmall[512];
     char* pLine =
         cbLine <= sizeof szSmall ? szSmall : (char*)HeapAlloc(GetProcessHeap(), 0, cbLine);
-    if (pLine == NULL || cbLine > MAXDWORD) {
+    if (pLine == NULL) {
         WriteFile(hFile, pszPrefix, (DWORD)cchPrefix, &dwDone, NULL);
         WriteFile(hFile, pszText, (DWORD)cchText, &dwDone, NULL);
         WriteFile(hFile, "\r\n", 2, &dwDone, NULL);
