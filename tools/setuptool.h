@@ -2,6 +2,8 @@
 // arguments that follow its own name.
 #pragma once
 
+#include <windows.h>
+
 // Exit codes shared by every command.
 enum {
     TOOL_OK = 0,
@@ -11,3 +13,16 @@ enum {
 
 // Prints the usage text to stderr and returns TOOL_USAGE.
 int tool_Usage();
+
+// The commands; argv holds the arguments after the command word.
+int cmd_Pack(int argc, char** argv);
+int cmd_Build(int argc, char** argv);
+int cmd_List(int argc, char** argv);
+int cmd_Unpack(int argc, char** argv);
+
+int tool_SplitPath(const char* pszPath, char* pszDir, size_t cbDir, char* pszName, size_t cbName);
+int tool_ParseOffset(const char* pszText, DWORD* pdwOffset);
+DWORD tool_FindPackageOffset(const char* pszPath);
+const char* tool_ErrorText(DWORD dwErr);
+// Prints "error N: meaning" for the command and returns TOOL_FAILED.
+int tool_Fail(const char* pszCommand, DWORD dwErr);

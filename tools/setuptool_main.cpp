@@ -11,14 +11,32 @@ struct ToolCommand {
 };
 
 static const ToolCommand kCommands[] = {
-    {NULL, NULL},
+    {"pack", cmd_Pack},     {"build", cmd_Build}, {"list", cmd_List},
+    {"unpack", cmd_Unpack}, {NULL, NULL},
 };
 
 static const char kUsage[] =
     "usage: setuptool <command> [arguments]\n"
     "\n"
     "commands:\n"
-    "  --help                             this text\n";
+    "  pack <package> <file>... [--end]\n"
+    "      makes a new package: the header, then one record per file in the order\n"
+    "      given, named by the file's own name; --end adds an end record last.\n"
+    "  build <launcher.exe> <package> <out.exe>\n"
+    "      writes the launcher image, zero bytes up to offset 307200, then the\n"
+    "      package; refuses an image larger than 307200 bytes.\n"
+    "  list <file> [--offset N]\n"
+    "      prints one line per record: name, tab, data length.\n"
+    "  unpack <file> <dir> [--offset N] [--lite]\n"
+    "      extracts with the setup unpacker (or the setup-lite one) into <dir>,\n"
+    "      which is made if missing.\n"
+    "  --help\n"
+    "      this text.\n"
+    "\n"
+    "Without --offset, list and unpack find the package themselves: at 307200\n"
+    "when the package header stands there (a built setup), else at 0.\n"
+    "Exit codes: 0 done; 1 failed (the error number and its meaning are printed);\n"
+    "2 wrong command line. Progress goes to stderr.\n";
 
 int tool_Usage()
 {

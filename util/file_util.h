@@ -25,6 +25,7 @@ void utl_RemoveSubDirs(const char* pszDir);
 int utl_CreateTempDir(char* pszOut, size_t cbOut, const char* pszPrefix, int bUnique);
 
 int utl_GetFileSize(const char* pszPath, DWORD* pdwHigh, DWORD* pdwLow);
+int utl_GetFileSizeQuiet(const char* pszPath, DWORD* pdwHigh, DWORD* pdwLow);
 HANDLE utl_OpenFileForRead(const char* pszPath);
 HANDLE utl_NewOrOpenFileForWrite(const char* pszPath);
 DWORD utl_ClearReadOnly(const char* pszPath);
