@@ -108,6 +108,20 @@ TEST(MixBuffer, NegatesEachByteAndIsItsOwnInverse)
     MixBuffer(abc, sizeof abc);
     EXPECT_EQ(memcmp(abc, "abc\0\x80\xFF", sizeof abc), 0);
     EXPECT_EQ(MixBuffer(abc, 0), 0u);
+
+    // Every byte value, at every alignment and several lengths, against the
+    // definition; bytes around the range stay as they were.
+    for (int nStart = 0; nStart < 4; ++nStart) {
+        for (int cb : {0, 1, 2, 3, 4, 5, 7, 8, 9, 255, 256}) {
+            BYTE buf[264], expected[264];
+            for (int k = 0; k < 264; ++k)
+                buf[k] = expected[k] = (BYTE)(k * 37 + 11);
+            for (int k = nStart; k < nStart + cb; ++k)
+                expected[k] = (BYTE)(0 - expected[k]);
+            MixBuffer(buf + nStart, cb);
+            ASSERT_EQ(memcmp(buf, expected, sizeof buf), 0) << nStart << " " << cb;
+        }
+    }
 }
 
 TEST_F(PackageTest, PackerWritesTheDocumentedBytes)

@@ -23,7 +23,8 @@ bool FromHex(const char* pszHex, std::string* pBytes);
 
 // Starts a program with a command-line tail; the caller closes the handles.
 bool StartProgram(const std::string& path, const std::string& args, PROCESS_INFORMATION* pPi);
-// Runs a console program to its end and collects its standard output.
+// Runs a console program to its end and collects what it writes to standard
+// output and standard error, in the order written.
 bool RunAndCapture(const std::string& path, const std::string& args, DWORD dwTimeoutMs,
                    DWORD* pdwExitCode, std::string* pOutput);
 // Waits for the process to end; false on timeout. Closes both handles.

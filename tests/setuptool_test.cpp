@@ -1,0 +1,152 @@
+// setuptool as a release engineer runs it: the real program under Wine, on
+// real files, its exit codes and what it prints.
+#include "package.h"
+#include "test_env.h"
+
+#include <gtest/gtest.h>
+#include <algorithm>
+
+namespace
+{
+
+struct ToolRun {
+    DWORD dwExit = 99;
+    std::string out; // standard output and error together
+};
+
+ToolRun Tool(const std::string& args)
+{
+    ToolRun run;
+    if (!RunAndCapture(BinPath("setuptool.exe"), args, 60000, &run.dwExit, &run.out))
+        run.out = "<setuptool did not run>";
+    run.out.erase(std::remove(run.out.begin(), run.out.end(), '\r'), run.out.end());
+    return run;
+}
+
+class SetupToolTest : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        RemoveLogDir();
+        dir = FreshTestDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        CreateDirectoryA(In("src").c_str(), NULL);
+    }
+    std::string In(const std::string& name) const
+    {
+        return dir + "\\" + name;
+    }
+    std::string Q(const std::string& name) const
+    {
+        return "\"" + In(name) + "\"";
+    }
+    std::string Read(const std::string& name) const
+    {
+        std::string data;
+        return ReadWholeFile(In(name), &data) ? data : "<missing>";
+    }
+
+    std::string dir;
+};
+
+TEST_F(SetupToolTest, WrongCommandLinesPrintTheUsageAndExitWith2)
+{
+    for (const char* pszArgs :
+         {"", "frobnicate", "pack", "pack x.pkg", "build a b", "list", "list a --offset",
+          "list a --offset -1", "unpack a", "unpack a b --offset 12x", "unpack a b --bogus"}) {
+        ToolRun run = Tool(pszArgs);
+        EXPECT_EQ(run.dwExit, 2u) << pszArgs;
+        EXPECT_NE(run.out.find("usage: setuptool"), std::string::npos) << pszArgs;
+    }
+    ToolRun help = Tool("--help");
+    EXPECT_EQ(help.dwExit, 0u);
+    for (const char* pszWord : {"pack <package>", "build <launcher.exe>", "list <file>",
+                                "unpack <file> <dir>", "--lite", "--end", "307200"})
+        EXPECT_NE(help.out.find(pszWord), std::string::npos) << pszWord;
+}
+
+TEST_F(SetupToolTest, PackBuildListAndUnpackASetup)
+{
+    std::string big(300000, '\0');
+    for (size_t i = 0; i < big.size(); ++i)
+        big[i] = (char)(i * 7 + i / 251);
+    ASSERT_TRUE(WriteWholeFile(In("src\\KelvoSetup.exe"), big));
+    ASSERT_TRUE(WriteWholeFile(In("src\\empty.ini"), ""));
+    ASSERT_TRUE(WriteWholeFile(In("src\\readme.txt"), "read me\r\n"));
+
+    ToolRun pack = Tool("pack " + Q("p.pkg") + " " + Q("src\\KelvoSetup.exe") + " " +
+                        Q("src\\empty.ini") + " " + Q("src\\readme.txt") + " --end");
+    ASSERT_EQ(pack.dwExit, 0u) << pack.out;
+    EXPECT_NE(pack.out.find("[4/4] ^Kelvo_end^"), std::string::npos) << pack.out;
+
+    const std::string kListing = "KelvoSetup.exe\t300000\nempty.ini\t0\nreadme.txt\t9\n"
+                                 "^Kelvo_end^\t0\t(end record)\n";
+    ToolRun list = Tool("list " + Q("p.pkg"));
+    EXPECT_EQ(list.dwExit, 0u);
+    EXPECT_EQ(list.out, kListing);
+
+    ToolRun build =
+        Tool("build \"" + BinPath("setup.exe") + "\" " + Q("p.pkg") + " " + Q("setup.exe"));
+    ASSERT_EQ(build.dwExit, 0u) << build.out;
+    std::string launcher, package, setup = Read("setup.exe");
+    ReadWholeFile(BinPath("setup.exe"), &launcher);
+    ReadWholeFile(In("p.pkg"), &package);
+    ASSERT_EQ(setup.size(), (size_t)PKG_OFFSET + package.size());
+    EXPECT_EQ(setup.substr(0, launcher.size()), launcher);
+    EXPECT_EQ(setup.find_first_not_of('\0', launcher.size()), (size_t)PKG_OFFSET);
+    EXPECT_EQ(setup.substr(PKG_OFFSET), package);
+
+    // list and unpack find the package behind the launcher by themselves.
+    EXPECT_EQ(Tool("list " + Q("setup.exe")).out, kListing);
+    ToolRun unpack = Tool("unpack " + Q("setup.exe") + " " + Q("out"));
+    ASSERT_EQ(unpack.dwExit, 0u) << unpack.out;
+    EXPECT_NE(unpack.out.find("[1] KelvoSetup.exe (300000 bytes)"), std::string::npos);
+    EXPECT_EQ(Read("out\\KelvoSetup.exe"), big);
+    EXPECT_EQ(Read("out\\empty.ini"), "");
+    EXPECT_EQ(Read("out\\readme.txt"), "read me\r\n");
+
+    ToolRun lite = Tool("unpack " + Q("setup.exe") + " " + Q("out-lite") + " --lite --offset " +
+                        std::to_string(PKG_OFFSET));
+    ASSERT_EQ(lite.dwExit, 0u) << lite.out;
+    EXPECT_EQ(Read("out-lite\\readme.txt"), "read me\r\n");
+    EXPECT_EQ(Read("out-lite\\^Kelvo_end^"), "");
+}
+
+TEST_F(SetupToolTest, FailuresNameTheErrorAndExitWith1)
+{
+    ASSERT_TRUE(WriteWholeFile(In("src\\a.txt"), "A"));
+    ASSERT_TRUE(WriteWholeFile(In("src\\" + std::string(65, 'n')), "x"));
+    ASSERT_TRUE(WriteWholeFile(In("toobig.exe"), std::string(PKG_OFFSET + 1, 'M')));
+    ASSERT_TRUE(WriteWholeFile(In("fits.exe"), std::string(PKG_OFFSET, 'M')));
+    ASSERT_EQ(Tool("pack " + Q("p.pkg") + " " + Q("src\\a.txt")).dwExit, 0u);
+    std::string package = Read("p.pkg");
+    ASSERT_TRUE(WriteWholeFile(In("cut.pkg"), package.substr(0, package.size() - 1)));
+
+    struct {
+        std::string args;
+        const char* pszSays;
+    } const kCases[] = {
+        {"pack " + Q("q.pkg") + " " + Q("src\\missing.txt"), "error 152: "},
+        {"pack " + Q("q.pkg") + " " + Q("src\\" + std::string(65, 'n')), "at most 64 bytes"},
+        {"pack " + Q("q.pkg") + " " + Q("src\\a.txt") + " " + Q("src\\A.TXT"), "twice"},
+        {"build " + Q("toobig.exe") + " " + Q("p.pkg") + " " + Q("s.exe"), "must fit in 307200"},
+        {"build " + Q("fits.exe") + " " + Q("src\\a.txt") + " " + Q("s.exe"), "not a package"},
+        {"list " + Q("cut.pkg"), "error 163: a record runs past the end of the package"},
+        {"unpack " + Q("cut.pkg") + " " + Q("out"), "error 163: "},
+        {"unpack " + Q("p.pkg") + " " + Q("out") + " --offset 3", "error 160: "},
+    };
+    for (const auto& c : kCases) {
+        ToolRun run = Tool(c.args);
+        EXPECT_EQ(run.dwExit, 1u) << c.args << "\n" << run.out;
+        EXPECT_NE(run.out.find(c.pszSays), std::string::npos) << c.args << "\n" << run.out;
+    }
+    EXPECT_EQ(Read("q.pkg"), "<missing>") << "a refused name is refused before packing";
+    EXPECT_EQ(Read("s.exe"), "<missing>");
+
+    // An image of exactly 307200 bytes needs no padding and is accepted.
+    ToolRun fits = Tool("build " + Q("fits.exe") + " " + Q("p.pkg") + " " + Q("s.exe"));
+    EXPECT_EQ(fits.dwExit, 0u) << fits.out;
+    EXPECT_EQ(Read("s.exe").size(), PKG_OFFSET + package.size());
+}
+
+} // namespace
