@@ -514,6 +514,19 @@ TEST_F(PackageTest, PackerChecksAndErrorNumbers)
               0);
     EXPECT_EQ(dwErr, 151u);
 
+    // Files held open by someone who shares nothing: the old package cannot
+    // be deleted (154), the source cannot be opened (156).
+    ASSERT_TRUE(WriteWholeFile(dir + "\\pkg.bin", "old"));
+    HANDLE hHeld =
+        CreateFileA((dir + "\\pkg.bin").c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    EXPECT_EQ(Pack("a.txt", &dwErr, 0), 0);
+    EXPECT_EQ(dwErr, 154u);
+    CloseHandle(hHeld);
+    hHeld = CreateFileA(Src("a.txt").c_str(), GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
+    EXPECT_EQ(Pack("a.txt", &dwErr, 0), 0);
+    EXPECT_EQ(dwErr, 156u);
+    CloseHandle(hHeld);
+
     // Starting anew replaces an old package: header and one record.
     ASSERT_TRUE(WriteWholeFile(dir + "\\pkg.bin", "old junk that must go"));
     ASSERT_EQ(Pack("a.txt", &dwErr, 0), 1);
