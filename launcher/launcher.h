@@ -5,6 +5,8 @@
 
 // The single-instance event while this launcher holds it, else NULL.
 extern HANDLE g_hEvent;
+// The work directory the package is extracted into.
+extern char g_szTempDir[MAX_PATH];
 
 enum Refusal {
     REFUSE_ANOTHER_INSTANCE,
@@ -26,3 +28,6 @@ int IsUpdateToolRunning();
 const char* RefusalText(Refusal eWhy, LANGID wLang);
 const char* RefusalCaption(LANGID wLang);
 void ShowRefusal(Refusal eWhy);
+// Closes the single-instance event once; later calls do nothing.
+void ReleaseInstanceEvent();
+int UnpackAndSetup(DWORD* pdwErr);

@@ -3,14 +3,7 @@
 #include "launcher.h"
 #include "../util/log.h"
 
-HANDLE g_hEvent = NULL;
-
-static void ReleaseInstanceEvent()
-{
-    if (g_hEvent != NULL)
-        CloseHandle(g_hEvent);
-    g_hEvent = NULL;
-}
+#include <stdio.h>
 
 // The event stays held while a refusal is on screen, so that a launcher
 // started meanwhile is told another one is running.
@@ -39,6 +32,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     if (IsUpdateToolRunning())
         return Refuse(REFUSE_UPDATE_TOOL_RUNNING);
 
+    DWORD dwErr = 0;
+    if (!UnpackAndSetup(&dwErr)) {
+        char szLine[64];
+        snprintf(szLine, sizeof szLine, "install failed with Err %u.", (unsigned)dwErr);
+        WriteSetupLog(szLine);
+    }
     ReleaseInstanceEvent();
     WriteSetupLog("Exit main");
     return 0;

@@ -1,0 +1,13 @@
+// The demo programs read their behaviour from an INI file beside them, so a
+// package can carry a demo that runs longer, fails or skips a step.
+#pragma once
+
+#include <windows.h>
+#include <string>
+
+// dir\name of a file beside the running program.
+std::string BesideSelf(const char* pszName);
+int DemoOption(const std::string& iniPath, const char* pszKey, int nDefault);
+std::string DemoText(const std::string& iniPath, const char* pszKey, const char* pszDefault);
+// Appends "key=value" lines to a record file beside the program.
+void DemoRecord(const std::string& recordPath, const std::string& line);

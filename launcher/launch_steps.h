@@ -1,0 +1,52 @@
+// The steps both launchers take around the extraction: where they run from,
+// the work directory they extract into, starting the extracted programs and
+// waiting for them by name.
+#pragma once
+
+#include <windows.h>
+
+#define SETUP_INNER_INSTALLER "KelvoSetup.exe"
+
+enum {
+    LAUNCH_ERR_WORK_DIR = 351,
+    LAUNCH_ERR_OWN_SIZE = 352,
+    LAUNCH_ERR_NO_COMPANION = 355,
+    LAUNCH_ERR_NO_INSTALLER = 356,
+};
+
+// The launcher's own file: the full path, and the path split at its last
+// backslash (a plain byte search) into directory and file name.
+struct OwnPath {
+    char szFull[MAX_PATH];
+    char szDir[MAX_PATH];
+    char szFile[MAX_PATH];
+};
+void GetOwnPath(OwnPath* pOwn);
+
+// Checks that the own file carries a package behind its image. When the file
+// cannot be found under its full path, the bare name is tried in the current
+// directory and pszSrcDir becomes ".". bQuiet selects the size query that
+// does not log.
+int CheckOwnSize(const OwnPath* pOwn, int bQuiet, const char** ppszSrcDir);
+
+// The work directory C:\tmp\KelvoSetup0, made or reused, emptied of files and
+// protected so that only SYSTEM and Administrators may change it. A work
+// directory or C:\tmp that is a link, or a work directory some other user
+// owns, is set aside first and never followed. While held, neither can be
+// renamed or deleted.
+struct WorkDirHold {
+    HANDLE hTmp;
+    HANDLE hWork;
+};
+int PrepareWorkDir(char* pszOut, size_t cbOut, WorkDirHold* pHold);
+void ReleaseWorkDir(WorkDirHold* pHold);
+
+// Starts dir\name through the shell; the outcome is not looked at, the waits
+// below see whether the program runs.
+void StartExtracted(const char* pszDir, const char* pszName, const char* pszParams, int nShow);
+// Checks every 50 ms, at most 600 times, until a process of the name shows
+// up; returns the number of waits (600: never seen).
+DWORD WaitForStart(const char* pszName);
+// Checks every 500 ms, without limit, until no process of the name runs;
+// returns the number of waits.
+DWORD WaitForEnd(const char* pszName);

@@ -1,0 +1,314 @@
+// Whole installs: a real setup.exe built by the test with its own package of
+// demo programs, run under Wine, and what it leaves behind: the work
+// directory, the demo installer's registry values and files, the setup log.
+#include "file_util.h"
+#include "test_env.h"
+
+#include <gtest/gtest.h>
+#include <aclapi.h>
+#include <sddl.h>
+#include <regex>
+#include <vector>
+
+namespace
+{
+
+const char kWorkDir[] = "C:\\tmp\\KelvoSetup0";
+const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+                             "{5A0E3C71-2B64-4D8F-9E13-7C4B2A6D0F58}";
+
+std::string WorkFile(const char* pszName)
+{
+    return std::string(kWorkDir) + "\\" + pszName;
+}
+
+std::string ReadOr(const std::string& path, const char* pszMissing = "<missing>")
+{
+    std::string data;
+    return ReadWholeFile(path, &data) ? data : pszMissing;
+}
+
+bool RegString(const char* pszKey, const char* pszName, std::string* pValue)
+{
+    char sz[260];
+    DWORD cb = sizeof sz, dwType = 0;
+    HKEY hKey;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, pszKey, 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+        return false;
+    bool bOk = RegQueryValueExA(hKey, pszName, NULL, &dwType, (BYTE*)sz, &cb) == ERROR_SUCCESS;
+    RegCloseKey(hKey);
+    if (bOk)
+        *pValue = sz;
+    return bOk;
+}
+
+// Lines of the setup log that match the patterns, in this order, with any
+// other lines between them.
+::testing::AssertionResult LogHasInOrder(const std::vector<std::string>& patterns)
+{
+    std::string log = ReadOr(TodaySetupLogPath(), "");
+    std::string::const_iterator from = log.begin();
+    for (const std::string& pattern : patterns) {
+        std::smatch m;
+        std::regex line("\\] " + pattern + "\r\n");
+        if (!std::regex_search(from, log.cend(), m, line))
+            return ::testing::AssertionFailure() << "no \"" << pattern << "\" in order in\n" << log;
+        from = m[0].second;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+class InstallTest : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        ResetMachine();
+        utl_RemoveDirTree(kWorkDir);
+    }
+
+    void ResetMachine()
+    {
+        RemoveLogDir();
+        dir = FreshTestDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        CreateDirectoryA((dir + "\\src").c_str(), NULL);
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
+        HKEY hKey;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Qor\\Kelvo", 0, KEY_WRITE, &hKey) == 0) {
+            RegDeleteValueA(hKey, "SetupFlag");
+            RegCloseKey(hKey);
+        }
+        utl_RemoveDirTree("C:\\Program Files\\Kelvo");
+    }
+
+    // Copies a demo program or writes a file into src\, to be packed.
+    void Add(const char* pszName, const std::string& contents = "")
+    {
+        std::string target = dir + "\\src\\" + pszName;
+        if (contents.empty() && CopyFileA(BinPath(pszName).c_str(), target.c_str(), FALSE))
+            return;
+        ASSERT_TRUE(WriteWholeFile(target, contents));
+    }
+    void AddDemoPrograms(int nInstallerMs = 300, int nCompanionMs = 100)
+    {
+        Add("dovRelsvc.exe");
+        Add("KelvoSetup.exe");
+        Add("dovRelsvc.ini", "[Demo]\r\nRunMs=" + std::to_string(nCompanionMs) + "\r\n");
+        Add("KelvoSetup.ini", "[Demo]\r\nRunMs=" + std::to_string(nInstallerMs) + "\r\n");
+        Add("KelvoClient.ini", "[Client]\r\nServer=test\r\n");
+    }
+
+    // Packs everything in src\ (with an end record) behind the launcher.
+    std::string BuildSetup()
+    {
+        std::string args = "pack \"" + dir + "\\pkg\"";
+        WIN32_FIND_DATAA fd;
+        HANDLE hFind = FindFirstFileA((dir + "\\src\\*").c_str(), &fd);
+        do {
+            if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                args += " \"" + dir + "\\src\\" + fd.cFileName + "\"";
+        } while (FindNextFileA(hFind, &fd));
+        FindClose(hFind);
+        std::string setup = dir + "\\setup.exe", out;
+        DWORD dwExit = 99;
+        RunAndCapture(BinPath("setuptool.exe"), args + " --end", 60000, &dwExit, &out);
+        EXPECT_EQ(dwExit, 0u) << out;
+        RunAndCapture(BinPath("setuptool.exe"),
+                      "build \"" + BinPath("setup.exe") + "\" \"" + dir + "\\pkg\" \"" + setup +
+                          "\"",
+                      60000, &dwExit, &out);
+        EXPECT_EQ(dwExit, 0u) << out;
+        return setup;
+    }
+
+    DWORD RunSetup(const std::string& setup)
+    {
+        PROCESS_INFORMATION pi;
+        DWORD dwExit = 99;
+        EXPECT_TRUE(StartProgram(setup, "", &pi));
+        EXPECT_TRUE(WaitProgram(&pi, 120000, &dwExit)) << "setup.exe did not end";
+        return dwExit;
+    }
+
+    std::string dir;
+};
+
+// The same, with whatever stands at the work directory left in place.
+class InstallLink : public InstallTest
+{
+  protected:
+    void SetUp() override
+    {
+        ResetMachine();
+    }
+};
+
+TEST_F(InstallTest, NormalRunExtractsRunsBothProgramsAndLogsInOrder)
+{
+    AddDemoPrograms(1200, 700);
+    std::string setup = BuildSetup();
+    EXPECT_EQ(RunSetup(setup), 0u);
+
+    EXPECT_EQ(ReadOr(WorkFile("KelvoClient.ini")), "[Client]\r\nServer=test\r\n");
+    EXPECT_EQ(ReadOr(WorkFile("dovRelsvc.record.txt")), "args=-setUpdInfo\r\nended=1\r\n");
+    std::string record = ReadOr(WorkFile("KelvoSetup.record.txt"));
+    EXPECT_EQ(record.rfind("companion_running=0\r\n", 0), 0u)
+        << "the installer starts after the companion has ended\n"
+        << record;
+    EXPECT_NE(record.find("exit=0"), std::string::npos) << "the launcher waited for the end";
+    EXPECT_EQ(ReadOr("C:\\Program Files\\Kelvo\\KelvoClient.ini"), "[Client]\r\nServer=test\r\n");
+    std::string value;
+    EXPECT_TRUE(RegString(kUninstallKey, "DisplayName", &value));
+    EXPECT_EQ(value, "Kelvo Client");
+    EXPECT_TRUE(RegString(kUninstallKey, "DisplayVersion", &value));
+
+    EXPECT_TRUE(LogHasInOrder({"The C free space is \\d+M\\.", "is-stp started at \\d+",
+                               "is-stp ended at [2-9]\\.", "Exit main"}));
+    EXPECT_EQ(ReadOr(TodaySetupLogPath()).find("install failed"), std::string::npos);
+}
+
+TEST_F(InstallTest, MissingCompanionOrInstallerStopsWithItsNumber)
+{
+    Add("KelvoSetup.exe");
+    EXPECT_EQ(RunSetup(BuildSetup()), 0u);
+    EXPECT_TRUE(LogHasInOrder({"install failed with Err 355\\.", "Exit main"}));
+    EXPECT_EQ(ReadOr(WorkFile("KelvoSetup.record.txt")), "<missing>") << "nothing was started";
+    std::string value;
+    EXPECT_FALSE(RegString(kUninstallKey, "DisplayName", &value));
+
+    RemoveLogDir();
+    DeleteFileA((dir + "\\src\\KelvoSetup.exe").c_str());
+    Add("dovRelsvc.exe");
+    EXPECT_EQ(RunSetup(BuildSetup()), 0u);
+    EXPECT_TRUE(LogHasInOrder({"install failed with Err 356\\.", "Exit main"}));
+    EXPECT_EQ(ReadOr(WorkFile("dovRelsvc.record.txt")), "args=-setUpdInfo\r\nended=1\r\n");
+}
+
+TEST_F(InstallTest, OwnFileMustCarryMoreThanTheImage)
+{
+    std::string launcher;
+    ASSERT_TRUE(ReadWholeFile(BinPath("setup.exe"), &launcher));
+    launcher.resize(307200, '\0');
+    std::string exact = dir + "\\exact.exe", plus = dir + "\\plus.exe";
+    ASSERT_TRUE(WriteWholeFile(exact, launcher));
+    ASSERT_TRUE(WriteWholeFile(plus, launcher + "x"));
+
+    EXPECT_EQ(RunSetup(exact), 0u);
+    EXPECT_TRUE(LogHasInOrder(
+        {"The C free space is \\d+M\\.", "install failed with Err 352\\.", "Exit main"}));
+    RemoveLogDir();
+    EXPECT_EQ(RunSetup(plus), 0u);
+    EXPECT_TRUE(LogHasInOrder({"install failed with Err 159\\.", "Exit main"}))
+        << "past the size test, the unpacker finds no header in one byte";
+}
+
+TEST_F(InstallTest, NextRunStartsFromAnEmptiedWorkDirectoryAndRunsAgain)
+{
+    AddDemoPrograms();
+    std::string setup = BuildSetup();
+    ASSERT_EQ(RunSetup(setup), 0u);
+    ASSERT_TRUE(WriteWholeFile(WorkFile("stale.txt"), "from an earlier run"));
+    CreateDirectoryA(WorkFile("ZQM").c_str(), NULL);
+    ASSERT_TRUE(WriteWholeFile(WorkFile("ZQM\\old.dat"), "old"));
+
+    // The first run released the single-instance event: the second starts.
+    RemoveLogDir();
+    EXPECT_EQ(RunSetup(setup), 0u);
+    EXPECT_EQ(ReadOr(WorkFile("stale.txt")), "<missing>");
+    EXPECT_EQ(GetFileAttributesA(WorkFile("ZQM").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(ReadOr(WorkFile("KelvoSetup.exe")), "<missing>");
+    EXPECT_TRUE(
+        LogHasInOrder({"The C free space is \\d+M\\.", "is-stp ended at \\d+\\.", "Exit main"}));
+}
+
+// The work directory's descriptor as SDDL: protected, SYSTEM and
+// Administrators only. Wine maps the descriptor to Unix permissions: it shows
+// its own user for Administrators and cannot show the protection flag.
+TEST_F(InstallTest, WorkDirectoryIsProtected)
+{
+    AddDemoPrograms();
+    ASSERT_EQ(RunSetup(BuildSetup()), 0u);
+    PSECURITY_DESCRIPTOR pSd = NULL;
+    PACL pDacl = NULL;
+    ASSERT_EQ(GetNamedSecurityInfoA(kWorkDir, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, NULL, NULL,
+                                    &pDacl, NULL, &pSd),
+              (DWORD)ERROR_SUCCESS);
+    char* pszSddl = NULL;
+    ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorA(
+        pSd, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &pszSddl, NULL));
+    std::string sddl = pszSddl;
+    LocalFree(pszSddl);
+    LocalFree(pSd);
+    if (RunningOnWine())
+        EXPECT_TRUE(std::regex_match(sddl, std::regex("D:\\(A;OICI;FA;;;SY\\)\\(A;OICI;FA;;;S-1-5-"
+                                                      "21-[-0-9]+\\)")))
+            << sddl;
+    else
+        EXPECT_EQ(sddl, "D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
+}
+
+// A link in place of the work directory is set aside, never followed: the
+// package lands in a fresh directory and the link's target stays as it was.
+// Run by work-link-test, which puts a Unix symbolic link to
+// C:\tmp\kelvo-worklink-target at C:\tmp\KelvoSetup0 first (Wine cannot make
+// a junction, and reports such a link as a reparse point) and removes it
+// afterwards. Wine 8 can neither remove such a link nor rename it (MoveFileA
+// renames its target), so there the launcher refuses with 351 instead of
+// extracting; on Windows the junction goes and the install runs.
+TEST_F(InstallLink, LinkInPlaceOfTheWorkDirectoryIsNeverFollowed)
+{
+    ASSERT_TRUE(GetFileAttributesA(kWorkDir) & FILE_ATTRIBUTE_REPARSE_POINT)
+        << "run through ctest (work-link-test), which puts the link in place";
+    AddDemoPrograms();
+
+    EXPECT_EQ(RunSetup(BuildSetup()), 0u);
+    EXPECT_TRUE(LogHasInOrder({"UnpackAndSetup: C:\\\\tmp\\\\KelvoSetup0 is not trusted and is "
+                               "set aside\\."}));
+    // Wherever Wine's rename took the target, nothing was extracted into it.
+    for (const char* pszTarget :
+         {"C:\\tmp\\kelvo-worklink-target", "C:\\tmp\\KelvoSetup0.untrusted.*"}) {
+        WIN32_FIND_DATAA fd;
+        HANDLE hFind = FindFirstFileA(pszTarget, &fd);
+        if (hFind == INVALID_HANDLE_VALUE)
+            continue;
+        FindClose(hFind);
+        std::string target = std::string("C:\\tmp\\") + fd.cFileName;
+        EXPECT_EQ(ReadOr(target + "\\precious.txt"), "precious\n") << target;
+        EXPECT_EQ(ReadOr(target + "\\KelvoSetup.exe"), "<missing>") << target;
+    }
+    if (RunningOnWine()) {
+        EXPECT_TRUE(LogHasInOrder({"install failed with Err 351\\.", "Exit main"}));
+    } else {
+        DWORD dwAttr = GetFileAttributesA(kWorkDir);
+        EXPECT_TRUE(dwAttr != INVALID_FILE_ATTRIBUTES && !(dwAttr & FILE_ATTRIBUTE_REPARSE_POINT));
+        EXPECT_NE(ReadOr(WorkFile("KelvoSetup.exe")), "<missing>");
+        EXPECT_TRUE(LogHasInOrder({"is-stp ended at \\d+\\.", "Exit main"}));
+    }
+}
+
+// While the companion runs the launcher holds the work directory; nobody can
+// rename it away and put another in its place before the installer starts.
+TEST_F(InstallTest, WorkDirectoryCannotBeRenamedWhileTheLauncherHoldsIt)
+{
+    AddDemoPrograms(300, 3000);
+    std::string setup = BuildSetup();
+    PROCESS_INFORMATION pi;
+    ASSERT_TRUE(StartProgram(setup, "", &pi));
+    for (int i = 0; i < 200 && ReadOr(WorkFile("dovRelsvc.record.txt")) == "<missing>"; ++i)
+        Sleep(50);
+    BOOL bMoved = MoveFileA(kWorkDir, "C:\\tmp\\KelvoSetup0.moved");
+    DWORD dwMoveErr = GetLastError();
+    DWORD dwExit = 99;
+    EXPECT_TRUE(WaitProgram(&pi, 60000, &dwExit));
+    EXPECT_FALSE(bMoved);
+    EXPECT_EQ(dwMoveErr, (DWORD)ERROR_SHARING_VIOLATION);
+    if (bMoved)
+        MoveFileA("C:\\tmp\\KelvoSetup0.moved", kWorkDir);
+    EXPECT_TRUE(LogHasInOrder({"is-stp ended at \\d+\\.", "Exit main"}));
+
+    // Once the installer has started the launcher lets go.
+    ASSERT_TRUE(MoveFileA(kWorkDir, "C:\\tmp\\KelvoSetup0.moved"));
+    ASSERT_TRUE(MoveFileA("C:\\tmp\\KelvoSetup0.moved", kWorkDir));
+}
+
+} // namespace
