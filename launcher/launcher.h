@@ -8,6 +8,11 @@ extern HANDLE g_hEvent;
 // The work directory the package is extracted into.
 extern char g_szTempDir[MAX_PATH];
 
+enum LauncherKind {
+    LAUNCHER_SETUP,
+    LAUNCHER_LITE,
+};
+
 enum Refusal {
     REFUSE_ANOTHER_INSTANCE,
     REFUSE_NOT_ADMIN,
@@ -25,9 +30,15 @@ long long LegacyFreeBytes(DWORD dwSectorsPerCluster, DWORD dwBytesPerSector, DWO
 int FreeSpaceIsEnough(long long llFreeBytes);
 int CheckFreeSpace();
 int IsUpdateToolRunning();
-const char* RefusalText(Refusal eWhy, LANGID wLang);
-const char* RefusalCaption(LANGID wLang);
-void ShowRefusal(Refusal eWhy);
+const char* RefusalText(Refusal eWhy, LANGID wLang, LauncherKind eKind);
+const char* RefusalCaption(LANGID wLang, LauncherKind eKind);
+void ShowRefusal(Refusal eWhy, LauncherKind eKind);
+// Shows the refusal, then lets go of the single-instance event; returns 0.
+int RefuseStart(Refusal eWhy, LauncherKind eKind);
+// The checks both launchers start with: the single-instance event (kept in
+// g_hEvent), administrator rights, 50 MB free on C:. 1 when the start may go
+// on; otherwise the refusal has been shown.
+int PassStartChecks(LauncherKind eKind);
 // Closes the single-instance event once; later calls do nothing.
 void ReleaseInstanceEvent();
 int UnpackAndSetup(DWORD* pdwErr);

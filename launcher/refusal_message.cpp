@@ -1,6 +1,7 @@
 // The message box of a refused start, in Chinese on systems whose default
 // language is Chinese (PRC) and in English elsewhere. The Chinese texts are
-// compiled to the system code page (GBK) and shown unconverted.
+// compiled to the system code page (GBK) and shown unconverted. The lite
+// launcher words its first message and its Chinese caption its own way.
 #include "launcher.h"
 
 static const LANGID kLangChinesePrc = 0x0804;
@@ -22,19 +23,26 @@ static const char* const kChinese[] = {
     "客户端正在升级定制信息，请稍后再试。",
 };
 
-const char* RefusalText(Refusal eWhy, LANGID wLang)
+const char* RefusalText(Refusal eWhy, LANGID wLang, LauncherKind eKind)
 {
-    return wLang == kLangChinesePrc ? kChinese[eWhy] : kEnglish[eWhy];
+    if (wLang != kLangChinesePrc)
+        return kEnglish[eWhy];
+    if (eKind == LAUNCHER_LITE && eWhy == REFUSE_ANOTHER_INSTANCE)
+        return "此前运行的程序实例还没有完全退出，请稍候再试。";
+    return kChinese[eWhy];
 }
 
-const char* RefusalCaption(LANGID wLang)
+const char* RefusalCaption(LANGID wLang, LauncherKind eKind)
 {
-    return wLang == kLangChinesePrc ? "安装Kelvo智能客户端" : "Kelvo Setup";
+    if (wLang != kLangChinesePrc)
+        return "Kelvo Setup";
+    return eKind == LAUNCHER_LITE ? "安装 Kelvo 智能客户端" : "安装Kelvo智能客户端";
 }
 
 // The language is asked for each box anew.
-void ShowRefusal(Refusal eWhy)
+void ShowRefusal(Refusal eWhy, LauncherKind eKind)
 {
     LANGID wLang = GetSystemDefaultLangID();
-    MessageBoxA(NULL, RefusalText(eWhy, wLang), RefusalCaption(wLang), MB_OK | MB_ICONWARNING);
+    MessageBoxA(NULL, RefusalText(eWhy, wLang, eKind), RefusalCaption(wLang, eKind),
+                MB_OK | MB_ICONWARNING);
 }

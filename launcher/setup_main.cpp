@@ -5,32 +5,13 @@
 
 #include <stdio.h>
 
-// The event stays held while a refusal is on screen, so that a launcher
-// started meanwhile is told another one is running.
-static int Refuse(Refusal eWhy)
-{
-    ShowRefusal(eWhy);
-    ReleaseInstanceEvent();
-    return 0;
-}
-
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     RestrictDllSearch();
-
-    g_hEvent = CreateEventA(NULL, FALSE, FALSE, SETUP_INSTANCE_EVENT);
-    if (g_hEvent == NULL)
+    if (!PassStartChecks(LAUNCHER_SETUP))
         return 0;
-    if (GetLastError() == ERROR_ALREADY_EXISTS) {
-        ReleaseInstanceEvent();
-        return Refuse(REFUSE_ANOTHER_INSTANCE);
-    }
-    if (!IsAdministrator())
-        return Refuse(REFUSE_NOT_ADMIN);
-    if (!CheckFreeSpace())
-        return Refuse(REFUSE_LOW_DISK_SPACE);
     if (IsUpdateToolRunning())
-        return Refuse(REFUSE_UPDATE_TOOL_RUNNING);
+        return RefuseStart(REFUSE_UPDATE_TOOL_RUNNING, LAUNCHER_SETUP);
 
     DWORD dwErr = 0;
     if (!UnpackAndSetup(&dwErr)) {

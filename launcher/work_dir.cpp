@@ -71,8 +71,8 @@ int HasTrustedOwner(HANDLE hDir)
 {
     PSID pOwner = NULL;
     PSECURITY_DESCRIPTOR pSd = NULL;
-    if (GetSecurityInfo(hDir, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &pOwner, NULL, NULL,
-                        NULL, &pSd) != ERROR_SUCCESS)
+    if (GetSecurityInfo(hDir, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &pOwner, NULL, NULL, NULL,
+                        &pSd) != ERROR_SUCCESS)
         return 0;
     PSID pSystem = NewWellKnownSid(SECURITY_LOCAL_SYSTEM_RID, 0, 1);
     PSID pAdmins = NewWellKnownSid(SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 2);
@@ -131,8 +131,8 @@ HANDLE HoldTrusted(const char* pszDir, int bCheckOwner, int* pbOk)
 int Protect(const char* pszDir)
 {
     PSECURITY_DESCRIPTOR pSd = NULL;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kProtectedDacl, SDDL_REVISION_1,
-                                                              &pSd, NULL))
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kProtectedDacl, SDDL_REVISION_1, &pSd,
+                                                              NULL))
         return 0;
     BOOL bSet = SetFileSecurityA(pszDir, DACL_SECURITY_INFORMATION, pSd);
     LocalFree(pSd);
