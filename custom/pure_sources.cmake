@@ -11,6 +11,7 @@ set(KELVO_PURE_SOURCES
   des_text_decrypt.cpp
   des_text_encrypt.cpp
   md5.cpp
+  vrf_salt.cpp
 )
 # Their tests, which run both under Wine and natively.
 set(KELVO_PURE_TESTS
@@ -18,4 +19,5 @@ set(KELVO_PURE_TESTS
   des_test.cpp
   des_text_test.cpp
   md5_test.cpp
+  vrf_salt_test.cpp
 )
