@@ -11,3 +11,7 @@ enum {
 
 // Prints the usage text to stderr and returns TOOL_USAGE.
 int tool_Usage();
+
+// The commands; argv holds the arguments after the command word.
+int cmd_Vrf(int argc, char** argv);
+int cmd_Pwd(int argc, char** argv);

@@ -11,6 +11,8 @@ struct ToolCommand {
 };
 
 static const ToolCommand kCommands[] = {
+    {"vrf", cmd_Vrf},
+    {"pwd", cmd_Pwd},
     {NULL, NULL},
 };
 
@@ -18,7 +20,15 @@ static const char kUsage[] =
     "usage: setuptool <command> [arguments]\n"
     "\n"
     "commands:\n"
-    "  --help                             this text\n";
+    "  vrf write  --custom <dir> | --uninstall <dir> | --generic <ini> <vrf>\n"
+    "                                     write a fresh verification file for an INI pair\n"
+    "  vrf verify --custom <dir> | --uninstall <dir> | --generic <ini> <vrf>\n"
+    "                                     print \"verified\" (exit 0) or \"not verified\"\n"
+    "  pwd encrypt [--hex] <password>     print the stored text form of a password\n"
+    "  pwd decrypt [--hex] <text>         print the password of a stored text\n"
+    "  --help                             this text\n"
+    "\n"
+    "exit codes: 0 done, 1 failed, 2 wrong command line\n";
 
 int tool_Usage()
 {
