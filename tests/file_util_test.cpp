@@ -1,7 +1,7 @@
 // File and directory utilities on real files in the prefix's drive C:.
 #include "file_util.h"
 #include "log.h"
-#include "test_env.h"
+#include "test_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -13,19 +13,7 @@ bool Exists(const std::string& path)
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-class FileUtilTest : public ::testing::Test
-{
-  protected:
-    void SetUp() override
-    {
-        dir = FreshTestDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
-    }
-    std::string In(const char* pszName) const
-    {
-        return dir + "\\" + pszName;
-    }
-    std::string dir;
-};
+typedef TestDirFixture FileUtilTest;
 
 TEST_F(FileUtilTest, ExistenceTestsTellFilesFromDirectories)
 {

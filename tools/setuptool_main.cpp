@@ -12,7 +12,8 @@ struct ToolCommand {
 
 static const ToolCommand kCommands[] = {
     {"pack", cmd_Pack},     {"build", cmd_Build}, {"list", cmd_List},
-    {"unpack", cmd_Unpack}, {NULL, NULL},
+    {"unpack", cmd_Unpack}, {"vrf", cmd_Vrf},     {"pwd", cmd_Pwd},
+    {NULL, NULL},
 };
 
 static const char kUsage[] =
@@ -30,6 +31,14 @@ static const char kUsage[] =
     "  unpack <file> <dir> [--offset N] [--lite]\n"
     "      extracts with the setup unpacker (or the setup-lite one) into <dir>,\n"
     "      which is made if missing.\n"
+    "  vrf write  --custom <dir> | --uninstall <dir> | --generic <ini> <vrf>\n"
+    "      writes a fresh verification file for an INI pair.\n"
+    "  vrf verify --custom <dir> | --uninstall <dir> | --generic <ini> <vrf>\n"
+    "      prints \"verified\" (exit 0) or \"not verified\" (exit 1).\n"
+    "  pwd encrypt [--hex] <password>\n"
+    "      prints the stored text form of a password.\n"
+    "  pwd decrypt [--hex] <text>\n"
+    "      prints the password of a stored text.\n"
     "  --help\n"
     "      this text.\n"
     "\n"

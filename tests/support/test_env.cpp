@@ -1,7 +1,6 @@
 #include "test_env.h"
 #include "standin_stop.h"
 
-#include <ctype.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -87,34 +86,6 @@ bool ReadWholeFile(const std::string& path, std::string* pData)
     return bOk;
 }
 
-std::string ToHex(const std::string& bytes)
-{
-    static const char kDigits[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned char c : bytes) {
-        hex += kDigits[c >> 4];
-        hex += kDigits[c & 15];
-    }
-    return hex;
-}
-
-bool FromHex(const char* pszHex, std::string* pBytes)
-{
-    pBytes->clear();
-    size_t cch = strlen(pszHex);
-    if (cch % 2)
-        return false;
-    for (size_t i = 0; i < cch; i += 2) {
-        char sz[3] = {pszHex[i], pszHex[i + 1], 0};
-        char* pEnd;
-        unsigned long v = strtoul(sz, &pEnd, 16);
-        if (*pEnd || !isxdigit((unsigned char)sz[0]))
-            return false;
-        *pBytes += (char)v;
-    }
-    return true;
-}
-
 bool StartProgram(const std::string& path, const std::string& args, PROCESS_INFORMATION* pPi)
 {
     std::string cmd = "\"" + path + "\"" + (args.empty() ? "" : " " + args);
@@ -124,7 +95,7 @@ bool StartProgram(const std::string& path, const std::string& args, PROCESS_INFO
 }
 
 bool RunAndCapture(const std::string& path, const std::string& args, DWORD dwTimeoutMs,
-                   DWORD* pdwExitCode, std::string* pOutput)
+                   DWORD* pdwExitCode, std::string* pOutput, bool bWithStderr)
 {
     pOutput->clear();
     SECURITY_ATTRIBUTES sa = {sizeof sa, NULL, TRUE};
@@ -138,7 +109,7 @@ bool RunAndCapture(const std::string& path, const std::string& args, DWORD dwTim
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdOutput = hWrite;
-    si.hStdError = hWrite;
+    si.hStdError = bWithStderr ? hWrite : GetStdHandle(STD_ERROR_HANDLE);
     si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     PROCESS_INFORMATION pi;
     BOOL bStarted =

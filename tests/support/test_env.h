@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <string>
 
+#include "hex.h"
+
 // For the few places where Wine is known to behave unlike Windows.
 bool RunningOnWine();
 
@@ -17,16 +19,13 @@ std::string FreshTestDir(const char* pszName);
 
 bool WriteWholeFile(const std::string& path, const std::string& data);
 bool ReadWholeFile(const std::string& path, std::string* pData);
-std::string ToHex(const std::string& bytes);
-// Bytes from hex text; false when the text is not an even run of hex digits.
-bool FromHex(const char* pszHex, std::string* pBytes);
 
 // Starts a program with a command-line tail; the caller closes the handles.
 bool StartProgram(const std::string& path, const std::string& args, PROCESS_INFORMATION* pPi);
-// Runs a console program to its end and collects what it writes to standard
-// output and standard error, in the order written.
+// Runs a console program to its end and collects its standard output, and
+// with bWithStderr its standard error in the same text.
 bool RunAndCapture(const std::string& path, const std::string& args, DWORD dwTimeoutMs,
-                   DWORD* pdwExitCode, std::string* pOutput);
+                   DWORD* pdwExitCode, std::string* pOutput, bool bWithStderr = false);
 // Waits for the process to end; false on timeout. Closes both handles.
 bool WaitProgram(PROCESS_INFORMATION* pPi, DWORD dwTimeoutMs, DWORD* pdwExitCode);
 

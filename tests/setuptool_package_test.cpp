@@ -2,26 +2,12 @@
 // real files, its exit codes and what it prints.
 #include "package.h"
 #include "test_env.h"
+#include "tool_run.h"
 
 #include <gtest/gtest.h>
-#include <algorithm>
 
 namespace
 {
-
-struct ToolRun {
-    DWORD dwExit = 99;
-    std::string out; // standard output and error together
-};
-
-ToolRun Tool(const std::string& args)
-{
-    ToolRun run;
-    if (!RunAndCapture(BinPath("setuptool.exe"), args, 60000, &run.dwExit, &run.out))
-        run.out = "<setuptool did not run>";
-    run.out.erase(std::remove(run.out.begin(), run.out.end(), '\r'), run.out.end());
-    return run;
-}
 
 class SetupToolTest : public ::testing::Test
 {

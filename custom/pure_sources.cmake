@@ -1,0 +1,23 @@
+# The customisation code that calls nothing of Windows: the cross build links
+# it into kelvo_custom, the native build tests it under the sanitizers.
+set(KELVO_PURE_SOURCES
+  base64_decode.cpp
+  base64_encode.cpp
+  chap_md5.cpp
+  des_block.cpp
+  des_ecb.cpp
+  des_fixed_key.cpp
+  des_key.cpp
+  des_text_decrypt.cpp
+  des_text_encrypt.cpp
+  md5.cpp
+  vrf_salt.cpp
+)
+# Their tests, which run both under Wine and natively.
+set(KELVO_PURE_TESTS
+  base64_test.cpp
+  des_test.cpp
+  des_text_test.cpp
+  md5_test.cpp
+  vrf_salt_test.cpp
+)

@@ -1,0 +1,78 @@
+// Version numbers read from real executables through the version library,
+// which must come from the system directory.
+#include "file_version.h"
+#include "test_env.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+TEST(FileVersion, ReadsTheLaunchersVersionBlock)
+{
+    std::string setup = BinPath("setup.exe");
+    DWORD dwMS = 0, dwLS = 0;
+    ASSERT_EQ(getVer("VerTest", setup.c_str(), &dwMS, &dwLS), 1);
+    EXPECT_EQ(dwMS, 0x00050001u);
+    EXPECT_EQ(dwLS, 0x012D0001u);
+
+    FileVersionResult r;
+    ASSERT_EQ(utl_GetFileVersion(setup.c_str(), &r), 1);
+    EXPECT_EQ(r.ver.major, 5);
+    EXPECT_EQ(r.ver.minor, 1);
+    EXPECT_EQ(r.ver.build, 301);
+    EXPECT_EQ(r.ver.revision, 1);
+}
+
+TEST(FileVersion, AFileWithoutVersionBlockFailsAtTheSizeStep)
+{
+    RemoveLogDir();
+    std::string dir = FreshTestDir("FileVersion");
+    std::string plain = dir + "\\plain.txt";
+    ASSERT_TRUE(WriteWholeFile(plain, "no version here"));
+
+    DWORD dwMS = 7, dwLS = 7;
+    EXPECT_EQ(getVer("VerTest", plain.c_str(), &dwMS, &dwLS), 0);
+    EXPECT_EQ(dwMS, 7u);
+    std::string log;
+    ReadWholeFile(TodayModuleLogPath("VerTest"), &log);
+    EXPECT_NE(log.find("] getVer:get-size failed.\r\n"), std::string::npos) << log;
+
+    FileVersionResult r;
+    r.fail.unused = 0xabcd;
+    EXPECT_EQ(utl_GetFileVersion(plain.c_str(), &r), 0);
+    EXPECT_EQ(r.fail.stage, FILE_VERSION_STAGE_SIZE);
+    EXPECT_NE(r.fail.errorCode, 0u);
+    EXPECT_EQ(r.fail.unused, 0xabcd) << "the last 16 bits are left alone";
+
+    EXPECT_EQ(utl_GetFileVersion((dir + "\\missing.exe").c_str(), &r), 0);
+    EXPECT_EQ(r.fail.stage, FILE_VERSION_STAGE_SIZE);
+}
+
+TEST(FileVersion, ResultIsEightBytesInTwoReadings)
+{
+    EXPECT_EQ(sizeof(FileVersionResult), 8u);
+    FileVersionResult r;
+    r.fail.errorCode = 0x00020001;
+    EXPECT_EQ(r.ver.major, 1) << "errorCode lies where major and minor lie";
+    EXPECT_EQ(r.ver.minor, 2);
+}
+
+TEST(FileVersion, LibraryComesFromTheSystemDirectory)
+{
+    VersionLibrary lib;
+    ASSERT_EQ(utl_LoadVersionLibrary(&lib), 1);
+    char szLoaded[MAX_PATH + 1];
+    DWORD cch = GetModuleFileNameA(lib.hModule, szLoaded, sizeof szLoaded);
+    char szSystem[MAX_PATH + 1];
+    GetSystemDirectoryA(szSystem, sizeof szSystem);
+    EXPECT_EQ(CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, szLoaded, (int)cch,
+                             (std::string(szSystem) + "\\version.dll").c_str(), -1),
+              CSTR_EQUAL)
+        << szLoaded;
+    utl_FreeVersionLibrary(&lib);
+    EXPECT_EQ(lib.hModule, nullptr);
+    utl_FreeVersionLibrary(&lib); // safe twice
+}
+
+} // namespace
