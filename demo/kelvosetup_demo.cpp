@@ -23,6 +23,7 @@ bool IsDemoOwnFile(const char* pszName)
     size_t cch = strlen(pszName);
     return (cch > 4 && _stricmp(pszName + cch - 4, ".exe") == 0) ||
            _stricmp(pszName, "KelvoSetup.ini") == 0 || _stricmp(pszName, "dovRelsvc.ini") == 0 ||
+           _stricmp(pszName, "KelvoRegister.ini") == 0 ||
            strcmp(pszName, "^Kelvo_end^") == 0 ||
            strstr(pszName, ".record.txt") != NULL;
 }

@@ -10,7 +10,7 @@
 enum {
     LAUNCH_ERR_WORK_DIR = 351,
     LAUNCH_ERR_OWN_SIZE = 352,
-    LAUNCH_ERR_NO_COMPANION = 355,
+    LAUNCH_ERR_NO_HELPER = 355, // the companion (setup) or the registration tool (lite)
     LAUNCH_ERR_NO_INSTALLER = 356,
 };
 

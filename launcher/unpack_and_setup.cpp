@@ -56,7 +56,7 @@ static int RunExtracted(DWORD* pdwErr, WorkDirHold* pHold)
     if (!Extract(pdwErr, pHold))
         return 0;
     if (!FindExtracted(kCompanion))
-        return Fail(pdwErr, LAUNCH_ERR_NO_COMPANION);
+        return Fail(pdwErr, LAUNCH_ERR_NO_HELPER);
     StartExtracted(g_szTempDir, kCompanion, "-setUpdInfo", SW_HIDE);
     WaitForCompanion();
     if (!FindExtracted(SETUP_INNER_INSTALLER))

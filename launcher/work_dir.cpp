@@ -91,7 +91,7 @@ int HasTrustedOwner(HANDLE hDir)
 int SetAside(const char* pszDir, int bLink)
 {
     char szLine[MAX_PATH + 64];
-    snprintf(szLine, sizeof szLine, "UnpackAndSetup: %s is not trusted and is set aside.", pszDir);
+    snprintf(szLine, sizeof szLine, "PrepareWorkDir: %s is not trusted and is set aside.", pszDir);
     WriteSetupLog(szLine);
     if (bLink)
         RemoveDirectoryA(pszDir);

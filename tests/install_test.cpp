@@ -262,7 +262,7 @@ TEST_F(InstallLink, LinkInPlaceOfTheWorkDirectoryIsNeverFollowed)
     AddDemoPrograms();
 
     EXPECT_EQ(RunSetup(BuildSetup()), 0u);
-    EXPECT_TRUE(LogHasInOrder({"UnpackAndSetup: C:\\\\tmp\\\\KelvoSetup0 is not trusted and is "
+    EXPECT_TRUE(LogHasInOrder({"PrepareWorkDir: C:\\\\tmp\\\\KelvoSetup0 is not trusted and is "
                                "set aside\\."}));
     // Wherever Wine's rename took the target, nothing was extracted into it.
     for (const char* pszTarget :

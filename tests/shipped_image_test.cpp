@@ -11,7 +11,7 @@
 namespace
 {
 
-const char* const kShippedPrograms[] = {"setup.exe"};
+const char* const kShippedPrograms[] = {"setup.exe", "setup-lite.exe"};
 
 // Libraries on the system's known-DLL list: never searched for beside the
 // program, so a planted copy cannot take their place.
@@ -134,6 +134,21 @@ std::string VersionString(const std::vector<char>& block, const char* pszKey)
     if (!VerQueryValueA(block.data(), query.c_str(), (void**)&pszValue, &cch))
         return "";
     return pszValue;
+}
+
+TEST(ShippedImage, LiteCarriesManifestAndTwoIconsButNoVersionBlock)
+{
+    std::string path = BinPath("setup-lite.exe");
+    HMODULE hImage = LoadLibraryExA(path.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(hImage, nullptr);
+    std::string manifest = ResourceText(hImage, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    EXPECT_NE(manifest.find("level=\"requireAdministrator\" uiAccess=\"false\""),
+              std::string::npos);
+    EXPECT_NE(FindResourceA(hImage, MAKEINTRESOURCEA(128), MAKEINTRESOURCEA(14)), nullptr);
+    EXPECT_NE(FindResourceA(hImage, MAKEINTRESOURCEA(129), MAKEINTRESOURCEA(14)), nullptr);
+    EXPECT_EQ(FindResourceA(hImage, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(16)), nullptr)
+        << "no version block";
+    FreeLibrary(hImage);
 }
 
 TEST(ShippedImage, SetupCarriesManifestIconAndVersionBlock)

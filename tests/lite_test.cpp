@@ -1,0 +1,251 @@
+// The lite launcher end to end: real setup-lite.exe files built by the test
+// with packages of demo programs, the registry it reads and writes, and the
+// lines it leaves in the setup log.
+#include "file_util.h"
+#include "msgbox_watch.h"
+#include "test_env.h"
+
+#include <gtest/gtest.h>
+#include <regex>
+#include <vector>
+
+namespace
+{
+
+const char kWorkDir[] = "C:\\tmp\\KelvoSetup0";
+const char kFlagKey[] = "SOFTWARE\\Qor\\Kelvo";
+const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+                             "{5A0E3C71-2B64-4D8F-9E13-7C4B2A6D0F58}";
+
+std::string ReadOr(const std::string& path)
+{
+    std::string data;
+    return ReadWholeFile(path, &data) ? data : "<missing>";
+}
+
+std::string WorkFile(const char* pszName)
+{
+    return std::string(kWorkDir) + "\\" + pszName;
+}
+
+void SetFlag(DWORD dwValue)
+{
+    HKEY hKey;
+    ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, kFlagKey, &hKey), ERROR_SUCCESS);
+    RegSetValueExA(hKey, "SetupFlag", 0, REG_DWORD, (const BYTE*)&dwValue, sizeof dwValue);
+    RegCloseKey(hKey);
+}
+
+DWORD Flag()
+{
+    DWORD dwValue = 0xDEAD, cb = sizeof dwValue;
+    HKEY hKey;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kFlagKey, 0, KEY_READ, &hKey) == ERROR_SUCCESS) {
+        RegQueryValueExA(hKey, "SetupFlag", NULL, NULL, (BYTE*)&dwValue, &cb);
+        RegCloseKey(hKey);
+    }
+    return dwValue;
+}
+
+void RegisterClient(const char* pszName)
+{
+    HKEY hKey;
+    ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, kUninstallKey, &hKey), ERROR_SUCCESS);
+    RegSetValueExA(hKey, "DisplayName", 0, REG_SZ, (const BYTE*)pszName, strlen(pszName) + 1);
+    RegCloseKey(hKey);
+}
+
+// Exactly these lines after the free-space line, in this order.
+::testing::AssertionResult LogLinesAre(const std::vector<std::string>& patterns)
+{
+    std::string log = ReadOr(TodaySetupLogPath());
+    std::string expected = "\\[[-0-9: ]+\\] \\[[0-9a-f]+\\] The C free space is \\d+M\\.\r\n"
+                           "(\\[[-0-9: ]+\\] \\[[0-9a-f]+\\] PrepareWorkDir: .* set aside\\.\r\n)?";
+    for (const std::string& pattern : patterns)
+        expected += "\\[[-0-9: ]+\\] \\[[0-9a-f]+\\] " + pattern + "\r\n";
+    if (std::regex_match(log, std::regex(expected)))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "log:\n" << log;
+}
+
+class LiteTest : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        RemoveLogDir();
+        dir = FreshTestDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        CreateDirectoryA((dir + "\\src").c_str(), NULL);
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
+        SetFlag(0);
+        utl_RemoveDirTree("C:\\Program Files\\Kelvo");
+        utl_RemoveDirTree(kWorkDir);
+    }
+
+    void Add(const char* pszName, const std::string& contents = "")
+    {
+        std::string target = dir + "\\src\\" + pszName;
+        if (contents.empty() && CopyFileA(BinPath(pszName).c_str(), target.c_str(), FALSE))
+            return;
+        ASSERT_TRUE(WriteWholeFile(target, contents));
+    }
+    void AddInstaller(const std::string& options = "RunMs=300")
+    {
+        Add("KelvoSetup.exe");
+        Add("KelvoSetup.ini", "[Demo]\r\n" + options + "\r\n");
+    }
+    void AddRegistrationTool(int nRunMs = 300)
+    {
+        Add("KelvoRegister.exe");
+        Add("KelvoRegister.ini", "[Demo]\r\nRunMs=" + std::to_string(nRunMs) + "\r\n");
+    }
+
+    std::string BuildLite()
+    {
+        std::string args = "pack \"" + dir + "\\pkg\"";
+        WIN32_FIND_DATAA fd;
+        HANDLE hFind = FindFirstFileA((dir + "\\src\\*").c_str(), &fd);
+        do {
+            if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                args += " \"" + dir + "\\src\\" + fd.cFileName + "\"";
+        } while (FindNextFileA(hFind, &fd));
+        FindClose(hFind);
+        std::string lite = dir + "\\setup-lite.exe", out;
+        DWORD dwExit = 99;
+        RunAndCapture(BinPath("setuptool.exe"), args, 60000, &dwExit, &out);
+        EXPECT_EQ(dwExit, 0u) << out;
+        RunAndCapture(BinPath("setuptool.exe"),
+                      "build \"" + BinPath("setup-lite.exe") + "\" \"" + dir + "\\pkg\" \"" + lite +
+                          "\"",
+                      60000, &dwExit, &out);
+        EXPECT_EQ(dwExit, 0u) << out;
+        return lite;
+    }
+
+    DWORD Run(const std::string& exe)
+    {
+        PROCESS_INFORMATION pi;
+        DWORD dwExit = 99;
+        EXPECT_TRUE(StartProgram(exe, "", &pi));
+        EXPECT_TRUE(WaitProgram(&pi, 120000, &dwExit)) << exe << " did not end";
+        return dwExit;
+    }
+
+    std::string dir;
+};
+
+TEST_F(LiteTest, WithoutAClientTheRegistrationToolRunsFirst)
+{
+    AddRegistrationTool(700);
+    AddInstaller("RunMs=1200");
+    EXPECT_EQ(Run(BuildLite()), 0u);
+    EXPECT_TRUE(LogLinesAre({"is-stp started at \\d+, 1\\.", "setupflag is set\\.",
+                             "is-stp fine at \\d+\\.", "is-stp ended at [1-9]\\d*\\."}));
+    EXPECT_EQ(ReadOr(WorkFile("KelvoRegister.record.txt")), "args=\r\nended=1\r\n");
+    EXPECT_EQ(Flag(), 1u) << "the installer's flag stays as it left it";
+}
+
+TEST_F(LiteTest, WithAClientTheRegistrationToolIsNeitherNeededNorStarted)
+{
+    RegisterClient("Kelvo Client 5.0");
+    AddInstaller();
+    EXPECT_EQ(Run(BuildLite()), 0u);
+    EXPECT_TRUE(
+        LogLinesAre({"Kelvo Client 5\\.0", "is-stp started at \\d+, 0\\.", "setupflag is set\\.",
+                     "is-stp fine at \\d+\\.", "is-stp ended at \\d+\\."}));
+}
+
+TEST_F(LiteTest, MissingProgramsStopWithTheirNumbers)
+{
+    Add("readme.txt", "no programs");
+    EXPECT_EQ(Run(BuildLite()), 0u);
+    EXPECT_TRUE(LogLinesAre({"install failed with Err 355\\."}))
+        << "the registration tool is looked for before the installer";
+
+    RemoveLogDir();
+    RegisterClient("Kelvo Client");
+    EXPECT_EQ(Run(BuildLite()), 0u);
+    EXPECT_TRUE(LogLinesAre({"Kelvo Client", "install failed with Err 356\\."}));
+}
+
+TEST_F(LiteTest, InstallerEndingWithoutTheFlagFailsEvenIfAnEarlierRunLeftItSet)
+{
+    SetFlag(1); // an earlier run's success must not count for this one
+    AddRegistrationTool();
+    AddInstaller("RunMs=300\r\nSetFlag=0");
+    EXPECT_EQ(Run(BuildLite()), 0u);
+    EXPECT_TRUE(LogLinesAre({"is-stp started at \\d+, 1\\.", "setup-process is out\\.",
+                             "setupflag is not set\\.", "install failed with Err 354\\."}));
+    EXPECT_EQ(Flag(), 0u);
+}
+
+// The two launchers share the single-instance event: each refuses to start
+// while the other runs, with its own first message.
+class LiteExclusion : public LiteTest
+{
+  protected:
+    void ExpectRefusedWhileOtherRuns(const std::string& first, const std::string& second,
+                                     const std::string& caption, const std::string& text)
+    {
+        PROCESS_INFORMATION running;
+        ASSERT_TRUE(StartProgram(first, "", &running));
+        for (int i = 0; i < 200 && ReadOr(WorkFile("KelvoSetup.record.txt")) == "<missing>"; ++i)
+            Sleep(50); // the first launcher is in its waits now
+        PROCESS_INFORMATION refused;
+        ASSERT_TRUE(StartProgram(second, "", &refused));
+        MessageBoxSeen seen;
+        bool bSeen = WatchMessageBox(caption.c_str(), refused.dwProcessId, 20000, &seen);
+        DWORD dwExit = 99;
+        EXPECT_TRUE(WaitProgram(&refused, 20000, &dwExit));
+        EXPECT_TRUE(WaitProgram(&running, 60000, NULL));
+        ASSERT_TRUE(bSeen);
+        EXPECT_EQ(ToHex(seen.text), ToHex(text));
+        EXPECT_EQ(dwExit, 0u);
+    }
+    void BuildBoth(std::string* pSetup, std::string* pLite)
+    {
+        RegisterClient("Kelvo Client");
+        AddInstaller("RunMs=2500");
+        Add("dovRelsvc.exe");
+        *pLite = BuildLite();
+        std::string out;
+        DWORD dwExit = 99;
+        *pSetup = dir + "\\setup.exe";
+        RunAndCapture(BinPath("setuptool.exe"),
+                      "build \"" + BinPath("setup.exe") + "\" \"" + dir + "\\pkg\" \"" + *pSetup +
+                          "\"",
+                      60000, &dwExit, &out);
+        ASSERT_EQ(dwExit, 0u) << out;
+    }
+};
+
+TEST_F(LiteExclusion, EachLauncherRefusesWhileTheOtherRuns)
+{
+    std::string setup, lite;
+    BuildBoth(&setup, &lite);
+    const char kBusy[] = "A previous instance is still running. \nPlease try it later.";
+    ExpectRefusedWhileOtherRuns(lite, setup, "Kelvo Setup", kBusy);
+    utl_RemoveDirTree(kWorkDir);
+    ExpectRefusedWhileOtherRuns(setup, lite, "Kelvo Setup", kBusy);
+}
+
+// Run with LANG=zh_CN.UTF-8: each launcher refuses in its own Chinese words.
+TEST_F(LiteExclusion, ChineseRefusalsAreEachLaunchersOwn)
+{
+    ASSERT_EQ(GetSystemDefaultLangID(), 2052) << "run with LANG=zh_CN.UTF-8";
+    std::string setup, lite;
+    BuildBoth(&setup, &lite);
+    std::string setupCaption, setupText, liteCaption, liteText;
+    FromHex("b0b2d7b04b656c766fd6c7c4dcbfcdbba7b6cb", &setupCaption);
+    FromHex("d3d0d5fdd4dad4cbd0d0b5c4bfcdbba7b6cbb0b2d7b0b3ccd0f2a3acc7ebc9d4baf2d4d9cad4a1a3",
+            &setupText);
+    FromHex("b0b2d7b0204b656c766f20d6c7c4dcbfcdbba7b6cb", &liteCaption);
+    FromHex("b4cbc7b0d4cbd0d0b5c4b3ccd0f2cab5c0fdbbb9c3bbd3d0cdeac8abcdcbb3f6a3acc7ebc9d4baf2d4d9"
+            "cad4a1a3",
+            &liteText);
+    ExpectRefusedWhileOtherRuns(lite, setup, setupCaption, setupText);
+    utl_RemoveDirTree(kWorkDir);
+    ExpectRefusedWhileOtherRuns(setup, lite, liteCaption, liteText);
+}
+
+} // namespace
