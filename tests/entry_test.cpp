@@ -30,6 +30,7 @@ class EntryTest : public ::testing::Test
     void SetUp() override
     {
         RemoveLogDir();
+        ResetInstalledClient(); // a protected client would ask for its password first
         dir = FreshTestDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
     }
 

@@ -72,13 +72,7 @@ class InstallTest : public ::testing::Test
         RemoveLogDir();
         dir = FreshTestDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
         CreateDirectoryA((dir + "\\src").c_str(), NULL);
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
-        HKEY hKey;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Qor\\Kelvo", 0, KEY_WRITE, &hKey) == 0) {
-            RegDeleteValueA(hKey, "SetupFlag");
-            RegCloseKey(hKey);
-        }
-        utl_RemoveDirTree("C:\\Program Files\\Kelvo");
+        ResetInstalledClient();
     }
 
     // Copies a demo program or writes a file into src\, to be packed.

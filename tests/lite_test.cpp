@@ -76,9 +76,8 @@ class LiteTest : public ::testing::Test
         RemoveLogDir();
         dir = FreshTestDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
         CreateDirectoryA((dir + "\\src").c_str(), NULL);
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
+        ResetInstalledClient();
         SetFlag(0);
-        utl_RemoveDirTree("C:\\Program Files\\Kelvo");
         utl_RemoveDirTree(kWorkDir);
     }
 

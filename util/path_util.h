@@ -8,6 +8,10 @@
 // log and return 0.
 int getCurRunPath(char* pszBuf, unsigned cbBuf, int bKeepSeparator);
 
+// A library of the system directory, loaded by its full path; NULL with the
+// system's error code when it cannot be loaded.
+HMODULE utl_LoadSystemLibrary(const char* pszName);
+
 // The system's Common Files directory, cached for the life of the process
 // after the first successful lookup; NULL when it cannot be found.
 const char* utl_GetCommonProgramFiles();

@@ -1,21 +1,14 @@
 // Loads version.dll by its full path in the system directory, so that the
 // DLL search never looks in the directory the launcher was started from.
 #include "file_version.h"
-#include "file_util.h"
+#include "path_util.h"
 
 #include <string.h>
 
 int utl_LoadVersionLibrary(VersionLibrary* pLib)
 {
     memset(pLib, 0, sizeof *pLib);
-    char szSystem[UTL_PATH_BUF], szPath[UTL_PATH_BUF];
-    UINT cch = GetSystemDirectoryA(szSystem, sizeof szSystem);
-    if (cch == 0 || cch >= sizeof szSystem ||
-        !utl_JoinPath(szPath, sizeof szPath, szSystem, "version.dll")) {
-        SetLastError(ERROR_MOD_NOT_FOUND);
-        return 0;
-    }
-    pLib->hModule = LoadLibraryA(szPath);
+    pLib->hModule = utl_LoadSystemLibrary("version.dll");
     if (pLib->hModule == NULL)
         return 0;
     pLib->pfnGetSize = (DWORD(WINAPI*)(LPCSTR, LPDWORD))(void*)GetProcAddress(

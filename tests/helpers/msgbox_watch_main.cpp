@@ -1,8 +1,11 @@
-// Waits for a message box with a given caption, prints its text as hex bytes,
-// then presses OK. For scripts and manual runs; the tests call the same code.
-//   msgbox-watch [--timeout-ms N] [--hex] <caption>
+// Waits for a message box or dialog with a given caption, prints its text as
+// hex bytes, then presses OK. For scripts and manual runs; the tests call the
+// same code.
+//   msgbox-watch [--timeout-ms N] [--hex] [--type TEXT] <caption>
 // With --hex the caption is given as hex bytes (non-ASCII arguments do not
-// survive Wine's command line). Exit 0 when a box was seen, 1 on time-out.
+// survive Wine's command line). With --type the text is first typed into the
+// dialog's password field (control 1001). Exit 0 when a window was seen, 1 on
+// time-out.
 #include "msgbox_watch.h"
 #include "test_env.h"
 
@@ -15,11 +18,14 @@ int main(int argc, char** argv)
     DWORD dwTimeoutMs = 10000;
     bool bHex = false;
     const char* pszCaption = NULL;
+    const char* pszType = NULL;
     for (int i = 1; i < argc; ++i) {
         if (strcmp(argv[i], "--timeout-ms") == 0 && i + 1 < argc)
             dwTimeoutMs = strtoul(argv[++i], NULL, 10);
         else if (strcmp(argv[i], "--hex") == 0)
             bHex = true;
+        else if (strcmp(argv[i], "--type") == 0 && i + 1 < argc)
+            pszType = argv[++i];
         else
             pszCaption = argv[i];
     }
@@ -30,11 +36,16 @@ int main(int argc, char** argv)
     else if (bOk)
         caption = pszCaption;
     if (!bOk) {
-        fprintf(stderr, "usage: msgbox-watch [--timeout-ms N] [--hex] <caption>\n");
+        fprintf(stderr, "usage: msgbox-watch [--timeout-ms N] [--hex] [--type TEXT] <caption>\n");
         return 2;
     }
     MessageBoxSeen seen;
-    if (!WatchMessageBox(caption.c_str(), 0, dwTimeoutMs, &seen)) {
+    HWND hBox = FindMessageBox(caption.c_str(), 0, dwTimeoutMs, &seen);
+    if (hBox != NULL && pszType != NULL)
+        TypeText(GetDlgItem(hBox, 1001), pszType);
+    if (hBox != NULL)
+        PressOk(hBox);
+    if (hBox == NULL) {
         fprintf(stderr, "msgbox-watch: no box captioned \"%s\" within %lu ms\n", pszCaption,
                 (unsigned long)dwTimeoutMs);
         return 1;

@@ -17,6 +17,10 @@ struct MessageBoxSeen {
 HWND FindMessageBox(const char* pszCaption, DWORD dwProcessId, DWORD dwTimeoutMs,
                     MessageBoxSeen* pSeen);
 void PressOk(HWND hBox);
+// Types the text into an edit control one character at a time, as a user
+// would (so length limits apply), and waits until it has arrived; returns
+// the length the control ends up with.
+int TypeText(HWND hEdit, const std::string& text, DWORD dwTimeoutMs = 5000);
 
 // Finds the box as above and presses OK.
 bool WatchMessageBox(const char* pszCaption, DWORD dwProcessId, DWORD dwTimeoutMs,

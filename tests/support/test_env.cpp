@@ -216,3 +216,27 @@ void RemoveLogDir()
     RemoveTree("c:\\KelvoLog");
     DeleteFileA("c:\\KelvoLog");
 }
+
+void ResetInstalledClient()
+{
+    static const char* const kKeys[] = {
+        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+        "{5A0E3C71-2B64-4D8F-9E13-7C4B2A6D0F58}",
+        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+        "{8F27B4D0-61C3-4A9E-B5D2-03E9C7A41B6F}",
+        "SOFTWARE\\Kelvo",
+    };
+    for (const char* pszKey : kKeys)
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, pszKey);
+    HKEY hKey;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Qor\\Kelvo", 0, KEY_WRITE, &hKey) == 0) {
+        for (const char* pszValue : {"Uninstall", "UninstallPwd", "SetupFlag"})
+            RegDeleteValueA(hKey, pszValue);
+        RegCloseKey(hKey);
+    }
+    char szCommon[MAX_PATH] = "C:\\Program Files\\Common Files";
+    GetEnvironmentVariableA("CommonProgramFiles", szCommon, sizeof szCommon);
+    for (const char* pszDir : {"\\Kelvo", "\\Ostmarin"})
+        RemoveTree(std::string(szCommon) + pszDir);
+    RemoveTree("C:\\Program Files\\Kelvo");
+}

@@ -56,6 +56,11 @@ class ScopedStandIn
     bool m_bStarted = false;
 };
 
+// A machine without the client: no uninstall keys, no protection flag or
+// stored password in the registry, no SetupFlag, no reginfo or legacy
+// directory under Common Files, nothing under Program Files\Kelvo.
+void ResetInstalledClient();
+
 // Today's log file names in c:\KelvoLog, and removal of the whole directory.
 std::string TodaySetupLogPath();
 std::string TodayModuleLogPath(const char* pszModule);

@@ -1,0 +1,102 @@
+// Makes sure the reginfo directory exists and holds a verified customisation
+// pair. A client of the older layout keeps its pairs in the legacy directory:
+// when only that one verifies, all four files move over and the legacy tree
+// goes.
+#include "password_gate.h"
+#include "../custom/vrf.h"
+#include "../util/file_util.h"
+#include "../util/log.h"
+#include "../util/path_util.h"
+
+#include <stdio.h>
+#include <string.h>
+
+namespace
+{
+
+const char* const kPairFiles[] = {"KelvoCustom.ini", "KelvoCustom.vrf", "KelvoUninstallInfo.ini",
+                                  "KelvoUninstallInfo.vrf"};
+
+void Log(const char* pszModule, const char* pszMessage)
+{
+    char szLine[512];
+    snprintf(szLine, sizeof szLine, "utl_LoadCusIniFile:%s", pszMessage);
+    utl_WriteModuleLog(pszModule, szLine, 0);
+}
+
+// The debugging-help library is not always loaded by Windows itself, so it
+// comes from the system directory by full path, never from beside the
+// launcher.
+BOOL MakeDirectoryPath(const char* pszDirWithSlash)
+{
+    typedef BOOL(WINAPI * MakeSureFn)(PCSTR);
+    HMODULE hDbgHelp = utl_LoadSystemLibrary("dbghelp.dll");
+    if (hDbgHelp == NULL)
+        return FALSE;
+    MakeSureFn pMakeSure =
+        (MakeSureFn)(void*)GetProcAddress(hDbgHelp, "MakeSureDirectoryPathExists");
+    BOOL bMade = pMakeSure != NULL && pMakeSure(pszDirWithSlash);
+    DWORD dwErr = GetLastError();
+    FreeLibrary(hDbgHelp);
+    SetLastError(dwErr);
+    return bMade;
+}
+
+int EnsureDirectory(const char* pszModule, const char* pszDir)
+{
+    if (utl_DirExists(pszDir))
+        return 1;
+    char szWithSlash[UTL_PATH_BUF];
+    snprintf(szWithSlash, sizeof szWithSlash, "%s\\", pszDir);
+    if (MakeDirectoryPath(szWithSlash))
+        return 1;
+    char szMessage[96];
+    snprintf(szMessage, sizeof szMessage, "Create directory \"reginfo\" failed with ErrNo: %u.",
+             (unsigned)GetLastError());
+    Log(pszModule, szMessage);
+    return 0;
+}
+
+// Files copied before a failure stay where they are.
+int CopyPairs(const char* pszModule, const char* pszFrom, const char* pszTo)
+{
+    for (const char* pszName : kPairFiles) {
+        char szSrc[UTL_PATH_BUF], szDst[UTL_PATH_BUF];
+        if (!utl_JoinPath(szSrc, sizeof szSrc, pszFrom, pszName) ||
+            !utl_JoinPath(szDst, sizeof szDst, pszTo, pszName) ||
+            !CopyFileA(szSrc, szDst, FALSE)) {
+            char szMessage[64];
+            snprintf(szMessage, sizeof szMessage, "CopyFile %s return false!", pszName);
+            Log(pszModule, szMessage);
+            return 0;
+        }
+    }
+    return 1;
+}
+
+} // namespace
+
+int utl_LoadCusIniFile(const char* pszModule)
+{
+    char szReginfo[UTL_PATH_BUF], szLegacy[UTL_PATH_BUF], szLegacyTop[UTL_PATH_BUF];
+    if (!GetReginfoDir(szReginfo, sizeof szReginfo)) {
+        Log(pszModule, " utl_GetCommonProgramFiles failed!");
+        return 0;
+    }
+    if (!EnsureDirectory(pszModule, szReginfo))
+        return 0;
+    if (CusIniVerify(szReginfo, 0))
+        return 1;
+
+    Log(pszModule, "CusIniVerify new failed,try for old.");
+    if (!GetLegacyReginfoDir(szLegacy, sizeof szLegacy) || !CusIniVerify(szLegacy, 0)) {
+        Log(pszModule, "CusIniVerify old failed,return false.");
+        return 0;
+    }
+    Log(pszModule, "CusIniVerify old true,so copy files.");
+    if (!CopyPairs(pszModule, szLegacy, szReginfo))
+        return 0;
+    if (GetLegacyTopDir(szLegacyTop, sizeof szLegacyTop))
+        utl_RemoveDirTree(szLegacyTop);
+    return 1;
+}

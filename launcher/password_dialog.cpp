@@ -1,0 +1,143 @@
+// The uninstall-password dialog (resource 134). What the user types is
+// encrypted the way the stored password was and the two texts compared; the
+// password itself is never decrypted. Three wrong passwords in a run end it.
+// Every way out posts the quit message that ends the entry's message loop.
+#include "password_gate.h"
+#include "../custom/des_text.h"
+#include "../res/resource.h"
+#include "../util/log.h"
+
+#include <string.h>
+
+char g_szStoredPwd[STORED_PWD_BUF];
+int g_bExit = 0;
+int g_nPwdErrCount = 0;
+
+namespace
+{
+
+const LANGID kLangChinesePrc = 0x0804;
+
+struct DialogTexts {
+    const char* pszCaption;
+    const char* pszPrompt;
+    const char* pszOk;
+    const char* pszCancel;
+    const char* pszWrong;
+    const char* pszTooManyText;
+    const char* pszTooManyCaption;
+};
+
+const DialogTexts kEnglish = {
+    "Uninstall Password",
+    "The client is protected by a password. Please input the password to proceed with the "
+    "client upgrade.",
+    "OK",
+    "Cancel",
+    "Wrong password. Please try again:",
+    "You have input wrong passwords for the maximum number of times. The installation wizard "
+    "is about to abort...",
+    "Wrong Password",
+};
+
+const DialogTexts kChinese = {
+    "卸载密码",
+    "已安装的客户端受密码保护，需要输入卸载密码才能进行升级。请输入密码：",
+    "确定",
+    "取消",
+    "密码错误，请重新输入：",
+    "超过最大密码错误重试次数，安装程序即将退出。",
+    "密码错误",
+};
+
+// The language is asked for at each use.
+const DialogTexts* Texts()
+{
+    return GetSystemDefaultLangID() == kLangChinesePrc ? &kChinese : &kEnglish;
+}
+
+BOOL OnInitDialog(HWND hDlg)
+{
+    const DialogTexts* pTexts = Texts();
+    SetDlgItemTextA(hDlg, IDC_PWD_PROMPT, pTexts->pszPrompt);
+    SetDlgItemTextA(hDlg, IDOK, pTexts->pszOk);
+    SetDlgItemTextA(hDlg, IDCANCEL, pTexts->pszCancel);
+    SetWindowTextA(hDlg, pTexts->pszCaption);
+    ShowWindow(GetDlgItem(hDlg, IDC_PWD_ERROR), SW_HIDE);
+    SendDlgItemMessageA(hDlg, IDC_PWD_EDIT, EM_LIMITTEXT, PWD_MAX_TYPED, 0);
+    SetFocus(GetDlgItem(hDlg, IDC_PWD_EDIT));
+    return TRUE;
+}
+
+int TypedPasswordMatches(HWND hDlg)
+{
+    char szTyped[36] = "";
+    HWND hEdit = GetDlgItem(hDlg, IDC_PWD_EDIT);
+    int cchTyped = GetWindowTextLengthA(hEdit);
+    if (cchTyped > PWD_MAX_TYPED)
+        cchTyped = PWD_MAX_TYPED;
+    cchTyped = GetWindowTextA(hEdit, szTyped, cchTyped + 1);
+    char szEncrypted[129];
+    memset(szEncrypted, 0, sizeof szEncrypted);
+    utl_DesEncryptText(szEncrypted, 128, (const uint8_t*)szTyped, (uint32_t)cchTyped);
+    SecureZeroMemory(szTyped, sizeof szTyped);
+    return strcmp(szEncrypted, g_szStoredPwd) == 0;
+}
+
+void AskAgain(HWND hDlg)
+{
+    HWND hEdit = GetDlgItem(hDlg, IDC_PWD_EDIT);
+    ShowWindow(GetDlgItem(hDlg, IDC_PWD_ERROR), SW_SHOWNORMAL);
+    SetDlgItemTextA(hDlg, IDC_PWD_PROMPT, "");
+    SetDlgItemTextA(hDlg, IDC_PWD_ERROR, Texts()->pszWrong);
+    SetWindowTextA(hEdit, "");
+    SetFocus(hEdit);
+}
+
+BOOL OnOk(HWND hDlg)
+{
+    if (TypedPasswordMatches(hDlg)) {
+        g_bExit = 1;
+        WriteSetupLog("g_bExit = TRUE;");
+        PostQuitMessage(0);
+        EndDialog(hDlg, 1);
+        return FALSE;
+    }
+    if (++g_nPwdErrCount >= PWD_MAX_WRONG) {
+        const DialogTexts* pTexts = Texts();
+        MessageBoxA(hDlg, pTexts->pszTooManyText, pTexts->pszTooManyCaption, MB_ICONWARNING);
+        EndDialog(hDlg, 1);
+        PostQuitMessage(0);
+        return FALSE;
+    }
+    AskAgain(hDlg);
+    return FALSE;
+}
+
+} // namespace
+
+INT_PTR CALLBACK ChkPwdDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
+{
+    switch (uMsg) {
+    case WM_INITDIALOG:
+        return OnInitDialog(hDlg);
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK)
+            return OnOk(hDlg);
+        if (LOWORD(wParam) == IDCANCEL) {
+            EndDialog(hDlg, IDCANCEL);
+            PostQuitMessage(0);
+            return TRUE;
+        }
+        return FALSE;
+    case WM_CLOSE:
+        EndDialog(hDlg, LOWORD(wParam));
+        PostQuitMessage(0);
+        return TRUE;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}

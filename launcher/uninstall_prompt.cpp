@@ -1,0 +1,214 @@
+// Decides whether the uninstall password must be asked for. The installed
+// client keeps its protection flag and stored password in one of two
+// verified INI pairs in its reginfo directory (repaired from the legacy
+// directory or from the backups in system32 when needed), or else in the
+// registry. A verified pair decides alone. The password is asked for only
+// when the flag is set and a client is registered with Windows.
+#include "password_gate.h"
+#include "../custom/vrf.h"
+#include "../util/file_util.h"
+#include "../util/log.h"
+#include "../util/reg_ini.h"
+
+#include <stdio.h>
+#include <string.h>
+
+namespace
+{
+
+enum Source { SOURCE_REGISTRY = 0, SOURCE_CUSTOM = 1, SOURCE_UNINSTALL = 2 };
+
+const char kCurrentUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+                                    "{5A0E3C71-2B64-4D8F-9E13-7C4B2A6D0F58}";
+const char kOlderUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+                                  "{8F27B4D0-61C3-4A9E-B5D2-03E9C7A41B6F}";
+const char kRegKey[] = "SOFTWARE\\Kelvo";
+const char kOldRegKey[] = "SOFTWARE\\Qor\\Kelvo";
+
+void Log(const char* pszModule, const char* pszMessage)
+{
+    char szLine[640];
+    snprintf(szLine, sizeof szLine, "IsUninstallPrompt:%s", pszMessage);
+    utl_WriteModuleLog(pszModule, szLine, 0);
+}
+
+// Failure messages gathered into one log line, without separators.
+struct Errors {
+    char sz[512];
+};
+
+void Append(Errors* pErrors, const char* pszText)
+{
+    size_t cch = strlen(pErrors->sz);
+    snprintf(pErrors->sz + cch, sizeof pErrors->sz - cch, "%s", pszText);
+}
+
+void Flush(const char* pszModule, Errors* pErrors)
+{
+    if (pErrors->sz[0] != '\0')
+        Log(pszModule, pErrors->sz);
+    pErrors->sz[0] = '\0';
+}
+
+// A pair of the reginfo directory and how its failures are told.
+struct PairStore {
+    const char* pszIni;
+    const char* pszVrf;
+    const char* pszFailed;      // first part of the failure line
+    const char* pszFailedAgain; // after the backups were copied
+    int (*pfnVerify)(const char* pszDir);
+    Source eSource;
+};
+
+int VerifyCustom(const char* pszDir)
+{
+    return CusIniVerify(pszDir, 0);
+}
+
+const PairStore kCustomPair = {"KelvoCustom.ini",
+                               "KelvoCustom.vrf",
+                               "verifying KelvoCustom info FAILED with Err ",
+                               "verifying KelvoCustom info FAILED again!",
+                               VerifyCustom,
+                               SOURCE_CUSTOM};
+const PairStore kUninstallPair = {"KelvoUninstallInfo.ini",
+                                  "KelvoUninstallInfo.vrf",
+                                  "verifying uninstall info FAILED with Err ",
+                                  "verifying Uninstall info FAILED again!",
+                                  UninstallIniVerify,
+                                  SOURCE_UNINSTALL};
+
+// The backup in SystemRoot\system32 over the reginfo copy. Without a
+// readable SystemRoot there is nothing to copy from: a failed copy.
+int CopyBackup(const char* pszReginfo, const char* pszName, Errors* pErrors)
+{
+    char szRoot[MAX_PATH + 1], szSrc[UTL_PATH_BUF], szDst[UTL_PATH_BUF];
+    DWORD cch = GetEnvironmentVariableA("SystemRoot", szRoot, sizeof szRoot);
+    int bCopied = cch > 0 && cch < sizeof szRoot &&
+                  snprintf(szSrc, sizeof szSrc, "%s\\system32\\%s", szRoot, pszName) <
+                      (int)sizeof szSrc &&
+                  utl_JoinPath(szDst, sizeof szDst, pszReginfo, pszName) &&
+                  CopyFileA(szSrc, szDst, FALSE);
+    if (!bCopied) {
+        char szMessage[64];
+        snprintf(szMessage, sizeof szMessage, "CopyFile %s return false!", pszName);
+        Append(pErrors, szMessage);
+    }
+    return bCopied;
+}
+
+// After a failed verification: the backups, then one more verification.
+int RestoreFromBackup(const PairStore* pPair, const char* pszReginfo, Errors* pErrors)
+{
+    strcpy(pErrors->sz, pPair->pszFailed);
+    Append(pErrors, " ,So copy bak files!");
+    if (!CopyBackup(pszReginfo, pPair->pszIni, pErrors) ||
+        !CopyBackup(pszReginfo, pPair->pszVrf, pErrors))
+        return 0;
+    if (pPair->pfnVerify(pszReginfo))
+        return 1;
+    Append(pErrors, pPair->pszFailedAgain);
+    return 0;
+}
+
+Source ChooseSource(const char* pszModule, Errors* pErrors)
+{
+    char szReginfo[UTL_PATH_BUF];
+    if (!GetReginfoDir(szReginfo, sizeof szReginfo)) {
+        strcpy(pErrors->sz, " utl_GetCommonProgramFiles failed!");
+        return SOURCE_REGISTRY;
+    }
+    Source eSource = SOURCE_REGISTRY;
+    if (utl_LoadCusIniFile(pszModule) || RestoreFromBackup(&kCustomPair, szReginfo, pErrors))
+        eSource = SOURCE_CUSTOM;
+    Flush(pszModule, pErrors);
+    if (eSource == SOURCE_REGISTRY &&
+        (UninstallIniVerify(szReginfo) || RestoreFromBackup(&kUninstallPair, szReginfo, pErrors)))
+        eSource = SOURCE_UNINSTALL;
+    return eSource;
+}
+
+DWORD ReadFromPair(const char* pszModule, const PairStore* pPair, char* pszStoredPwd)
+{
+    char szReginfo[UTL_PATH_BUF], szIni[UTL_PATH_BUF];
+    GetReginfoDir(szReginfo, sizeof szReginfo);
+    utl_JoinPath(szIni, sizeof szIni, szReginfo, pPair->pszIni);
+    DWORD dwResult = (DWORD)GetPrivateProfileIntA("Functions", "Uninstall", 0, szIni);
+    char szPwd[STORED_PWD_BUF] = "";
+    if (utl_ReadIniString(szIni, "Functions", "Install", szPwd, sizeof szPwd) == 0)
+        return dwResult;
+    memcpy(pszStoredPwd, szPwd, 129);
+    char szMessage[64];
+    snprintf(szMessage, sizeof szMessage, "Get UninstallPwd from %s succ.", pPair->pszIni);
+    Log(pszModule, szMessage);
+    return dwResult;
+}
+
+DWORD ReadFromRegistry(const char* pszModule, char* pszStoredPwd)
+{
+    DWORD dwResult = 0;
+    const char* pszPwdKey = kRegKey;
+    if (utl_ReadRegDword(HKEY_LOCAL_MACHINE, kRegKey, "Uninstall", &dwResult)) {
+        Log(pszModule, "Get Uninstall from reg succ");
+    } else {
+        Log(pszModule, "Get Uninstall from reg failed");
+        if (utl_ReadRegDword(HKEY_LOCAL_MACHINE, kOldRegKey, "Uninstall", &dwResult))
+            pszPwdKey = kOldRegKey;
+        else
+            Log(pszModule, "Get Uninstall from old reg failed");
+    }
+    if (utl_ReadRegString(HKEY_LOCAL_MACHINE, pszPwdKey, "UninstallPwd", pszStoredPwd, 128))
+        Log(pszModule, "Get UninstallPwd from reg Succ.");
+    else
+        Log(pszModule, "Get UninstallPwd from reg fail,Return true.");
+    return dwResult;
+}
+
+// Only the presence of a version counts; the text is logged, never compared.
+int IsClientRegistered(const char* pszModule)
+{
+    char szVersion[MAX_PATH + 1];
+    char szMessage[MAX_PATH + 64];
+    if (utl_ReadRegString(HKEY_LOCAL_MACHINE, kCurrentUninstallKey, "DisplayVersion", szVersion,
+                          MAX_PATH)) {
+        snprintf(szMessage, sizeof szMessage, "Get Version from reg succ. %s", szVersion);
+        Log(pszModule, szMessage);
+        Log(pszModule, "Need prompt uninstall password Dlg");
+        return 1;
+    }
+    Log(pszModule, "Get Version from new reg failed, try old.");
+    if (utl_ReadRegString(HKEY_LOCAL_MACHINE, kOlderUninstallKey, "DisplayVersion", szVersion,
+                          MAX_PATH)) {
+        Log(pszModule, "Get Version from old reg succ, return true.");
+        return 1;
+    }
+    Log(pszModule, "Get Version from old reg failed, return false.");
+    return 0;
+}
+
+} // namespace
+
+int IsUninstallPrompt(const char* pszModule, char* pszStoredPwd)
+{
+    if (pszStoredPwd == NULL) {
+        Log(pszModule, "parameter err.");
+        return 0;
+    }
+    Errors errors = {""};
+    Source eSource = ChooseSource(pszModule, &errors);
+    Flush(pszModule, &errors);
+
+    DWORD dwResult = 0;
+    if (eSource == SOURCE_CUSTOM)
+        dwResult = ReadFromPair(pszModule, &kCustomPair, pszStoredPwd);
+    else if (eSource == SOURCE_UNINSTALL)
+        dwResult = ReadFromPair(pszModule, &kUninstallPair, pszStoredPwd);
+    else
+        dwResult = ReadFromRegistry(pszModule, pszStoredPwd);
+
+    if (dwResult == 0) {
+        Log(pszModule, "!dwResult, return false.");
+        return 0;
+    }
+    return IsClientRegistered(pszModule);
+}

@@ -1,0 +1,10 @@
+// Resource ids shared by the launcher's resources and its code.
+#pragma once
+
+#define IDI_SETUP 128
+#define IDI_LITE 129
+
+#define IDD_CHKPWD_DLG 134
+#define IDC_PWD_EDIT 1001
+#define IDC_PWD_ERROR 1002
+#define IDC_PWD_PROMPT -1

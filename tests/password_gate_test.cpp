@@ -1,0 +1,244 @@
+// Where the password gate finds the protection flag and the stored password:
+// real verified pairs in the prefix's Common Files, real backups in its
+// system32, real registry values, and the module log lines it writes.
+#include "password_gate.h"
+#include "file_util.h"
+#include "path_util.h"
+#include "test_env.h"
+#include "vrf.h"
+
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace
+{
+
+const char kCurrentKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+                           "{5A0E3C71-2B64-4D8F-9E13-7C4B2A6D0F58}";
+const char kOlderKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+                         "{8F27B4D0-61C3-4A9E-B5D2-03E9C7A41B6F}";
+const char* const kPairFiles[] = {"KelvoCustom.ini", "KelvoCustom.vrf", "KelvoUninstallInfo.ini",
+                                  "KelvoUninstallInfo.vrf"};
+
+std::string Common(const char* pszTail)
+{
+    return std::string(utl_GetCommonProgramFiles()) + "\\" + pszTail;
+}
+
+std::string System32(const char* pszName)
+{
+    char sz[MAX_PATH];
+    GetEnvironmentVariableA("SystemRoot", sz, sizeof sz);
+    return std::string(sz) + "\\system32\\" + pszName;
+}
+
+void SetRegDword(const char* pszKey, const char* pszName, DWORD dw)
+{
+    HKEY hKey;
+    ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, pszKey, &hKey), ERROR_SUCCESS);
+    RegSetValueExA(hKey, pszName, 0, REG_DWORD, (const BYTE*)&dw, sizeof dw);
+    RegCloseKey(hKey);
+}
+
+void SetRegString(const char* pszKey, const char* pszName, const char* pszValue)
+{
+    HKEY hKey;
+    ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, pszKey, &hKey), ERROR_SUCCESS);
+    RegSetValueExA(hKey, pszName, 0, REG_SZ, (const BYTE*)pszValue, strlen(pszValue) + 1);
+    RegCloseKey(hKey);
+}
+
+bool Exists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string PairIni(int nUninstall, const char* pszInstall)
+{
+    return "[Functions]\r\nUninstall=" + std::to_string(nUninstall) + "\r\nInstall=" + pszInstall +
+           "\r\n";
+}
+
+// A verified customisation and uninstall pair in dir, with the given flags.
+void WritePairs(const std::string& dir, int nCustomFlag, const char* pszCustomPwd,
+                int nUninstallFlag = 0, const char* pszUninstallPwd = "")
+{
+    utl_RemoveDirTree(dir.c_str());
+    std::string partial;
+    for (size_t i = 0; i < dir.size(); ++i) {
+        if (dir[i] == '\\' && i > 2)
+            CreateDirectoryA(dir.substr(0, i).c_str(), NULL);
+    }
+    CreateDirectoryA(dir.c_str(), NULL);
+    ASSERT_TRUE(WriteWholeFile(dir + "\\KelvoCustom.ini", PairIni(nCustomFlag, pszCustomPwd)));
+    ASSERT_TRUE(
+        WriteWholeFile(dir + "\\KelvoUninstallInfo.ini", PairIni(nUninstallFlag, pszUninstallPwd)));
+    int nErr = 0;
+    ASSERT_TRUE(CusVrfWrite(&nErr, dir.c_str())) << nErr;
+    ASSERT_TRUE(UninstallVrfWrite(&nErr, dir.c_str())) << nErr;
+}
+
+class PasswordGateTest : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        ASSERT_NE(utl_GetCommonProgramFiles(), nullptr);
+        reginfo = Common("Kelvo\\Sarnet\\reginfo");
+        legacy = Common("Ostmarin\\Sarnet\\reginfo");
+        ResetInstalledClient();
+        for (const char* pszName : kPairFiles)
+            DeleteFileA(System32(pszName).c_str());
+        RemoveLogDir();
+        memset(buffer, 'J', sizeof buffer); // junk: what is read must be terminated
+        buffer[sizeof buffer - 1] = '\0';
+    }
+    void TearDown() override
+    {
+        for (const char* pszName : kPairFiles)
+            DeleteFileA(System32(pszName).c_str());
+        ResetInstalledClient(); // other tests install over an unprotected machine
+    }
+
+    std::string Log() const
+    {
+        std::string data;
+        ReadWholeFile(TodayModuleLogPath("setup"), &data);
+        return data;
+    }
+    ::testing::AssertionResult Logged(const std::vector<std::string>& lines) const
+    {
+        std::string log = Log();
+        size_t from = 0;
+        for (const std::string& line : lines) {
+            size_t at = log.find("] " + line + "\r\n", from);
+            if (at == std::string::npos)
+                return ::testing::AssertionFailure() << "no \"" << line << "\" in order in\n"
+                                                     << log;
+            from = at + line.size();
+        }
+        return ::testing::AssertionSuccess();
+    }
+    bool LoggedAnywhere(const std::string& text) const
+    {
+        return Log().find(text) != std::string::npos;
+    }
+
+    std::string reginfo, legacy;
+    char buffer[STORED_PWD_BUF];
+};
+
+TEST_F(PasswordGateTest, VerifiedCustomisationPairDecidesAlone)
+{
+    WritePairs(reginfo, 1, "c3RvcmVkIHRleHQ=");
+    SetRegString(kCurrentKey, "DisplayVersion", "5.1.200.7");
+
+    EXPECT_EQ(IsUninstallPrompt("setup", buffer), 1);
+    EXPECT_STREQ(buffer, "c3RvcmVkIHRleHQ=");
+    EXPECT_TRUE(Logged({"IsUninstallPrompt:Get UninstallPwd from KelvoCustom.ini succ.",
+                        "IsUninstallPrompt:Get Version from reg succ. 5.1.200.7",
+                        "IsUninstallPrompt:Need prompt uninstall password Dlg"}));
+
+    // With its flag 0 the pair still decides, whatever the registry says.
+    RemoveLogDir();
+    WritePairs(reginfo, 0, "c3RvcmVkIHRleHQ=");
+    SetRegDword("SOFTWARE\\Kelvo", "Uninstall", 1);
+    EXPECT_EQ(IsUninstallPrompt("setup", buffer), 0);
+    EXPECT_TRUE(Logged({"IsUninstallPrompt:!dwResult, return false."}));
+    EXPECT_FALSE(LoggedAnywhere("from reg"));
+}
+
+TEST_F(PasswordGateTest, NoPairsAnywhereFallsBackToTheRegistry)
+{
+    SetRegDword("SOFTWARE\\Kelvo", "Uninstall", 1);
+    SetRegString("SOFTWARE\\Kelvo", "UninstallPwd", "cmVnaXN0cnk=");
+    SetRegString(kCurrentKey, "DisplayVersion", "5.0");
+
+    EXPECT_EQ(IsUninstallPrompt("setup", buffer), 1);
+    EXPECT_STREQ(buffer, "cmVnaXN0cnk=");
+    EXPECT_TRUE(Exists(reginfo)) << "the reginfo directory is made";
+    EXPECT_TRUE(Logged({
+        "utl_LoadCusIniFile:CusIniVerify new failed,try for old.",
+        "utl_LoadCusIniFile:CusIniVerify old failed,return false.",
+        "IsUninstallPrompt:verifying KelvoCustom info FAILED with Err  ,So copy bak files!"
+        "CopyFile KelvoCustom.ini return false!",
+        "IsUninstallPrompt:verifying uninstall info FAILED with Err  ,So copy bak files!"
+        "CopyFile KelvoUninstallInfo.ini return false!",
+        "IsUninstallPrompt:Get Uninstall from reg succ",
+        "IsUninstallPrompt:Get UninstallPwd from reg Succ.",
+        "IsUninstallPrompt:Get Version from reg succ. 5.0",
+    }));
+}
+
+TEST_F(PasswordGateTest, LegacyDirectoryIsMigratedAndRemoved)
+{
+    WritePairs(legacy, 1, "bGVnYWN5");
+    SetRegString(kCurrentKey, "DisplayVersion", "4.9");
+
+    EXPECT_EQ(IsUninstallPrompt("setup", buffer), 1);
+    EXPECT_STREQ(buffer, "bGVnYWN5");
+    for (const char* pszName : kPairFiles)
+        EXPECT_TRUE(Exists(reginfo + "\\" + pszName)) << pszName;
+    EXPECT_FALSE(Exists(Common("Ostmarin")));
+    EXPECT_TRUE(Logged({"utl_LoadCusIniFile:CusIniVerify new failed,try for old.",
+                        "utl_LoadCusIniFile:CusIniVerify old true,so copy files.",
+                        "IsUninstallPrompt:Get UninstallPwd from KelvoCustom.ini succ."}));
+}
+
+TEST_F(PasswordGateTest, InterruptedMigrationKeepsTheLegacyDirectoryAndTriesTheBackups)
+{
+    WritePairs(legacy, 1, "bGVnYWN5");
+    DeleteFileA((legacy + "\\KelvoUninstallInfo.vrf").c_str());
+    // Backups of the customisation pair, made as a verified pair elsewhere.
+    std::string backup = Common("Kelvo-backup");
+    WritePairs(backup, 1, "YmFja3Vw");
+    ASSERT_TRUE(CopyFileA((backup + "\\KelvoCustom.ini").c_str(),
+                          System32("KelvoCustom.ini").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA((backup + "\\KelvoCustom.vrf").c_str(),
+                          System32("KelvoCustom.vrf").c_str(), FALSE));
+    utl_RemoveDirTree(backup.c_str());
+    SetRegString(kCurrentKey, "DisplayVersion", "4.9");
+
+    EXPECT_EQ(IsUninstallPrompt("setup", buffer), 1);
+    EXPECT_STREQ(buffer, "YmFja3Vw") << "the backup pair was copied over and used";
+    EXPECT_TRUE(Exists(legacy + "\\KelvoCustom.ini")) << "the legacy directory stays";
+    EXPECT_TRUE(Logged({"utl_LoadCusIniFile:CusIniVerify old true,so copy files.",
+                        "utl_LoadCusIniFile:CopyFile KelvoUninstallInfo.vrf return false!",
+                        "IsUninstallPrompt:verifying KelvoCustom info FAILED with Err  ,So copy "
+                        "bak files!",
+                        "IsUninstallPrompt:Get UninstallPwd from KelvoCustom.ini succ."}));
+}
+
+TEST_F(PasswordGateTest, RegistryFlagOnlyUnderTheNewerVendorKey)
+{
+    SetRegDword("SOFTWARE\\Qor\\Kelvo", "Uninstall", 1);
+    SetRegString("SOFTWARE\\Qor\\Kelvo", "UninstallPwd", "cW9yIGtleQ==");
+    SetRegString(kCurrentKey, "DisplayVersion", "5.1");
+
+    EXPECT_EQ(IsUninstallPrompt("setup", buffer), 1);
+    EXPECT_STREQ(buffer, "cW9yIGtleQ==");
+    EXPECT_TRUE(Logged({"IsUninstallPrompt:Get Uninstall from reg failed",
+                        "IsUninstallPrompt:Get UninstallPwd from reg Succ."}));
+    EXPECT_FALSE(LoggedAnywhere("Get Uninstall from old reg failed"));
+}
+
+TEST_F(PasswordGateTest, ClientRegisteredOnlyUnderTheOlderUninstallKey)
+{
+    SetRegDword("SOFTWARE\\Kelvo", "Uninstall", 1);
+    SetRegString(kOlderKey, "DisplayVersion", "3.2");
+    EXPECT_EQ(IsUninstallPrompt("setup", buffer), 1);
+    EXPECT_TRUE(Logged({"IsUninstallPrompt:Get UninstallPwd from reg fail,Return true.",
+                        "IsUninstallPrompt:Get Version from new reg failed, try old.",
+                        "IsUninstallPrompt:Get Version from old reg succ, return true."}));
+    EXPECT_FALSE(LoggedAnywhere("Need prompt uninstall password Dlg"));
+
+    // A protected client registered nowhere is not asked about.
+    RemoveLogDir();
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kOlderKey);
+    EXPECT_EQ(IsUninstallPrompt("setup", buffer), 0);
+    EXPECT_TRUE(Logged({"IsUninstallPrompt:Get Version from old reg failed, return false."}));
+    EXPECT_EQ(IsUninstallPrompt("setup", NULL), 0);
+    EXPECT_TRUE(LoggedAnywhere("IsUninstallPrompt:parameter err."));
+}
+
+} // namespace
