@@ -2,6 +2,7 @@
 // demo programs, run under Wine, and what it leaves behind: the work
 // directory, the demo installer's registry values and files, the setup log.
 #include "file_util.h"
+#include "setup_builder.h"
 #include "test_env.h"
 
 #include <gtest/gtest.h>
@@ -75,44 +76,18 @@ class InstallTest : public ::testing::Test
         ResetInstalledClient();
     }
 
-    // Copies a demo program or writes a file into src\, to be packed.
     void Add(const char* pszName, const std::string& contents = "")
     {
-        std::string target = dir + "\\src\\" + pszName;
-        if (contents.empty() && CopyFileA(BinPath(pszName).c_str(), target.c_str(), FALSE))
-            return;
-        ASSERT_TRUE(WriteWholeFile(target, contents));
+        ASSERT_TRUE(contents.empty() ? AddProgram(dir + "\\src", pszName)
+                                     : AddFile(dir + "\\src", pszName, contents));
     }
     void AddDemoPrograms(int nInstallerMs = 300, int nCompanionMs = 100)
     {
-        Add("dovRelsvc.exe");
-        Add("KelvoSetup.exe");
-        Add("dovRelsvc.ini", "[Demo]\r\nRunMs=" + std::to_string(nCompanionMs) + "\r\n");
-        Add("KelvoSetup.ini", "[Demo]\r\nRunMs=" + std::to_string(nInstallerMs) + "\r\n");
-        Add("KelvoClient.ini", "[Client]\r\nServer=test\r\n");
+        ASSERT_TRUE(::AddDemoPrograms(dir + "\\src", nInstallerMs, nCompanionMs));
     }
-
-    // Packs everything in src\ (with an end record) behind the launcher.
     std::string BuildSetup()
     {
-        std::string args = "pack \"" + dir + "\\pkg\"";
-        WIN32_FIND_DATAA fd;
-        HANDLE hFind = FindFirstFileA((dir + "\\src\\*").c_str(), &fd);
-        do {
-            if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                args += " \"" + dir + "\\src\\" + fd.cFileName + "\"";
-        } while (FindNextFileA(hFind, &fd));
-        FindClose(hFind);
-        std::string setup = dir + "\\setup.exe", out;
-        DWORD dwExit = 99;
-        RunAndCapture(BinPath("setuptool.exe"), args + " --end", 60000, &dwExit, &out);
-        EXPECT_EQ(dwExit, 0u) << out;
-        RunAndCapture(BinPath("setuptool.exe"),
-                      "build \"" + BinPath("setup.exe") + "\" \"" + dir + "\\pkg\" \"" + setup +
-                          "\"",
-                      60000, &dwExit, &out);
-        EXPECT_EQ(dwExit, 0u) << out;
-        return setup;
+        return ::BuildSetup(dir + "\\src", "setup.exe", dir + "\\setup.exe");
     }
 
     DWORD RunSetup(const std::string& setup)

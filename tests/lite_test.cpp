@@ -3,6 +3,7 @@
 // lines it leaves in the setup log.
 #include "file_util.h"
 #include "msgbox_watch.h"
+#include "setup_builder.h"
 #include "test_env.h"
 
 #include <gtest/gtest.h>
@@ -83,10 +84,8 @@ class LiteTest : public ::testing::Test
 
     void Add(const char* pszName, const std::string& contents = "")
     {
-        std::string target = dir + "\\src\\" + pszName;
-        if (contents.empty() && CopyFileA(BinPath(pszName).c_str(), target.c_str(), FALSE))
-            return;
-        ASSERT_TRUE(WriteWholeFile(target, contents));
+        ASSERT_TRUE(contents.empty() ? AddProgram(dir + "\\src", pszName)
+                                     : AddFile(dir + "\\src", pszName, contents));
     }
     void AddInstaller(const std::string& options = "RunMs=300")
     {
@@ -101,24 +100,7 @@ class LiteTest : public ::testing::Test
 
     std::string BuildLite()
     {
-        std::string args = "pack \"" + dir + "\\pkg\"";
-        WIN32_FIND_DATAA fd;
-        HANDLE hFind = FindFirstFileA((dir + "\\src\\*").c_str(), &fd);
-        do {
-            if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                args += " \"" + dir + "\\src\\" + fd.cFileName + "\"";
-        } while (FindNextFileA(hFind, &fd));
-        FindClose(hFind);
-        std::string lite = dir + "\\setup-lite.exe", out;
-        DWORD dwExit = 99;
-        RunAndCapture(BinPath("setuptool.exe"), args, 60000, &dwExit, &out);
-        EXPECT_EQ(dwExit, 0u) << out;
-        RunAndCapture(BinPath("setuptool.exe"),
-                      "build \"" + BinPath("setup-lite.exe") + "\" \"" + dir + "\\pkg\" \"" + lite +
-                          "\"",
-                      60000, &dwExit, &out);
-        EXPECT_EQ(dwExit, 0u) << out;
-        return lite;
+        return BuildSetup(dir + "\\src", "setup-lite.exe", dir + "\\setup-lite.exe", false);
     }
 
     DWORD Run(const std::string& exe)
@@ -207,14 +189,7 @@ class LiteExclusion : public LiteTest
         AddInstaller("RunMs=2500");
         Add("dovRelsvc.exe");
         *pLite = BuildLite();
-        std::string out;
-        DWORD dwExit = 99;
-        *pSetup = dir + "\\setup.exe";
-        RunAndCapture(BinPath("setuptool.exe"),
-                      "build \"" + BinPath("setup.exe") + "\" \"" + dir + "\\pkg\" \"" + *pSetup +
-                          "\"",
-                      60000, &dwExit, &out);
-        ASSERT_EQ(dwExit, 0u) << out;
+        *pSetup = BuildSetup(dir + "\\src", "setup.exe", dir + "\\setup.exe", false);
     }
 };
 

@@ -57,26 +57,16 @@ HWND FindMessageBox(const char* pszCaption, DWORD dwProcessId, DWORD dwTimeoutMs
     return hBox;
 }
 
-int TypeText(HWND hEdit, const std::string& text, DWORD dwTimeoutMs)
+void TypeText(HWND hEdit, const std::string& text)
 {
     SendMessageA(hEdit, WM_SETTEXT, 0, (LPARAM) "");
     for (unsigned char c : text)
         PostMessageA(hEdit, WM_CHAR, c, 0);
-    // The characters are taken in order; when the length stops growing they
-    // are all in (or the control refused the rest).
-    DWORD dwStart = GetTickCount();
-    int cchLast = -1, nStable = 0;
-    while (GetTickCount() - dwStart < dwTimeoutMs) {
-        int cch = GetWindowTextLengthA(hEdit);
-        if (cch == (int)text.size())
-            return cch;
-        nStable = cch == cchLast ? nStable + 1 : 0;
-        if (nStable >= 10)
-            return cch;
-        cchLast = cch;
-        Sleep(50);
-    }
-    return GetWindowTextLengthA(hEdit);
+}
+
+void PressButton(HWND hDlg, int nId)
+{
+    PostMessageA(hDlg, WM_COMMAND, MAKEWPARAM(nId, BN_CLICKED), 0);
 }
 
 void PressOk(HWND hBox)

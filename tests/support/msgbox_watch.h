@@ -18,9 +18,10 @@ HWND FindMessageBox(const char* pszCaption, DWORD dwProcessId, DWORD dwTimeoutMs
                     MessageBoxSeen* pSeen);
 void PressOk(HWND hBox);
 // Types the text into an edit control one character at a time, as a user
-// would (so length limits apply), and waits until it has arrived; returns
-// the length the control ends up with.
-int TypeText(HWND hEdit, const std::string& text, DWORD dwTimeoutMs = 5000);
+// would, so length limits apply. The characters are posted: a button pressed
+// afterwards with PressOk or PressButton is handled after them.
+void TypeText(HWND hEdit, const std::string& text);
+void PressButton(HWND hDlg, int nId);
 
 // Finds the box as above and presses OK.
 bool WatchMessageBox(const char* pszCaption, DWORD dwProcessId, DWORD dwTimeoutMs,

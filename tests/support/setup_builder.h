@@ -1,0 +1,18 @@
+// Builds real setups for the tests: a source directory of demo programs and
+// files, packed with the real setuptool.exe behind a real launcher image.
+#pragma once
+
+#include <string>
+
+// Copies a program of build/bin (a demo program) into dir, or writes a file
+// of the given contents there.
+bool AddProgram(const std::string& dir, const char* pszName);
+bool AddFile(const std::string& dir, const char* pszName, const std::string& contents);
+// The demo companion and installer with their option files, and a data file.
+bool AddDemoPrograms(const std::string& dir, int nInstallerMs = 300, int nCompanionMs = 100);
+
+// Packs every file of srcDir (with an end record when bEnd) and puts the
+// package behind build/bin/<pszLauncher>; returns the setup's path, or ""
+// after a failure (reported to the test).
+std::string BuildSetup(const std::string& srcDir, const char* pszLauncher,
+                       const std::string& outPath, bool bEnd = true);
