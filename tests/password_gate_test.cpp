@@ -241,4 +241,17 @@ TEST_F(PasswordGateTest, ClientRegisteredOnlyUnderTheOlderUninstallKey)
     EXPECT_TRUE(LoggedAnywhere("IsUninstallPrompt:parameter err."));
 }
 
+// A dialog that cannot be made must not leave the entry waiting for a quit
+// message nobody posts; the run ends as if the user had cancelled. This test
+// program carries no dialog 134.
+TEST(PasswordDialog, MissingDialogCountsAsCancelled)
+{
+    RemoveLogDir();
+    g_bExit = 0;
+    EXPECT_EQ(RunPasswordDialog(GetModuleHandleA(NULL)), 0);
+    std::string log;
+    ReadWholeFile(TodaySetupLogPath(), &log);
+    EXPECT_NE(log.find("] CreateDialogParam failed with err "), std::string::npos) << log;
+}
+
 } // namespace

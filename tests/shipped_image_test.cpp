@@ -164,6 +164,23 @@ TEST(ShippedImage, SetupCarriesManifestIconAndVersionBlock)
               std::string::npos);
     EXPECT_NE(FindResourceA(hImage, MAKEINTRESOURCEA(128), MAKEINTRESOURCEA(14)), nullptr)
         << "icon group";
+    const WORD wChinesePrc = MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED);
+    EXPECT_NE(FindResourceExA(hImage, MAKEINTRESOURCEA(16), MAKEINTRESOURCEA(1), wChinesePrc),
+              nullptr)
+        << "version block in language 2052";
+
+    // Dialog 134: an extended template of 186 x 68 units with five controls.
+    HRSRC hDialog =
+        FindResourceExA(hImage, MAKEINTRESOURCEA(5), MAKEINTRESOURCEA(134), wChinesePrc);
+    ASSERT_NE(hDialog, nullptr);
+    const WORD* pw = (const WORD*)LockResource(LoadResource(hImage, hDialog));
+    EXPECT_EQ(pw[0], 1u); // dlgVer
+    EXPECT_EQ(pw[1], 0xFFFFu);
+    DWORD dwStyle = pw[6] | ((DWORD)pw[7] << 16);
+    EXPECT_EQ(dwStyle, 0x90C000C0u);
+    EXPECT_EQ(pw[8], 5u);    // controls
+    EXPECT_EQ(pw[11], 186u); // cx
+    EXPECT_EQ(pw[12], 68u);  // cy
     FreeLibrary(hImage);
 
     DWORD dwHandle = 0;
