@@ -39,6 +39,8 @@ int RefuseStart(Refusal eWhy, LauncherKind eKind);
 // g_hEvent), administrator rights, 50 MB free on C:. 1 when the start may go
 // on; otherwise the refusal has been shown.
 int PassStartChecks(LauncherKind eKind);
+// "install failed with Err N." in the setup log.
+void LogInstallFailure(DWORD dwErr);
 // Closes the single-instance event once; later calls do nothing.
 void ReleaseInstanceEvent();
 int UnpackAndSetup(DWORD* pdwErr);

@@ -63,8 +63,7 @@ int CopyPairs(const char* pszModule, const char* pszFrom, const char* pszTo)
     for (const char* pszName : kPairFiles) {
         char szSrc[UTL_PATH_BUF], szDst[UTL_PATH_BUF];
         if (!utl_JoinPath(szSrc, sizeof szSrc, pszFrom, pszName) ||
-            !utl_JoinPath(szDst, sizeof szDst, pszTo, pszName) ||
-            !CopyFileA(szSrc, szDst, FALSE)) {
+            !utl_JoinPath(szDst, sizeof szDst, pszTo, pszName) || !CopyFileA(szSrc, szDst, FALSE)) {
             char szMessage[64];
             snprintf(szMessage, sizeof szMessage, "CopyFile %s return false!", pszName);
             Log(pszModule, szMessage);

@@ -22,8 +22,8 @@ static void PlaceCentredOnTop(HWND hDlg)
 // message nobody posts: the run ends as if the user had cancelled.
 int RunPasswordDialog(HINSTANCE hInstance)
 {
-    HWND hDlg = CreateDialogParamA(hInstance, MAKEINTRESOURCEA(IDD_CHKPWD_DLG), NULL,
-                                   ChkPwdDlgProc, 0);
+    HWND hDlg =
+        CreateDialogParamA(hInstance, MAKEINTRESOURCEA(IDD_CHKPWD_DLG), NULL, ChkPwdDlgProc, 0);
     if (hDlg == NULL) {
         char szLine[80];
         snprintf(szLine, sizeof szLine, "CreateDialogParam failed with err %u.",

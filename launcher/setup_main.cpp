@@ -4,8 +4,6 @@
 #include "password_gate.h"
 #include "../util/log.h"
 
-#include <stdio.h>
-
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 {
     RestrictDllSearch();
@@ -23,11 +21,8 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
     }
 
     DWORD dwErr = 0;
-    if (!UnpackAndSetup(&dwErr)) {
-        char szLine[64];
-        snprintf(szLine, sizeof szLine, "install failed with Err %u.", (unsigned)dwErr);
-        WriteSetupLog(szLine);
-    }
+    if (!UnpackAndSetup(&dwErr))
+        LogInstallFailure(dwErr);
     ReleaseInstanceEvent();
     WriteSetupLog("Exit main");
     return 0;

@@ -84,11 +84,10 @@ int CopyBackup(const char* pszReginfo, const char* pszName, Errors* pErrors)
 {
     char szRoot[MAX_PATH + 1], szSrc[UTL_PATH_BUF], szDst[UTL_PATH_BUF];
     DWORD cch = GetEnvironmentVariableA("SystemRoot", szRoot, sizeof szRoot);
-    int bCopied = cch > 0 && cch < sizeof szRoot &&
-                  snprintf(szSrc, sizeof szSrc, "%s\\system32\\%s", szRoot, pszName) <
-                      (int)sizeof szSrc &&
-                  utl_JoinPath(szDst, sizeof szDst, pszReginfo, pszName) &&
-                  CopyFileA(szSrc, szDst, FALSE);
+    int bCopied =
+        cch > 0 && cch < sizeof szRoot &&
+        snprintf(szSrc, sizeof szSrc, "%s\\system32\\%s", szRoot, pszName) < (int)sizeof szSrc &&
+        utl_JoinPath(szDst, sizeof szDst, pszReginfo, pszName) && CopyFileA(szSrc, szDst, FALSE);
     if (!bCopied) {
         char szMessage[64];
         snprintf(szMessage, sizeof szMessage, "CopyFile %s return false!", pszName);

@@ -4,19 +4,14 @@
 #include "../launcher/launcher.h"
 #include "../util/log.h"
 
-#include <stdio.h>
-
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     RestrictDllSearch();
     if (!PassStartChecks(LAUNCHER_LITE))
         return 0;
     DWORD dwErr = 0;
-    if (!UnpackAndSetupLite(&dwErr)) {
-        char szLine[64];
-        snprintf(szLine, sizeof szLine, "install failed with Err %u.", (unsigned)dwErr);
-        WriteSetupLog(szLine);
-    }
+    if (!UnpackAndSetupLite(&dwErr))
+        LogInstallFailure(dwErr);
     ReleaseInstanceEvent();
     return 0;
 }

@@ -14,13 +14,10 @@ namespace
 
 void Log(const char* pszModule, const char* pszFormat, ...)
 {
-    char szLine[1024] = "utl_FilePack: ";
-    size_t cchPrefix = strlen(szLine);
     va_list args;
     va_start(args, pszFormat);
-    vsnprintf(szLine + cchPrefix, sizeof szLine - cchPrefix, pszFormat, args);
+    utl_WriteModuleLogV(pszModule, "utl_FilePack: ", pszFormat, args);
     va_end(args);
-    utl_WriteModuleLog(pszModule, szLine, 0);
 }
 
 // A failure of a system call: its code is stored and logged, then replaced

@@ -29,13 +29,10 @@ void Log(const Unpack* pRun, const char* pszFormat, ...)
 {
     if (!pRun->pVariant->bLog)
         return;
-    char szLine[1024] = "utl_FileUnpack: ";
-    size_t cchPrefix = strlen(szLine);
     va_list args;
     va_start(args, pszFormat);
-    vsnprintf(szLine + cchPrefix, sizeof szLine - cchPrefix, pszFormat, args);
+    utl_WriteModuleLogV("UtlFile", "utl_FileUnpack: ", pszFormat, args);
     va_end(args);
-    utl_WriteModuleLog("UtlFile", szLine, 0);
 }
 
 int Fail(Unpack* pRun, DWORD dwErr)

@@ -20,11 +20,8 @@ int cmd_List(int argc, char** argv)
     int bOffset = argc == 3 && strcmp(argv[1], "--offset") == 0;
     if ((argc != 1 && !bOffset) || (bOffset && !tool_ParseOffset(argv[2], &dwOffset)))
         return tool_Usage();
-    if (!bOffset)
-        dwOffset = tool_FindPackageOffset(argv[0]);
-
     char szDir[UTL_PATH_BUF], szName[UTL_PATH_BUF];
-    if (!tool_SplitPath(argv[0], szDir, sizeof szDir, szName, sizeof szName))
+    if (!tool_LocatePackage(argv[0], bOffset, &dwOffset, szDir, szName, UTL_PATH_BUF))
         return tool_Usage();
     static const UnpackVariant kList = {0, 1, 0, PrintRecord, NULL};
     DWORD dwErr = 0;

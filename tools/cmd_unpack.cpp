@@ -29,11 +29,8 @@ int cmd_Unpack(int argc, char** argv)
         else
             return tool_Usage();
     }
-    if (!bOffset)
-        dwOffset = tool_FindPackageOffset(argv[0]);
-
     char szDir[UTL_PATH_BUF], szName[UTL_PATH_BUF];
-    if (!tool_SplitPath(argv[0], szDir, sizeof szDir, szName, sizeof szName))
+    if (!tool_LocatePackage(argv[0], bOffset, &dwOffset, szDir, szName, UTL_PATH_BUF))
         return tool_Usage();
     CreateDirectoryA(argv[1], NULL); // the unpacker itself wants an existing directory
     int nRecord = 0;

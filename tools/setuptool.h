@@ -25,6 +25,10 @@ int cmd_Pwd(int argc, char** argv);
 int tool_SplitPath(const char* pszPath, char* pszDir, size_t cbDir, char* pszName, size_t cbName);
 int tool_ParseOffset(const char* pszText, DWORD* pdwOffset);
 DWORD tool_FindPackageOffset(const char* pszPath);
+// The package file split for the unpacker, and its offset: the one given, or
+// the one found. 0 when the path cannot be split.
+int tool_LocatePackage(const char* pszPath, int bOffsetGiven, DWORD* pdwOffset, char* pszDir,
+                       char* pszName, size_t cbEach);
 const char* tool_ErrorText(DWORD dwErr);
 // Prints "error N: meaning" for the command and returns TOOL_FAILED.
 int tool_Fail(const char* pszCommand, DWORD dwErr);

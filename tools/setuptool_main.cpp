@@ -11,9 +11,8 @@ struct ToolCommand {
 };
 
 static const ToolCommand kCommands[] = {
-    {"pack", cmd_Pack},     {"build", cmd_Build}, {"list", cmd_List},
-    {"unpack", cmd_Unpack}, {"vrf", cmd_Vrf},     {"pwd", cmd_Pwd},
-    {NULL, NULL},
+    {"pack", cmd_Pack}, {"build", cmd_Build}, {"list", cmd_List}, {"unpack", cmd_Unpack},
+    {"vrf", cmd_Vrf},   {"pwd", cmd_Pwd},     {NULL, NULL},
 };
 
 static const char kUsage[] =

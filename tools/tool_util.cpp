@@ -52,6 +52,14 @@ DWORD tool_FindPackageOffset(const char* pszPath)
     return bAtSetupOffset ? PKG_OFFSET : 0;
 }
 
+int tool_LocatePackage(const char* pszPath, int bOffsetGiven, DWORD* pdwOffset, char* pszDir,
+                       char* pszName, size_t cbEach)
+{
+    if (!bOffsetGiven)
+        *pdwOffset = tool_FindPackageOffset(pszPath);
+    return tool_SplitPath(pszPath, pszDir, cbEach, pszName, cbEach);
+}
+
 int tool_Fail(const char* pszCommand, DWORD dwErr)
 {
     fprintf(stderr, "setuptool %s: error %u: %s\n", pszCommand, (unsigned)dwErr,

@@ -18,3 +18,13 @@ void utl_WriteModuleLog(const char* pszModule, const char* pszText, int bDetail)
         return;
     utl_AppendLogLine(szBase, 1, bDetail, pszText);
 }
+
+void utl_WriteModuleLogV(const char* pszModule, const char* pszPrefix, const char* pszFormat,
+                         va_list args)
+{
+    char szLine[1024];
+    int cchPrefix = snprintf(szLine, sizeof szLine, "%s", pszPrefix);
+    if (cchPrefix >= 0 && (size_t)cchPrefix < sizeof szLine)
+        vsnprintf(szLine + cchPrefix, sizeof szLine - cchPrefix, pszFormat, args);
+    utl_WriteModuleLog(pszModule, szLine, 0);
+}
