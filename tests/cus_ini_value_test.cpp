@@ -15,16 +15,6 @@ const char kIni[] = "[OtherOptions]\r\nSilentInstall=0\r\nSilentUpd=1\r\n"
 class CusIniValueTest : public TestDirFixture
 {
   protected:
-    std::string Read(const char* pszName) const
-    {
-        std::string data;
-        EXPECT_TRUE(ReadWholeFile(In(pszName), &data)) << pszName;
-        return data;
-    }
-    void Write(const char* pszName, const std::string& data) const
-    {
-        ASSERT_TRUE(WriteWholeFile(In(pszName), data)) << pszName;
-    }
     void WritePair(const std::string& ini)
     {
         Write("KelvoCustom.ini", ini);
@@ -41,6 +31,18 @@ class CusIniValueTest : public TestDirFixture
     int Set(const char* pszSection, const char* pszKey, const char* pszValue) const
     {
         return SetCusIniValue(dir.c_str(), pszSection, pszKey, pszValue);
+    }
+    // Another program holds the INI file open for reading and lets it be
+    // renamed but not written; Windows and Wine both refuse the write then.
+    int SetWhileHeld(const char* pszSection, const char* pszKey, const char* pszValue) const
+    {
+        HANDLE hHeld = CreateFileA(In("KelvoCustom.ini").c_str(), GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_DELETE, NULL, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, NULL);
+        EXPECT_NE(hHeld, INVALID_HANDLE_VALUE);
+        int nResult = Set(pszSection, pszKey, pszValue);
+        CloseHandle(hHeld);
+        return nResult;
     }
     std::string Value(const char* pszSection, const char* pszKey) const
     {
@@ -142,19 +144,11 @@ TEST_F(CusIniValueTest, LongerValueIsNotTakenForItsFirst127Characters)
     EXPECT_TRUE(Verifies());
 }
 
-// Another program holds the INI file open for reading and lets it be renamed
-// but not written; Windows and Wine both refuse the write then.
 TEST_F(CusIniValueTest, IniThatCannotBeWrittenIsMovedAside)
 {
     WritePair(kIni);
     std::string ini = Read("KelvoCustom.ini"), vrf = Read("KelvoCustom.vrf");
-    HANDLE hHeld = CreateFileA(In("KelvoCustom.ini").c_str(), GENERIC_READ,
-                               FILE_SHARE_READ | FILE_SHARE_DELETE, NULL, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, NULL);
-    ASSERT_NE(hHeld, INVALID_HANDLE_VALUE);
-    int nResult = Set("OtherOptions", "SilentInstall", "1");
-    CloseHandle(hHeld);
-    EXPECT_EQ(nResult, CUSINI_ERR_INI_WRITE);
+    EXPECT_EQ(SetWhileHeld("OtherOptions", "SilentInstall", "1"), CUSINI_ERR_INI_WRITE);
     EXPECT_FALSE(Exists("KelvoCustom.ini"));
     EXPECT_EQ(Read("KelvoCustom.ini.lzj"), ini);
     EXPECT_EQ(Read("KelvoCustom.vrf"), vrf) << "the .vrf file is left as it was";
@@ -165,13 +159,7 @@ TEST_F(CusIniValueTest, MoveAsideNeverReplacesAnEarlierLzjFile)
     WritePair(kIni);
     std::string ini = Read("KelvoCustom.ini");
     Write("KelvoCustom.ini.lzj", "earlier");
-    HANDLE hHeld = CreateFileA(In("KelvoCustom.ini").c_str(), GENERIC_READ,
-                               FILE_SHARE_READ | FILE_SHARE_DELETE, NULL, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, NULL);
-    ASSERT_NE(hHeld, INVALID_HANDLE_VALUE);
-    int nResult = Set("OtherOptions", "SilentInstall", "1");
-    CloseHandle(hHeld);
-    EXPECT_EQ(nResult, CUSINI_ERR_INI_WRITE);
+    EXPECT_EQ(SetWhileHeld("OtherOptions", "SilentInstall", "1"), CUSINI_ERR_INI_WRITE);
     EXPECT_EQ(Read("KelvoCustom.ini"), ini);
     EXPECT_EQ(Read("KelvoCustom.ini.lzj"), "earlier");
     EXPECT_TRUE(Verifies());
