@@ -4,6 +4,7 @@ set(KELVO_PURE_SOURCES
   base64_decode.cpp
   base64_encode.cpp
   chap_md5.cpp
+  custom_set_display_name.cpp
   des_block.cpp
   des_ecb.cpp
   des_fixed_key.cpp
@@ -16,6 +17,7 @@ set(KELVO_PURE_SOURCES
 # Their tests, which run both under Wine and natively.
 set(KELVO_PURE_TESTS
   base64_test.cpp
+  custom_set_display_name_test.cpp
   des_test.cpp
   des_text_test.cpp
   md5_test.cpp

@@ -38,16 +38,6 @@ std::string Md5(const std::string& data)
 class VrfPairTest : public TestDirFixture
 {
   protected:
-    std::string Read(const char* pszName) const
-    {
-        std::string data;
-        EXPECT_TRUE(ReadWholeFile(In(pszName), &data)) << pszName;
-        return data;
-    }
-    void Write(const char* pszName, const std::string& data) const
-    {
-        ASSERT_TRUE(WriteWholeFile(In(pszName), data)) << pszName;
-    }
     // Writes the customisation pair; nError must stay untouched on success.
     void WriteCustomPair(const std::string& ini)
     {

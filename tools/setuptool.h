@@ -21,6 +21,7 @@ int cmd_List(int argc, char** argv);
 int cmd_Unpack(int argc, char** argv);
 int cmd_Vrf(int argc, char** argv);
 int cmd_Pwd(int argc, char** argv);
+int cmd_Custom(int argc, char** argv);
 
 int tool_SplitPath(const char* pszPath, char* pszDir, size_t cbDir, char* pszName, size_t cbName);
 int tool_ParseOffset(const char* pszText, DWORD* pdwOffset);

@@ -10,10 +10,18 @@ struct ToolCommand {
     int (*pfnRun)(int argc, char** argv);
 };
 
+// clang-format off
 static const ToolCommand kCommands[] = {
-    {"pack", cmd_Pack}, {"build", cmd_Build}, {"list", cmd_List}, {"unpack", cmd_Unpack},
-    {"vrf", cmd_Vrf},   {"pwd", cmd_Pwd},     {NULL, NULL},
+    {"pack", cmd_Pack},
+    {"build", cmd_Build},
+    {"list", cmd_List},
+    {"unpack", cmd_Unpack},
+    {"vrf", cmd_Vrf},
+    {"pwd", cmd_Pwd},
+    {"custom", cmd_Custom},
+    {NULL, NULL},
 };
+// clang-format on
 
 static const char kUsage[] =
     "usage: setuptool <command> [arguments]\n"
@@ -38,6 +46,13 @@ static const char kUsage[] =
     "      prints the stored text form of a password.\n"
     "  pwd decrypt [--hex] <text>\n"
     "      prints the password of a stored text.\n"
+    "  custom version\n"
+    "      prints the customisation-set version and the client display name read\n"
+    "      from KelvoCustomSet.ini/.vrf beside setuptool.exe, or why there is none.\n"
+    "  custom set <dir> <section> <key> <value>\n"
+    "      sets one value of <dir>\\KelvoCustom.ini and writes a fresh\n"
+    "      KelvoCustom.vrf; refuses a pair that does not verify. Prints the result\n"
+    "      number with its meaning; exit 0 only for result 0.\n"
     "  --help\n"
     "      this text.\n"
     "\n"

@@ -17,5 +17,16 @@ class TestDirFixture : public ::testing::Test
     {
         return dir + "\\" + pszName;
     }
+    // The whole content of a file in the directory, or a failed expectation.
+    std::string Read(const char* pszName) const
+    {
+        std::string data;
+        EXPECT_TRUE(ReadWholeFile(In(pszName), &data)) << pszName;
+        return data;
+    }
+    void Write(const char* pszName, const std::string& data) const
+    {
+        ASSERT_TRUE(WriteWholeFile(In(pszName), data)) << pszName;
+    }
     std::string dir;
 };

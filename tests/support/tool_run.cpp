@@ -3,9 +3,14 @@
 
 ToolRun Tool(const std::string& args)
 {
+    return ToolAt(BinPath("setuptool.exe"), args);
+}
+
+ToolRun ToolAt(const std::string& exePath, const std::string& args)
+{
     ToolRun run;
     std::string raw;
-    if (!RunAndCapture(BinPath("setuptool.exe"), args, 60000, &run.dwExit, &raw, true))
+    if (!RunAndCapture(exePath, args, 60000, &run.dwExit, &raw, true))
         raw = "<setuptool did not run>";
     for (char c : raw) {
         if (c != '\r')

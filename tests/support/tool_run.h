@@ -10,3 +10,6 @@ struct ToolRun {
 };
 
 ToolRun Tool(const std::string& args);
+// The same for a copy of setuptool.exe elsewhere, for the commands that read
+// files beside the program itself.
+ToolRun ToolAt(const std::string& exePath, const std::string& args);

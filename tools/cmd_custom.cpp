@@ -1,0 +1,63 @@
+// setuptool custom: what support engineers need of the customisation data.
+//   custom version                            the customisation-set version and
+//                                             display name beside setuptool.exe
+//   custom set <dir> <section> <key> <value>  changes one value of
+//                                             <dir>\KelvoCustom.ini, keeping the
+//                                             pair verified
+#include "setuptool.h"
+#include "cus_ini_value.h"
+#include "custom_set.h"
+#include "file_util.h"
+#include "path_util.h"
+#include "vrf.h"
+
+#include <stdio.h>
+#include <string.h>
+
+namespace
+{
+
+// The library says only that there is no version; the reason is read again
+// for the engineer, with the directory that was looked in.
+int NoVersion()
+{
+    char szVersion[CUSSET_VERSION_LEN + 1];
+    int nStatus = ReadCustomSetVersion(szVersion);
+    char szDir[UTL_PATH_BUF] = "";
+    getCurRunPath(szDir, sizeof szDir, 0);
+    printf("no version in %s: %s\n", szDir, CustomSetStatusText(nStatus));
+    return TOOL_FAILED;
+}
+
+// The display name first: it reads the version itself when there is none yet.
+int ShowVersion()
+{
+    const char* pszName = GetCustomSetDisplayName();
+    const char* pszVersion = GetCustomSetVersion();
+    if (pszName == NULL || pszVersion == NULL)
+        return NoVersion();
+    printf("version: %s\ndisplay name: %s\n", pszVersion, pszName);
+    return TOOL_OK;
+}
+
+int SetValue(char** argv)
+{
+    int nResult = SetCusIniValue(argv[0], argv[1], argv[2], argv[3]);
+    if (nResult >= VRF_ERR_INI_SIZE && nResult <= VRF_ERR_SALT)
+        printf("result %d: the value was written, but no fresh verification file: %s\n", nResult,
+               CusIniResultText(nResult));
+    else
+        printf("result %d: %s\n", nResult, CusIniResultText(nResult));
+    return nResult == CUSINI_OK ? TOOL_OK : TOOL_FAILED;
+}
+
+} // namespace
+
+int cmd_Custom(int argc, char** argv)
+{
+    if (argc == 1 && strcmp(argv[0], "version") == 0)
+        return ShowVersion();
+    if (argc == 5 && strcmp(argv[0], "set") == 0)
+        return SetValue(argv + 1);
+    return tool_Usage();
+}
