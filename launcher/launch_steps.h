@@ -6,6 +6,10 @@
 #include <windows.h>
 
 #define SETUP_INNER_INSTALLER "KelvoSetup.exe"
+// The installed client registers with Windows under this key.
+#define CLIENT_UNINSTALL_KEY                                                                       \
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{5A0E3C71-2B64-4D8F-9E13-"           \
+    "7C4B2A6D0F58}"
 
 enum {
     LAUNCH_ERR_WORK_DIR = 351,

@@ -5,6 +5,7 @@
 // registry. A verified pair decides alone. The password is asked for only
 // when the flag is set and a client is registered with Windows.
 #include "password_gate.h"
+#include "launch_steps.h"
 #include "../custom/vrf.h"
 #include "../util/file_util.h"
 #include "../util/log.h"
@@ -18,8 +19,7 @@ namespace
 
 enum Source { SOURCE_REGISTRY = 0, SOURCE_CUSTOM = 1, SOURCE_UNINSTALL = 2 };
 
-const char kCurrentUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
-                                    "{5A0E3C71-2B64-4D8F-9E13-7C4B2A6D0F58}";
+const char kCurrentUninstallKey[] = CLIENT_UNINSTALL_KEY;
 const char kOlderUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
                                   "{8F27B4D0-61C3-4A9E-B5D2-03E9C7A41B6F}";
 const char kRegKey[] = "SOFTWARE\\Kelvo";

@@ -16,8 +16,7 @@ static char s_szTempDir[MAX_PATH];
 
 static const char kFlagKey[] = "SOFTWARE\\Qor\\Kelvo";
 static const char kFlagName[] = "SetupFlag";
-static const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
-                                    "{5A0E3C71-2B64-4D8F-9E13-7C4B2A6D0F58}";
+static const char kUninstallKey[] = CLIENT_UNINSTALL_KEY;
 static const char kRegistrationTool[] = "KelvoRegister.exe";
 
 static int Fail(DWORD* pdwErr, DWORD dwErr)

@@ -2,6 +2,7 @@
 // demo programs, run under Wine, and what it leaves behind: the work
 // directory, the demo installer's registry values and files, the setup log.
 #include "file_util.h"
+#include "machine_registry.h"
 #include "setup_builder.h"
 #include "test_env.h"
 
@@ -15,8 +16,6 @@ namespace
 {
 
 const char kWorkDir[] = "C:\\tmp\\KelvoSetup0";
-const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
-                             "{5A0E3C71-2B64-4D8F-9E13-7C4B2A6D0F58}";
 
 std::string WorkFile(const char* pszName)
 {
@@ -27,20 +26,6 @@ std::string ReadOr(const std::string& path, const char* pszMissing = "<missing>"
 {
     std::string data;
     return ReadWholeFile(path, &data) ? data : pszMissing;
-}
-
-bool RegString(const char* pszKey, const char* pszName, std::string* pValue)
-{
-    char sz[260];
-    DWORD cb = sizeof sz, dwType = 0;
-    HKEY hKey;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, pszKey, 0, KEY_READ, &hKey) != ERROR_SUCCESS)
-        return false;
-    bool bOk = RegQueryValueExA(hKey, pszName, NULL, &dwType, (BYTE*)sz, &cb) == ERROR_SUCCESS;
-    RegCloseKey(hKey);
-    if (bOk)
-        *pValue = sz;
-    return bOk;
 }
 
 // Lines of the setup log that match the patterns, in this order, with any
@@ -127,9 +112,9 @@ TEST_F(InstallTest, NormalRunExtractsRunsBothProgramsAndLogsInOrder)
     EXPECT_NE(record.find("exit=0"), std::string::npos) << "the launcher waited for the end";
     EXPECT_EQ(ReadOr("C:\\Program Files\\Kelvo\\KelvoClient.ini"), "[Client]\r\nServer=test\r\n");
     std::string value;
-    EXPECT_TRUE(RegString(kUninstallKey, "DisplayName", &value));
+    EXPECT_TRUE(ReadMachineString(kClientUninstallKey, "DisplayName", &value));
     EXPECT_EQ(value, "Kelvo Client");
-    EXPECT_TRUE(RegString(kUninstallKey, "DisplayVersion", &value));
+    EXPECT_TRUE(ReadMachineString(kClientUninstallKey, "DisplayVersion", &value));
 
     EXPECT_TRUE(LogHasInOrder({"The C free space is \\d+M\\.", "is-stp started at \\d+",
                                "is-stp ended at [2-9]\\.", "Exit main"}));
@@ -143,7 +128,7 @@ TEST_F(InstallTest, MissingCompanionOrInstallerStopsWithItsNumber)
     EXPECT_TRUE(LogHasInOrder({"install failed with Err 355\\.", "Exit main"}));
     EXPECT_EQ(ReadOr(WorkFile("KelvoSetup.record.txt")), "<missing>") << "nothing was started";
     std::string value;
-    EXPECT_FALSE(RegString(kUninstallKey, "DisplayName", &value));
+    EXPECT_FALSE(ReadMachineString(kClientUninstallKey, "DisplayName", &value));
 
     RemoveLogDir();
     DeleteFileA((dir + "\\src\\KelvoSetup.exe").c_str());

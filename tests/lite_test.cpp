@@ -2,6 +2,7 @@
 // with packages of demo programs, the registry it reads and writes, and the
 // lines it leaves in the setup log.
 #include "file_util.h"
+#include "machine_registry.h"
 #include "msgbox_watch.h"
 #include "setup_builder.h"
 #include "test_env.h"
@@ -15,8 +16,6 @@ namespace
 
 const char kWorkDir[] = "C:\\tmp\\KelvoSetup0";
 const char kFlagKey[] = "SOFTWARE\\Qor\\Kelvo";
-const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
-                             "{5A0E3C71-2B64-4D8F-9E13-7C4B2A6D0F58}";
 
 std::string ReadOr(const std::string& path)
 {
@@ -31,29 +30,19 @@ std::string WorkFile(const char* pszName)
 
 void SetFlag(DWORD dwValue)
 {
-    HKEY hKey;
-    ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, kFlagKey, &hKey), ERROR_SUCCESS);
-    RegSetValueExA(hKey, "SetupFlag", 0, REG_DWORD, (const BYTE*)&dwValue, sizeof dwValue);
-    RegCloseKey(hKey);
+    ASSERT_TRUE(SetMachineDword(kFlagKey, "SetupFlag", dwValue));
 }
 
 DWORD Flag()
 {
-    DWORD dwValue = 0xDEAD, cb = sizeof dwValue;
-    HKEY hKey;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kFlagKey, 0, KEY_READ, &hKey) == ERROR_SUCCESS) {
-        RegQueryValueExA(hKey, "SetupFlag", NULL, NULL, (BYTE*)&dwValue, &cb);
-        RegCloseKey(hKey);
-    }
+    DWORD dwValue = 0xDEAD;
+    ReadMachineDword(kFlagKey, "SetupFlag", &dwValue);
     return dwValue;
 }
 
 void RegisterClient(const char* pszName)
 {
-    HKEY hKey;
-    ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, kUninstallKey, &hKey), ERROR_SUCCESS);
-    RegSetValueExA(hKey, "DisplayName", 0, REG_SZ, (const BYTE*)pszName, strlen(pszName) + 1);
-    RegCloseKey(hKey);
+    ASSERT_TRUE(SetMachineString(kClientUninstallKey, "DisplayName", pszName));
 }
 
 // Exactly these lines after the free-space line, in this order.

@@ -3,6 +3,7 @@
 // typed into and answered like a user would, and what the run did after.
 #include "des_text.h"
 #include "file_util.h"
+#include "machine_registry.h"
 #include "msgbox_watch.h"
 #include "setup_builder.h"
 #include "test_env.h"
@@ -104,20 +105,9 @@ class PasswordDialogTest : public ::testing::Test
         ASSERT_EQ(utl_DesEncryptText(szStored, 128, (const uint8_t*)pszPassword,
                                      (uint32_t)strlen(pszPassword)),
                   DES_TEXT_OK);
-        HKEY hKey;
-        ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Kelvo", &hKey), ERROR_SUCCESS);
-        DWORD dwOne = 1;
-        RegSetValueExA(hKey, "Uninstall", 0, REG_DWORD, (const BYTE*)&dwOne, sizeof dwOne);
-        RegSetValueExA(hKey, "UninstallPwd", 0, REG_SZ, (const BYTE*)szStored,
-                       strlen(szStored) + 1);
-        RegCloseKey(hKey);
-        ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE,
-                                "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
-                                "{5A0E3C71-2B64-4D8F-9E13-7C4B2A6D0F58}",
-                                &hKey),
-                  ERROR_SUCCESS);
-        RegSetValueExA(hKey, "DisplayVersion", 0, REG_SZ, (const BYTE*)"5.0.100.1", 10);
-        RegCloseKey(hKey);
+        ASSERT_TRUE(SetMachineDword("SOFTWARE\\Kelvo", "Uninstall", 1));
+        ASSERT_TRUE(SetMachineString("SOFTWARE\\Kelvo", "UninstallPwd", szStored));
+        ASSERT_TRUE(SetMachineString(kClientUninstallKey, "DisplayVersion", "5.0.100.1"));
     }
 
     HWND StartAndFindDialog()

@@ -3,6 +3,7 @@
 // system32, real registry values, and the module log lines it writes.
 #include "password_gate.h"
 #include "file_util.h"
+#include "machine_registry.h"
 #include "path_util.h"
 #include "test_env.h"
 #include "vrf.h"
@@ -13,8 +14,7 @@
 namespace
 {
 
-const char kCurrentKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
-                           "{5A0E3C71-2B64-4D8F-9E13-7C4B2A6D0F58}";
+const char* const kCurrentKey = kClientUninstallKey;
 const char kOlderKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
                          "{8F27B4D0-61C3-4A9E-B5D2-03E9C7A41B6F}";
 const char* const kPairFiles[] = {"KelvoCustom.ini", "KelvoCustom.vrf", "KelvoUninstallInfo.ini",
@@ -34,18 +34,12 @@ std::string System32(const char* pszName)
 
 void SetRegDword(const char* pszKey, const char* pszName, DWORD dw)
 {
-    HKEY hKey;
-    ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, pszKey, &hKey), ERROR_SUCCESS);
-    RegSetValueExA(hKey, pszName, 0, REG_DWORD, (const BYTE*)&dw, sizeof dw);
-    RegCloseKey(hKey);
+    ASSERT_TRUE(SetMachineDword(pszKey, pszName, dw));
 }
 
 void SetRegString(const char* pszKey, const char* pszName, const char* pszValue)
 {
-    HKEY hKey;
-    ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, pszKey, &hKey), ERROR_SUCCESS);
-    RegSetValueExA(hKey, pszName, 0, REG_SZ, (const BYTE*)pszValue, strlen(pszValue) + 1);
-    RegCloseKey(hKey);
+    ASSERT_TRUE(SetMachineString(pszKey, pszName, pszValue));
 }
 
 bool Exists(const std::string& path)
@@ -64,7 +58,6 @@ void WritePairs(const std::string& dir, int nCustomFlag, const char* pszCustomPw
                 int nUninstallFlag = 0, const char* pszUninstallPwd = "")
 {
     utl_RemoveDirTree(dir.c_str());
-    std::string partial;
     for (size_t i = 0; i < dir.size(); ++i) {
         if (dir[i] == '\\' && i > 2)
             CreateDirectoryA(dir.substr(0, i).c_str(), NULL);

@@ -1,4 +1,5 @@
 #include "test_env.h"
+#include "machine_registry.h"
 #include "standin_stop.h"
 
 #include <stdio.h>
@@ -220,8 +221,7 @@ void RemoveLogDir()
 void ResetInstalledClient()
 {
     static const char* const kKeys[] = {
-        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
-        "{5A0E3C71-2B64-4D8F-9E13-7C4B2A6D0F58}",
+        kClientUninstallKey,
         "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
         "{8F27B4D0-61C3-4A9E-B5D2-03E9C7A41B6F}",
         "SOFTWARE\\Kelvo",

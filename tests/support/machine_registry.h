@@ -1,0 +1,16 @@
+// The prefix's HKEY_LOCAL_MACHINE as the installed client leaves it: values
+// the tests set before a run and read after it.
+#pragma once
+
+#include <windows.h>
+#include <string>
+
+// The client's uninstall key, under which it registers with Windows.
+extern const char kClientUninstallKey[];
+
+// Create the key when needed; true when the value was written.
+bool SetMachineDword(const char* pszKey, const char* pszName, DWORD dwValue);
+bool SetMachineString(const char* pszKey, const char* pszName, const std::string& value);
+// False when the key or value is missing.
+bool ReadMachineDword(const char* pszKey, const char* pszName, DWORD* pdwValue);
+bool ReadMachineString(const char* pszKey, const char* pszName, std::string* pValue);
