@@ -72,13 +72,10 @@ TEST(RunPath, RefusesMissingBuffer)
 // variable set to pszValue (or removed when it is NULL).
 std::vector<std::string> ProbeCommonFiles(const char* pszValue)
 {
-    char szSaved[4096];
-    DWORD cchSaved = GetEnvironmentVariableA("CommonProgramFiles", szSaved, sizeof szSaved);
-    SetEnvironmentVariableA("CommonProgramFiles", pszValue);
+    std::string args = pszValue ? std::string("--set \"") + pszValue + "\"" : "--unset";
     DWORD dwExit = 99;
     std::string out;
-    bool bRan = RunAndCapture(BinPath("common-files-probe.exe"), "", 20000, &dwExit, &out);
-    SetEnvironmentVariableA("CommonProgramFiles", cchSaved ? szSaved : NULL);
+    bool bRan = RunAndCapture(BinPath("common-files-probe.exe"), args, 20000, &dwExit, &out);
     EXPECT_TRUE(bRan);
     EXPECT_EQ(dwExit, 0u);
     std::vector<std::string> lines;

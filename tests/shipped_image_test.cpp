@@ -1,6 +1,8 @@
-// What the shipped launcher images must keep true: they fit before the
-// package offset, they import only DLLs that Windows loads from its own
-// directory, and they carry their manifest, icon and version block.
+// What the shipped launcher images must keep true: they are 32-bit GUI
+// programs that fit before the package offset, they import only DLLs that
+// Windows loads from its own directory, and they carry their manifest, icon
+// and version block. Nothing here runs them, so the x64 twin's suite reads
+// the shipped i686 images too (KELVO_SHIPPED_BIN names their folder).
 #include "test_env.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +22,17 @@ const std::set<std::string> kAllowedImports = {
     "oleaut32.dll", "rpcrt4.dll",   "shell32.dll", "shlwapi.dll",  "user32.dll",
 };
 
+// The shipped i686 images: this build's own, unless the suite is the x64
+// twin's, which is told where the i686 build put them.
+std::string ShippedPath(const char* pszName)
+{
+    char szDir[MAX_PATH];
+    DWORD cch = GetEnvironmentVariableA("KELVO_SHIPPED_BIN", szDir, sizeof szDir);
+    if (cch == 0 || cch >= sizeof szDir)
+        return BinPath(pszName);
+    return std::string(szDir) + "\\" + pszName;
+}
+
 std::string Lower(std::string s)
 {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return (char)tolower(c); });
@@ -32,21 +45,41 @@ class PeFile
   public:
     explicit PeFile(const std::string& data) : m_data(data) {}
 
-    bool Parse()
+    // A PE32 image (wMagic IMAGE_NT_OPTIONAL_HDR32_MAGIC) or a PE32+ one
+    // (IMAGE_NT_OPTIONAL_HDR64_MAGIC), as 64-bit Windows programs are.
+    bool Parse(WORD wMagic)
     {
         if (m_data.size() < sizeof(IMAGE_DOS_HEADER))
             return false;
         auto* pDos = (const IMAGE_DOS_HEADER*)m_data.data();
         if (pDos->e_magic != IMAGE_DOS_SIGNATURE ||
-            (size_t)pDos->e_lfanew + sizeof(IMAGE_NT_HEADERS32) > m_data.size())
+            (size_t)pDos->e_lfanew + sizeof(IMAGE_NT_HEADERS64) > m_data.size())
             return false;
         m_pNt = (const IMAGE_NT_HEADERS32*)(m_data.data() + pDos->e_lfanew);
-        return m_pNt->Signature == IMAGE_NT_SIGNATURE &&
-               m_pNt->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC;
+        return m_pNt->Signature == IMAGE_NT_SIGNATURE && m_pNt->OptionalHeader.Magic == wMagic;
+    }
+
+    bool IsPe32Plus() const
+    {
+        return m_pNt->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC;
+    }
+
+    WORD Machine() const
+    {
+        return m_pNt->FileHeader.Machine;
+    }
+
+    // The optional headers differ in length before the subsystem field.
+    WORD Subsystem() const
+    {
+        return IsPe32Plus() ? ((const IMAGE_NT_HEADERS64*)m_pNt)->OptionalHeader.Subsystem
+                            : m_pNt->OptionalHeader.Subsystem;
     }
 
     const IMAGE_DATA_DIRECTORY& Directory(int nIndex) const
     {
+        if (IsPe32Plus())
+            return ((const IMAGE_NT_HEADERS64*)m_pNt)->OptionalHeader.DataDirectory[nIndex];
         return m_pNt->OptionalHeader.DataDirectory[nIndex];
     }
 
@@ -99,22 +132,45 @@ class PeFile
     const IMAGE_NT_HEADERS32* m_pNt = nullptr;
 };
 
-TEST(ShippedImage, FitsBeforeThePackageAndImportsOnlyKnownSystemDlls)
+// Reads one image and checks its kind and imports.
+void ExpectWindowsGuiImage(const std::string& path, WORD wMagic, WORD wMachine)
+{
+    SCOPED_TRACE(path);
+    std::string data;
+    ASSERT_TRUE(ReadWholeFile(path, &data));
+    PeFile pe(data);
+    ASSERT_TRUE(pe.Parse(wMagic));
+    EXPECT_EQ(pe.Machine(), wMachine);
+    EXPECT_EQ(pe.Subsystem(), IMAGE_SUBSYSTEM_WINDOWS_GUI);
+    std::vector<std::string> imports;
+    ASSERT_TRUE(pe.Imports(&imports));
+    EXPECT_NE(std::find(imports.begin(), imports.end(), "kernel32.dll"), imports.end());
+    for (const std::string& dll : imports)
+        EXPECT_EQ(kAllowedImports.count(dll), 1u) << "imports " << dll;
+}
+
+TEST(ShippedImage, Is32BitGuiFitsBeforeThePackageAndImportsOnlyKnownSystemDlls)
 {
     for (const char* pszName : kShippedPrograms) {
-        SCOPED_TRACE(pszName);
         std::string data;
-        ASSERT_TRUE(ReadWholeFile(BinPath(pszName), &data));
-        EXPECT_LT(data.size(), 307200u);
-
-        PeFile pe(data);
-        ASSERT_TRUE(pe.Parse());
-        std::vector<std::string> imports;
-        ASSERT_TRUE(pe.Imports(&imports));
-        EXPECT_NE(std::find(imports.begin(), imports.end(), "kernel32.dll"), imports.end());
-        for (const std::string& dll : imports)
-            EXPECT_EQ(kAllowedImports.count(dll), 1u) << "imports " << dll;
+        ASSERT_TRUE(ReadWholeFile(ShippedPath(pszName), &data))
+            << ShippedPath(pszName) << ": build the i686 programs first";
+        EXPECT_LT(data.size(), 307200u) << pszName;
+        ExpectWindowsGuiImage(ShippedPath(pszName), IMAGE_NT_OPTIONAL_HDR32_MAGIC,
+                              IMAGE_FILE_MACHINE_I386);
     }
+}
+
+// The x64 twin's launchers are never shipped, but they are what its suite
+// runs: 64-bit Windows programs are PE32+, and they too load no DLL that
+// could be planted beside them.
+TEST(ShippedImage, TwinLaunchersArePe32PlusAndImportOnlyKnownSystemDlls)
+{
+    if (sizeof(void*) == 4)
+        GTEST_SKIP() << "this suite runs the shipped i686 images themselves";
+    for (const char* pszName : kShippedPrograms)
+        ExpectWindowsGuiImage(BinPath(pszName), IMAGE_NT_OPTIONAL_HDR64_MAGIC,
+                              IMAGE_FILE_MACHINE_AMD64);
 }
 
 std::string ResourceText(HMODULE hModule, LPCSTR pszName, LPCSTR pszType)
@@ -138,7 +194,7 @@ std::string VersionString(const std::vector<char>& block, const char* pszKey)
 
 TEST(ShippedImage, LiteCarriesManifestAndTwoIconsButNoVersionBlock)
 {
-    std::string path = BinPath("setup-lite.exe");
+    std::string path = ShippedPath("setup-lite.exe");
     HMODULE hImage = LoadLibraryExA(path.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(hImage, nullptr);
     std::string manifest = ResourceText(hImage, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
@@ -153,7 +209,7 @@ TEST(ShippedImage, LiteCarriesManifestAndTwoIconsButNoVersionBlock)
 
 TEST(ShippedImage, SetupCarriesManifestIconAndVersionBlock)
 {
-    std::string path = BinPath("setup.exe");
+    std::string path = ShippedPath("setup.exe");
     HMODULE hImage = LoadLibraryExA(path.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(hImage, nullptr);
     std::string manifest = ResourceText(hImage, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
