@@ -17,8 +17,7 @@ int chkProcExist(const char* pszTag, const char* pszExeName)
 {
     // The ANSI entry: 296 bytes in a 32-bit program, 304 in a 64-bit one
     // (its process-id and module-id fields are pointer-sized there).
-    static_assert(sizeof(PROCESSENTRY32) == (sizeof(void*) == 4 ? 296 : 304),
-                  "ANSI process entry");
+    static_assert(sizeof(PROCESSENTRY32) == (sizeof(void*) == 4 ? 296 : 304), "ANSI process entry");
 
     HANDLE hSnap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (hSnap == INVALID_HANDLE_VALUE) {
