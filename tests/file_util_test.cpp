@@ -89,23 +89,33 @@ TEST_F(FileUtilTest, RemoveDirTreeRemovesEverythingIncludingReadOnlyFiles)
 }
 
 // The links are laid out by the make-test-links fixture: Unix symbolic links
-// in the prefix, which Wine reports as reparse points like junctions.
-TEST(RemoveDirTreeLinks, NeverFollowsALinkOutOfTheTree)
+// in the prefix, which Wine reports as reparse points like junctions. No
+// removal enters a link or changes what it leads to: the precious file stays,
+// read-only. (Wine reports only a link to a directory as a reparse point, so
+// a link among a directory's files, which the removals delete as a link
+// without touching its attributes, is seen only on Windows.)
+TEST(RemovalLinks, NeverFollowALinkOutOfTheDirectory)
 {
     const std::string root = "C:\\tmp\\kelvo-links";
     const std::string precious = root + "\\outside\\precious.txt";
     ASSERT_TRUE(Exists(precious)) << "run through ctest, which lays out the links";
-    DWORD dwAttr = GetFileAttributesA((root + "\\tree\\link").c_str());
-    ASSERT_NE(dwAttr, INVALID_FILE_ATTRIBUTES);
-    ASSERT_TRUE(dwAttr & FILE_ATTRIBUTE_REPARSE_POINT);
+    for (const char* pszLink : {"\\tree\\link", "\\toplink"}) {
+        DWORD dwAttr = GetFileAttributesA((root + pszLink).c_str());
+        ASSERT_NE(dwAttr, INVALID_FILE_ATTRIBUTES) << pszLink;
+        ASSERT_TRUE(dwAttr & FILE_ATTRIBUTE_REPARSE_POINT) << pszLink;
+    }
 
-    utl_RemoveDirTree((root + "\\tree").c_str());
+    utl_DeleteFilesInDir((root + "\\toplink").c_str(), "*.*");
+    utl_RemoveDir((root + "\\toplink").c_str());
+    utl_RemoveDir((root + "\\tree\\link").c_str());
     EXPECT_TRUE(Exists(precious));
+    utl_RemoveDirTree((root + "\\tree").c_str());
     utl_RemoveDirTree((root + "\\toplink").c_str());
     EXPECT_TRUE(Exists(precious));
+    EXPECT_TRUE(GetFileAttributesA(precious.c_str()) & FILE_ATTRIBUTE_READONLY);
 
     // Windows removes a junction with RemoveDirectoryA; Wine 8 cannot remove a
-    // Unix symbolic link that way, so there the link and its tree stay.
+    // Unix symbolic link that way, so there the links and the tree stay.
     if (!RunningOnWine()) {
         EXPECT_FALSE(Exists(root + "\\tree"));
         EXPECT_FALSE(Exists(root + "\\toplink"));

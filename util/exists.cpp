@@ -1,6 +1,6 @@
 // Existence tests by path or wildcard pattern. A directory never counts as a
 // file and a file never counts as a directory; a pattern matching both kinds
-// of entry satisfies both tests.
+// of entry satisfies both tests. And the link test the removals share.
 #include "file_util.h"
 
 static int AnyEntryOfKind(const char* pszPattern, int bWantDir)
@@ -29,4 +29,10 @@ int utl_FileExists(const char* pszPattern)
 int utl_DirExists(const char* pszPattern)
 {
     return AnyEntryOfKind(pszPattern, 1);
+}
+
+int utl_IsLink(const char* pszPath)
+{
+    DWORD dwAttr = GetFileAttributesA(pszPath);
+    return dwAttr != INVALID_FILE_ATTRIBUTES && (dwAttr & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }

@@ -5,12 +5,6 @@
 
 #include <string.h>
 
-static int IsDirLink(const char* pszDir)
-{
-    DWORD dwAttr = GetFileAttributesA(pszDir);
-    return dwAttr != INVALID_FILE_ATTRIBUTES && (dwAttr & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
 static int IsDotEntry(const char* pszName)
 {
     return strcmp(pszName, ".") == 0 || strcmp(pszName, "..") == 0;
@@ -20,7 +14,7 @@ int utl_RemoveDirTree(const char* pszDir)
 {
     if (!utl_DirExists(pszDir))
         return 1;
-    if (IsDirLink(pszDir))
+    if (utl_IsLink(pszDir))
         return RemoveDirectoryA(pszDir) ? 1 : 0;
     utl_DeleteFilesInDir(pszDir, "*.*");
     utl_RemoveSubDirs(pszDir);
