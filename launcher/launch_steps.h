@@ -34,16 +34,20 @@ void GetOwnPath(OwnPath* pOwn);
 int CheckOwnSize(const OwnPath* pOwn, int bQuiet, const char** ppszSrcDir);
 
 // The work directory C:\tmp\KelvoSetup0, made or reused, emptied of files and
-// protected so that only SYSTEM and Administrators may change it. A work
-// directory or C:\tmp that is a link, or a work directory some other user
-// owns, is set aside first and never followed. While held, neither can be
-// renamed or deleted.
+// protected so that only SYSTEM and Administrators may change it (Users may
+// read and run). C:\tmp that is a link or cannot be held is a refusal that
+// changes nothing; a work directory that is a link is removed as a link, one
+// some other user owns is renamed aside, neither is ever entered. While held,
+// neither directory can be renamed or deleted.
 struct WorkDirHold {
     HANDLE hTmp;
     HANDLE hWork;
 };
 int PrepareWorkDir(char* pszOut, size_t cbOut, WorkDirHold* pHold);
 void ReleaseWorkDir(WorkDirHold* pHold);
+// What a reused work directory's subdirectories go through: every entry below
+// pszDir gets the protected descriptor, and links are removed as links.
+void MakeWorkSubdirsSafe(const char* pszDir);
 
 // Starts dir\name through the shell; the outcome is not looked at, the waits
 // below see whether the program runs.

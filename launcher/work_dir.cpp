@@ -1,10 +1,18 @@
 // The work directory lies under C:\tmp, which ordinary users may create and
 // write to, and the elevated launcher starts programs from it. So before
-// anything is extracted: a link in place of C:\tmp or the work directory, or
-// a work directory some other user owns, is set aside without being
-// followed; the directory gets a protected descriptor (SYSTEM and
-// Administrators only); and both directories stay open without delete
-// sharing, so nobody can rename or replace them until the caller lets go.
+// anything is extracted:
+// - C:\tmp must be a plain directory the launcher can hold. Other programs
+//   use it too (a junction there commonly moves it to another drive), so when
+//   it is a link or cannot be held the launcher refuses and changes nothing.
+// - A work directory that is a link is removed as a link; one that somebody
+//   else owns, or that cannot be opened, is renamed aside and never entered.
+// - A new work directory is made and opened in one step, with its protected
+//   descriptor, so nobody can put another in its place in between.
+// - A reused one gets the descriptor, loses its files, and its subdirectories
+//   are made safe: links in them removed as links, everything else given the
+//   descriptor, so nobody else can write below it any more.
+// Both directories stay open without delete sharing, so nobody can rename or
+// replace them until the caller lets go.
 #include "launch_steps.h"
 #include "../util/file_util.h"
 #include "../util/log.h"
@@ -13,14 +21,27 @@
 #include <sddl.h>
 #include <stdio.h>
 #include <string.h>
+#include <winternl.h>
 
 namespace
 {
 
 const char kTmpRoot[] = "C:\\tmp";
 const char kWorkDir[] = "C:\\tmp\\KelvoSetup0";
-const char kWorkPrefix[] = "KelvoSetup";
-const char kProtectedDacl[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+// SYSTEM and Administrators may do anything; Users may read and run what was
+// extracted (an installer may start helpers without elevation), never write.
+const char kProtectedDacl[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)";
+const NTSTATUS kStatusNameCollision = (NTSTATUS)0xC0000035L;
+
+typedef NTSTATUS(NTAPI* NtCreateFileFn)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,
+                                        PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
+
+void LogWorkDir(const char* pszFormat, const char* pszDir, unsigned long ulCode)
+{
+    char szLine[MAX_PATH + 96];
+    snprintf(szLine, sizeof szLine, pszFormat, pszDir, ulCode);
+    WriteSetupLog(szLine);
+}
 
 // Opened as itself, never through a link, and without delete sharing.
 HANDLE HoldDir(const char* pszDir)
@@ -37,12 +58,14 @@ void CloseHeld(HANDLE* phDir)
     *phDir = INVALID_HANDLE_VALUE;
 }
 
-int IsLink(HANDLE hDir)
+// Asked of the held handle and of the path, which names what is held: a link
+// either of them shows is a link.
+int IsLinkOrNotDir(HANDLE hDir, const char* pszDir)
 {
     BY_HANDLE_FILE_INFORMATION info;
     return !GetFileInformationByHandle(hDir, &info) ||
            (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-           !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+           !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || utl_IsLink(pszDir);
 }
 
 PSID NewWellKnownSid(DWORD dwRid1, DWORD dwRid2, BYTE nRids)
@@ -86,85 +109,197 @@ int HasTrustedOwner(HANDLE hDir)
     return bTrusted;
 }
 
-// A link is removed as a link; a directory is removed without following the
-// links inside it; what cannot be removed is renamed out of the way.
+// A link is removed as a link; a directory is renamed, never entered: a
+// rename moves the link or directory itself, not what it leads to.
 int SetAside(const char* pszDir, int bLink)
 {
-    char szLine[MAX_PATH + 64];
-    snprintf(szLine, sizeof szLine, "PrepareWorkDir: %s is not trusted and is set aside.", pszDir);
-    WriteSetupLog(szLine);
-    if (bLink)
-        RemoveDirectoryA(pszDir);
-    else
-        utl_RemoveDirTree(pszDir);
-    if (GetFileAttributesA(pszDir) == INVALID_FILE_ATTRIBUTES)
-        return 1;
-    char szAside[MAX_PATH];
-    snprintf(szAside, sizeof szAside, "%s.untrusted.%lu", pszDir, (unsigned long)GetTickCount());
-    return MoveFileA(pszDir, szAside) != 0;
+    LogWorkDir("PrepareWorkDir: %s is not trusted and is set aside.", pszDir, 0);
+    BOOL bDone;
+    if (bLink) {
+        bDone = RemoveDirectoryA(pszDir);
+    } else {
+        char szAside[MAX_PATH];
+        snprintf(szAside, sizeof szAside, "%s.untrusted.%lu", pszDir,
+                 (unsigned long)GetTickCount());
+        bDone = MoveFileA(pszDir, szAside);
+    }
+    if (!bDone)
+        LogWorkDir("PrepareWorkDir: %s cannot be set aside, err %lu.", pszDir, GetLastError());
+    return bDone != 0;
 }
 
-// Holds an existing directory, first setting it aside when it is a link or,
-// with bCheckOwner, when somebody else owns it. INVALID_HANDLE_VALUE with
-// *pbOk 1 means there is no directory (any more).
-HANDLE HoldTrusted(const char* pszDir, int bCheckOwner, int* pbOk)
+// C:\tmp, made when missing, held when it is a plain directory.
+HANDLE HoldTmpRoot()
+{
+    if (GetFileAttributesA(kTmpRoot) == INVALID_FILE_ATTRIBUTES)
+        CreateDirectoryA(kTmpRoot, NULL);
+    HANDLE hTmp = HoldDir(kTmpRoot);
+    if (hTmp != INVALID_HANDLE_VALUE && !IsLinkOrNotDir(hTmp, kTmpRoot))
+        return hTmp;
+    CloseHeld(&hTmp);
+    LogWorkDir("PrepareWorkDir: %s is a link or cannot be held; nothing is changed.", kTmpRoot, 0);
+    return INVALID_HANDLE_VALUE;
+}
+
+// The existing work directory when it can be trusted; otherwise it is set
+// aside and *pbOk says whether that worked.
+HANDLE HoldExistingWorkDir(int* pbOk)
 {
     *pbOk = 1;
-    HANDLE hDir = HoldDir(pszDir);
-    if (hDir == INVALID_HANDLE_VALUE) {
-        if (GetFileAttributesA(pszDir) != INVALID_FILE_ATTRIBUTES)
-            *pbOk = SetAside(pszDir, 1);
+    HANDLE hWork = HoldDir(kWorkDir);
+    if (hWork == INVALID_HANDLE_VALUE) {
+        if (GetFileAttributesA(kWorkDir) != INVALID_FILE_ATTRIBUTES)
+            *pbOk = SetAside(kWorkDir, utl_IsLink(kWorkDir));
         return INVALID_HANDLE_VALUE;
     }
-    int bLink = IsLink(hDir);
-    if (!bLink && (!bCheckOwner || HasTrustedOwner(hDir)))
-        return hDir;
-    CloseHeld(&hDir);
-    *pbOk = SetAside(pszDir, bLink);
+    int bLink = IsLinkOrNotDir(hWork, kWorkDir);
+    if (!bLink && HasTrustedOwner(hWork))
+        return hWork;
+    CloseHeld(&hWork);
+    *pbOk = SetAside(kWorkDir, bLink);
+    return INVALID_HANDLE_VALUE;
+}
+
+// Makes the directory and opens it in one call, with the descriptor given, so
+// what is held is what was made. CreateDirectoryA cannot: between it and the
+// open, the owner of C:\tmp could put something else in its place.
+HANDLE MakeAndHoldWorkDir(PSECURITY_DESCRIPTOR pSd)
+{
+    HMODULE hNtdll = GetModuleHandleA("ntdll.dll");
+    NtCreateFileFn pfnCreate =
+        hNtdll ? (NtCreateFileFn)(void*)GetProcAddress(hNtdll, "NtCreateFile") : NULL;
+    WCHAR wszPath[MAX_PATH + 8] = L"\\??\\";
+    if (pfnCreate == NULL ||
+        !MultiByteToWideChar(CP_ACP, 0, kWorkDir, -1, wszPath + 4, MAX_PATH + 4))
+        return INVALID_HANDLE_VALUE;
+    UNICODE_STRING name;
+    name.Buffer = wszPath;
+    name.Length = (USHORT)(lstrlenW(wszPath) * sizeof(WCHAR));
+    name.MaximumLength = name.Length + sizeof(WCHAR);
+    OBJECT_ATTRIBUTES attrs;
+    InitializeObjectAttributes(&attrs, &name, OBJ_CASE_INSENSITIVE, NULL, pSd);
+    IO_STATUS_BLOCK io;
+    HANDLE hWork = NULL;
+    NTSTATUS status = pfnCreate(
+        &hWork, GENERIC_READ | SYNCHRONIZE, &attrs, &io, NULL, FILE_ATTRIBUTE_NORMAL,
+        FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_CREATE,
+        FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT, NULL, 0);
+    if (status >= 0)
+        return hWork;
+    LogWorkDir(status == kStatusNameCollision
+                   ? "PrepareWorkDir: %s appeared while it was being made (0x%08lX)."
+                   : "PrepareWorkDir: %s cannot be made, status 0x%08lX.",
+               kWorkDir, (unsigned long)status);
     return INVALID_HANDLE_VALUE;
 }
 
 // The whole descriptor is applied, its protection flag included, so nothing
-// is inherited from C:\tmp; files extracted later inherit these two entries.
-// A volume without persistent ACLs (FAT) cannot be protected and has no
-// other users' rights to protect against.
-int Protect(const char* pszDir)
+// is inherited from C:\tmp; files extracted later inherit its entries. A
+// volume without persistent ACLs (FAT) cannot be protected and has no other
+// users' rights to protect against.
+int Protect(const char* pszDir, PSECURITY_DESCRIPTOR pSd)
 {
-    PSECURITY_DESCRIPTOR pSd = NULL;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kProtectedDacl, SDDL_REVISION_1, &pSd,
-                                                              NULL))
-        return 0;
-    BOOL bSet = SetFileSecurityA(pszDir, DACL_SECURITY_INFORMATION, pSd);
-    LocalFree(pSd);
-    if (bSet)
+    if (SetFileSecurityA(pszDir, DACL_SECURITY_INFORMATION, pSd))
         return 1;
     DWORD dwFlags = 0;
     return GetVolumeInformationA("C:\\", NULL, 0, NULL, NULL, &dwFlags, NULL, 0) &&
            !(dwFlags & FILE_PERSISTENT_ACLS);
 }
 
+void RemoveLink(const char* pszPath, DWORD dwAttr)
+{
+    if (dwAttr & FILE_ATTRIBUTE_DIRECTORY)
+        RemoveDirectoryA(pszPath);
+    else
+        DeleteFileA(pszPath);
+}
+
+// Gives every entry below pszDir the descriptor, through a handle opened on
+// the entry itself; links are removed as links and never entered. Each
+// subdirectory is held while its own entries are done.
+void MakeSubtreeSafe(const char* pszDir, PSECURITY_DESCRIPTOR pSd)
+{
+    char szSearch[UTL_PATH_BUF];
+    WIN32_FIND_DATAA fd;
+    if (!utl_JoinPath(szSearch, sizeof szSearch, pszDir, "*"))
+        return;
+    HANDLE hFind = FindFirstFileA(szSearch, &fd);
+    if (hFind == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        char szPath[UTL_PATH_BUF];
+        if (strcmp(fd.cFileName, ".") == 0 || strcmp(fd.cFileName, "..") == 0 ||
+            !utl_JoinPath(szPath, sizeof szPath, pszDir, fd.cFileName))
+            continue;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            RemoveLink(szPath, fd.dwFileAttributes);
+            continue;
+        }
+        HANDLE hEntry =
+            CreateFileA(szPath, READ_CONTROL | WRITE_DAC | FILE_READ_ATTRIBUTES,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
+        if (hEntry == INVALID_HANDLE_VALUE)
+            continue;
+        BY_HANDLE_FILE_INFORMATION info;
+        if (!GetFileInformationByHandle(hEntry, &info) ||
+            (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+            CloseHandle(hEntry);
+            RemoveLink(szPath, fd.dwFileAttributes);
+            continue;
+        }
+        SetKernelObjectSecurity(hEntry, DACL_SECURITY_INFORMATION, pSd);
+        if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            MakeSubtreeSafe(szPath, pSd);
+        CloseHandle(hEntry);
+    } while (FindNextFileA(hFind, &fd));
+    FindClose(hFind);
+}
+
 } // namespace
+
+void MakeWorkSubdirsSafe(const char* pszDir)
+{
+    PSECURITY_DESCRIPTOR pSd = NULL;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kProtectedDacl, SDDL_REVISION_1, &pSd,
+                                                              NULL))
+        return;
+    MakeSubtreeSafe(pszDir, pSd);
+    LocalFree(pSd);
+}
 
 int PrepareWorkDir(char* pszOut, size_t cbOut, WorkDirHold* pHold)
 {
-    int bOk = 1;
-    pHold->hTmp = HoldTrusted(kTmpRoot, 0, &bOk);
-    pHold->hWork = bOk ? HoldTrusted(kWorkDir, 1, &bOk) : INVALID_HANDLE_VALUE;
-    if (!bOk)
-        goto fail;
-    if (!utl_CreateTempDir(pszOut, cbOut, kWorkPrefix, 0) || strcmp(pszOut, kWorkDir) != 0)
-        goto fail;
+    int bOk = 0;
+    int bReused = 0;
+    PSECURITY_DESCRIPTOR pSd = NULL;
+    if (cbOut < sizeof kWorkDir || !ConvertStringSecurityDescriptorToSecurityDescriptorA(
+                                       kProtectedDacl, SDDL_REVISION_1, &pSd, NULL))
+        goto out;
+    pHold->hTmp = HoldTmpRoot();
     if (pHold->hTmp == INVALID_HANDLE_VALUE)
-        pHold->hTmp = HoldDir(kTmpRoot);
-    if (pHold->hWork == INVALID_HANDLE_VALUE)
-        pHold->hWork = HoldDir(kWorkDir);
-    if (pHold->hWork == INVALID_HANDLE_VALUE || IsLink(pHold->hWork) || !Protect(kWorkDir))
-        goto fail;
-    return 1;
+        goto out;
+    pHold->hWork = HoldExistingWorkDir(&bOk);
+    if (!bOk)
+        goto out;
+    bReused = pHold->hWork != INVALID_HANDLE_VALUE;
+    if (!bReused)
+        pHold->hWork = MakeAndHoldWorkDir(pSd);
+    bOk = pHold->hWork != INVALID_HANDLE_VALUE && !IsLinkOrNotDir(pHold->hWork, kWorkDir) &&
+          Protect(kWorkDir, pSd);
+    if (bOk && bReused) {
+        utl_DeleteFilesInDir(kWorkDir, "*.*");
+        MakeSubtreeSafe(kWorkDir, pSd);
+    }
+    if (bOk)
+        memcpy(pszOut, kWorkDir, sizeof kWorkDir);
 
-fail:
-    ReleaseWorkDir(pHold);
-    return 0;
+out:
+    if (pSd)
+        LocalFree(pSd);
+    if (!bOk)
+        ReleaseWorkDir(pHold);
+    return bOk;
 }
 
 void ReleaseWorkDir(WorkDirHold* pHold)

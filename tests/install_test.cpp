@@ -2,6 +2,7 @@
 // demo programs, run under Wine, and what it leaves behind: the work
 // directory, the demo installer's registry values and files, the setup log.
 #include "file_util.h"
+#include "launch_steps.h"
 #include "machine_registry.h"
 #include "setup_builder.h"
 #include "test_env.h"
@@ -20,6 +21,24 @@ const char kWorkDir[] = "C:\\tmp\\KelvoSetup0";
 std::string WorkFile(const char* pszName)
 {
     return std::string(kWorkDir) + "\\" + pszName;
+}
+
+// A file's or directory's DACL as SDDL, "" when it cannot be read.
+std::string DaclSddl(const char* pszPath)
+{
+    PSECURITY_DESCRIPTOR pSd = NULL;
+    PACL pDacl = NULL;
+    if (GetNamedSecurityInfoA(pszPath, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, NULL, NULL,
+                              &pDacl, NULL, &pSd) != ERROR_SUCCESS)
+        return "";
+    char* pszSddl = NULL;
+    std::string sddl;
+    if (ConvertSecurityDescriptorToStringSecurityDescriptorA(
+            pSd, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &pszSddl, NULL))
+        sddl = pszSddl;
+    LocalFree(pszSddl);
+    LocalFree(pSd);
+    return sddl;
 }
 
 std::string ReadOr(const std::string& path, const char* pszMissing = "<missing>")
@@ -176,39 +195,57 @@ TEST_F(InstallTest, NextRunStartsFromAnEmptiedWorkDirectoryAndRunsAgain)
 }
 
 // The work directory's descriptor as SDDL: protected, SYSTEM and
-// Administrators only. Wine maps the descriptor to Unix permissions: it shows
-// its own user for Administrators and cannot show the protection flag.
+// Administrators in full, Users read and execute. Wine maps the descriptor to
+// Unix permissions: it shows its own user for Administrators, cannot show the
+// protection flag, and drops the entry for Users (it maps only Everyone).
 TEST_F(InstallTest, WorkDirectoryIsProtected)
 {
     AddDemoPrograms();
     ASSERT_EQ(RunSetup(BuildSetup()), 0u);
-    PSECURITY_DESCRIPTOR pSd = NULL;
-    PACL pDacl = NULL;
-    ASSERT_EQ(GetNamedSecurityInfoA(kWorkDir, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, NULL, NULL,
-                                    &pDacl, NULL, &pSd),
-              (DWORD)ERROR_SUCCESS);
-    char* pszSddl = NULL;
-    ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorA(
-        pSd, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &pszSddl, NULL));
-    std::string sddl = pszSddl;
-    LocalFree(pszSddl);
-    LocalFree(pSd);
+    std::string sddl = DaclSddl(kWorkDir);
     if (RunningOnWine())
         EXPECT_TRUE(std::regex_match(sddl, std::regex("D:\\(A;OICI;FA;;;SY\\)\\(A;OICI;FA;;;S-1-5-"
                                                       "21-[-0-9]+\\)")))
             << sddl;
     else
-        EXPECT_EQ(sddl, "D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
+        EXPECT_EQ(sddl, "D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)");
 }
 
-// A link in place of the work directory is set aside, never followed: the
-// package lands in a fresh directory and the link's target stays as it was.
-// Run by work-link-test, which puts a Unix symbolic link to
+// A reused work directory's subdirectories are made safe before anything is
+// written: every entry below gets the descriptor, links go as links, and what
+// a link leads to keeps its own descriptor. Under Wine the launcher never
+// reuses a directory (it trusts no owner there), so this calls the step
+// itself on a tree that make-test-links lays out with a link in it; Wine
+// cannot remove that link, Windows removes a junction.
+TEST(WorkSubdirs, GetTheDescriptorAndLinksAreNeverFollowed)
+{
+    const std::string root = "C:\\tmp\\kelvo-links";
+    const std::string outside = root + "\\outside";
+    ASSERT_TRUE(GetFileAttributesA((root + "\\work\\sub\\link").c_str()) &
+                FILE_ATTRIBUTE_REPARSE_POINT)
+        << "run through ctest, which lays out the links";
+    std::string outsideBefore = DaclSddl(outside.c_str());
+    std::string plainBefore = DaclSddl((root + "\\work\\sub\\deeper").c_str());
+
+    MakeWorkSubdirsSafe((root + "\\work").c_str());
+    EXPECT_EQ(DaclSddl(outside.c_str()), outsideBefore);
+    std::string plainAfter = DaclSddl((root + "\\work\\sub\\deeper").c_str());
+    EXPECT_NE(plainAfter, plainBefore);
+    EXPECT_EQ(DaclSddl((root + "\\work\\sub").c_str()), plainAfter);
+    if (!RunningOnWine()) {
+        EXPECT_EQ(GetFileAttributesA((root + "\\work\\sub\\link").c_str()),
+                  INVALID_FILE_ATTRIBUTES);
+    }
+}
+
+// A link in place of the work directory is removed as a link, never
+// followed: the package lands in a fresh directory and the link's target
+// stays as it was. Run by work-link-test, which puts a Unix symbolic link to
 // C:\tmp\kelvo-worklink-target at C:\tmp\KelvoSetup0 first (Wine cannot make
-// a junction, and reports such a link as a reparse point) and removes it
-// afterwards. Wine 8 can neither remove such a link nor rename it (MoveFileA
-// renames its target), so there the launcher refuses with 351 instead of
-// extracting; on Windows the junction goes and the install runs.
+// a junction, and reports such a link as a reparse point). Wine 8 cannot
+// remove such a link (and its renames move the link's target), so there the
+// launcher refuses with 351 instead of extracting; on Windows the junction
+// goes and the install runs.
 TEST_F(InstallLink, LinkInPlaceOfTheWorkDirectoryIsNeverFollowed)
 {
     ASSERT_TRUE(GetFileAttributesA(kWorkDir) & FILE_ATTRIBUTE_REPARSE_POINT)
@@ -218,26 +255,37 @@ TEST_F(InstallLink, LinkInPlaceOfTheWorkDirectoryIsNeverFollowed)
     EXPECT_EQ(RunSetup(BuildSetup()), 0u);
     EXPECT_TRUE(LogHasInOrder({"PrepareWorkDir: C:\\\\tmp\\\\KelvoSetup0 is not trusted and is "
                                "set aside\\."}));
-    // Wherever Wine's rename took the target, nothing was extracted into it.
-    for (const char* pszTarget :
-         {"C:\\tmp\\kelvo-worklink-target", "C:\\tmp\\KelvoSetup0.untrusted.*"}) {
-        WIN32_FIND_DATAA fd;
-        HANDLE hFind = FindFirstFileA(pszTarget, &fd);
-        if (hFind == INVALID_HANDLE_VALUE)
-            continue;
-        FindClose(hFind);
-        std::string target = std::string("C:\\tmp\\") + fd.cFileName;
-        EXPECT_EQ(ReadOr(target + "\\precious.txt"), "precious\n") << target;
-        EXPECT_EQ(ReadOr(target + "\\KelvoSetup.exe"), "<missing>") << target;
-    }
+    const std::string target = "C:\\tmp\\kelvo-worklink-target";
+    EXPECT_EQ(ReadOr(target + "\\precious.txt"), "precious\n");
+    EXPECT_EQ(ReadOr(target + "\\KelvoSetup.exe"), "<missing>");
     if (RunningOnWine()) {
-        EXPECT_TRUE(LogHasInOrder({"install failed with Err 351\\.", "Exit main"}));
+        EXPECT_TRUE(LogHasInOrder({"PrepareWorkDir: C:\\\\tmp\\\\KelvoSetup0 cannot be set aside, "
+                                   "err \\d+\\.",
+                                   "install failed with Err 351\\.", "Exit main"}));
     } else {
         DWORD dwAttr = GetFileAttributesA(kWorkDir);
         EXPECT_TRUE(dwAttr != INVALID_FILE_ATTRIBUTES && !(dwAttr & FILE_ATTRIBUTE_REPARSE_POINT));
         EXPECT_NE(ReadOr(WorkFile("KelvoSetup.exe")), "<missing>");
         EXPECT_TRUE(LogHasInOrder({"is-stp ended at \\d+\\.", "Exit main"}));
     }
+}
+
+// C:\tmp is other programs' folder too; a link there commonly moves it to
+// another drive. The launcher refuses with 351 and changes nothing: no work
+// directory appears behind the link. Run by work-link-test, which moves the
+// real C:\tmp to C:\tmp-real and puts a link to it in its place.
+TEST_F(InstallLink, TmpThatIsALinkIsRefusedAndLeftAlone)
+{
+    ASSERT_TRUE(GetFileAttributesA("C:\\tmp") & FILE_ATTRIBUTE_REPARSE_POINT)
+        << "run through ctest (work-link-test), which puts the link in place";
+    AddDemoPrograms();
+
+    EXPECT_EQ(RunSetup(BuildSetup()), 0u);
+    EXPECT_TRUE(LogHasInOrder({"PrepareWorkDir: C:\\\\tmp is a link or cannot be held; nothing is "
+                               "changed\\.",
+                               "install failed with Err 351\\.", "Exit main"}));
+    EXPECT_EQ(GetFileAttributesA("C:\\tmp-real\\KelvoSetup0"), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(GetFileAttributesA("C:\\tmp") & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 // While the companion runs the launcher holds the work directory; nobody can
