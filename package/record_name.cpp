@@ -16,6 +16,22 @@ static int EqualsNoCase(const char* pszA, size_t cchA, const char* pszB)
     return cchA == strlen(pszB) && _strnicmp(pszA, pszB, cchA) == 0;
 }
 
+// COM1 to COM9 and LPT1 to LPT9, and as Windows also treats them, the same
+// with the superscript digits one, two and three. Those are single bytes in
+// some code pages (B9, B2, B3 in 1252) and missing from others (936 has
+// none), so the name is read through the system code page.
+static int IsNumberedDevice(const char* pszBase, size_t cchBase)
+{
+    WCHAR wsz[8];
+    if (cchBase < 4 || cchBase > 8)
+        return 0;
+    int cch = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, pszBase, (int)cchBase, wsz, 8);
+    if (cch != 4 || (_wcsnicmp(wsz, L"COM", 3) != 0 && _wcsnicmp(wsz, L"LPT", 3) != 0))
+        return 0;
+    WCHAR c = wsz[3];
+    return (c >= L'1' && c <= L'9') || c == 0x00B9 || c == 0x00B2 || c == 0x00B3;
+}
+
 // CON, NUL, COM1 ... are devices in every directory, extension or not.
 static int IsDeviceName(const char* pszComp, size_t cchComp)
 {
@@ -28,9 +44,7 @@ static int IsDeviceName(const char* pszComp, size_t cchComp)
         if (EqualsNoCase(pszComp, cchBase, pszDev))
             return 1;
     }
-    return cchBase == 4 &&
-           (_strnicmp(pszComp, "COM", 3) == 0 || _strnicmp(pszComp, "LPT", 3) == 0) &&
-           pszComp[3] >= '1' && pszComp[3] <= '9';
+    return IsNumberedDevice(pszComp, cchBase);
 }
 
 static int IsSafeComponent(const char* pszComp, size_t cchComp)

@@ -420,6 +420,19 @@ TEST(RecordName, DoubleByteNamesFollowTheSystemCodePage)
     EXPECT_EQ(pkg_IsSafeRecordName(kLoneLead), bGbk ? 0 : 1);
 }
 
+// Windows also treats COM and LPT with a superscript 1, 2 or 3 as devices.
+// In 1252 the superscripts are the bytes B9, B2 and B3; 936 has no such
+// characters, and there the same bytes are lead bytes: alone at the end they
+// are malformed, and with a second byte they are a plain character.
+TEST(RecordName, SuperscriptDevicesFollowTheSystemCodePage)
+{
+    bool bGbk = GetACP() == 936;
+    for (const char* psz : {"COM\xb9", "com\xb2.log", "LPT\xb3", "lpt\xb9.tar.gz"})
+        EXPECT_EQ(pkg_IsSafeRecordName(psz), bGbk && strchr(psz, '.') ? 1 : 0) << ToHex(psz);
+    EXPECT_EQ(pkg_IsSafeRecordName("COM\xb4"), bGbk ? 0 : 1) << "an acute accent in 1252";
+    EXPECT_EQ(pkg_IsSafeRecordName("LPT\xb9\xb2.dat"), 1) << "two characters in 1252, one in 936";
+}
+
 TEST_F(PackageTest, RefusedNamesOpenNothingAndAreLogged)
 {
     for (const char* pszName : {"..\\evil.txt", "C:\\tmp\\evil.txt", "\\evil.txt", "a/../../e"}) {
