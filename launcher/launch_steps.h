@@ -16,6 +16,8 @@ enum {
     LAUNCH_ERR_OWN_SIZE = 352,
     LAUNCH_ERR_NO_HELPER = 355, // the companion (setup) or the registration tool (lite)
     LAUNCH_ERR_NO_INSTALLER = 356,
+    LAUNCH_ERR_HELPER_START = 357, // the shell would not start the companion or the tool
+    LAUNCH_ERR_INSTALLER_START = 358,
 };
 
 // The launcher's own file: the full path, and the path split at its last
@@ -49,9 +51,11 @@ void ReleaseWorkDir(WorkDirHold* pHold);
 // pszDir gets the protected descriptor, and links are removed as links.
 void MakeWorkSubdirsSafe(const char* pszDir);
 
-// Starts dir\name through the shell; the outcome is not looked at, the waits
-// below see whether the program runs.
-void StartExtracted(const char* pszDir, const char* pszName, const char* pszParams, int nShow);
+// Starts dir\name through the shell; 1 when the shell took it. A result of
+// 32 or less is its refusal (a file that is no program, or one this system
+// cannot run), logged with its code. Whether the program then runs is for the
+// waits below to see.
+int StartExtracted(const char* pszDir, const char* pszName, const char* pszParams, int nShow);
 // Checks every 50 ms, at most 600 times, until a process of the name shows
 // up; returns the number of waits (600: never seen).
 DWORD WaitForStart(const char* pszName);

@@ -2,15 +2,25 @@
 // the launcher keeps no handle to what it starts.
 #include "launch_steps.h"
 #include "../util/file_util.h"
+#include "../util/log.h"
 #include "../util/proc_check.h"
 
 #include <shellapi.h>
+#include <stdio.h>
 
-void StartExtracted(const char* pszDir, const char* pszName, const char* pszParams, int nShow)
+int StartExtracted(const char* pszDir, const char* pszName, const char* pszParams, int nShow)
 {
     char szPath[UTL_PATH_BUF];
+    INT_PTR nResult = 0;
     if (utl_JoinPath(szPath, sizeof szPath, pszDir, pszName))
-        ShellExecuteA(NULL, NULL, szPath, pszParams, NULL, nShow);
+        nResult = (INT_PTR)ShellExecuteA(NULL, NULL, szPath, pszParams, NULL, nShow);
+    if (nResult > 32)
+        return 1;
+    char szLine[MAX_PATH + 64];
+    snprintf(szLine, sizeof szLine, "StartExtracted: %s cannot be started, code %d.", pszName,
+             (int)nResult);
+    WriteSetupLog(szLine);
+    return 0;
 }
 
 DWORD WaitForStart(const char* pszName)

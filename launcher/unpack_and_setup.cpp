@@ -57,11 +57,13 @@ static int RunExtracted(DWORD* pdwErr, WorkDirHold* pHold)
         return 0;
     if (!FindExtracted(kCompanion))
         return Fail(pdwErr, LAUNCH_ERR_NO_HELPER);
-    StartExtracted(g_szTempDir, kCompanion, "-setUpdInfo", SW_HIDE);
+    if (!StartExtracted(g_szTempDir, kCompanion, "-setUpdInfo", SW_HIDE))
+        return Fail(pdwErr, LAUNCH_ERR_HELPER_START);
     WaitForCompanion();
     if (!FindExtracted(SETUP_INNER_INSTALLER))
         return Fail(pdwErr, LAUNCH_ERR_NO_INSTALLER);
-    StartExtracted(g_szTempDir, SETUP_INNER_INSTALLER, NULL, SW_SHOW);
+    if (!StartExtracted(g_szTempDir, SETUP_INNER_INSTALLER, NULL, SW_SHOW))
+        return Fail(pdwErr, LAUNCH_ERR_INSTALLER_START);
 
     char szLine[64];
     snprintf(szLine, sizeof szLine, "is-stp started at %u",

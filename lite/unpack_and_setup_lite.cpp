@@ -56,7 +56,8 @@ static int RegisterIfNeeded(DWORD* pdwErr, DWORD* pdwToolStarted)
     }
     if (!FindExtracted(kRegistrationTool))
         return Fail(pdwErr, LAUNCH_ERR_NO_HELPER);
-    StartExtracted(s_szTempDir, kRegistrationTool, NULL, SW_HIDE);
+    if (!StartExtracted(s_szTempDir, kRegistrationTool, NULL, SW_HIDE))
+        return Fail(pdwErr, LAUNCH_ERR_HELPER_START);
     Sleep(1000);
     *pdwToolStarted = 1;
     return 1;
@@ -111,7 +112,8 @@ static int RunExtracted(DWORD* pdwErr, WorkDirHold* pHold)
     if (!FindExtracted(SETUP_INNER_INSTALLER))
         return Fail(pdwErr, LAUNCH_ERR_NO_INSTALLER);
     WaitForRegistration();
-    StartExtracted(s_szTempDir, SETUP_INNER_INSTALLER, NULL, SW_SHOW);
+    if (!StartExtracted(s_szTempDir, SETUP_INNER_INSTALLER, NULL, SW_SHOW))
+        return Fail(pdwErr, LAUNCH_ERR_INSTALLER_START);
 
     char szLine[64];
     snprintf(szLine, sizeof szLine, "is-stp started at %u, %u.",

@@ -157,6 +157,27 @@ TEST_F(InstallTest, MissingCompanionOrInstallerStopsWithItsNumber)
     EXPECT_EQ(ReadOr(WorkFile("dovRelsvc.record.txt")), "args=-setUpdInfo\r\nended=1\r\n");
 }
 
+// The shell refuses a file that is no program and a program built for
+// another processor: the sequence stops with 357 for the companion and 358
+// for the installer, logs the shell's code, and waits for nothing.
+TEST_F(InstallTest, ProgramsTheShellCannotStartStopWithTheirNumbers)
+{
+    AddDemoPrograms();
+    Add("dovRelsvc.exe", "this is not a program\r\n");
+    EXPECT_EQ(RunSetup(BuildSetup()), 0u);
+    EXPECT_TRUE(LogHasInOrder({"StartExtracted: dovRelsvc\\.exe cannot be started, code \\d+\\.",
+                               "install failed with Err 357\\.", "Exit main"}));
+    EXPECT_EQ(ReadOr(WorkFile("KelvoSetup.record.txt")), "<missing>") << "nothing more started";
+
+    RemoveLogDir();
+    Add("dovRelsvc.exe");
+    ASSERT_TRUE(AddForeignProgram(dir + "\\src", "KelvoSetup.exe"));
+    EXPECT_EQ(RunSetup(BuildSetup()), 0u);
+    EXPECT_TRUE(LogHasInOrder({"StartExtracted: KelvoSetup\\.exe cannot be started, code \\d+\\.",
+                               "install failed with Err 358\\.", "Exit main"}));
+    EXPECT_EQ(ReadOr(TodaySetupLogPath()).find("is-stp started"), std::string::npos);
+}
+
 TEST_F(InstallTest, OwnFileMustCarryMoreThanTheImage)
 {
     std::string launcher;

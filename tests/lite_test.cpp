@@ -138,6 +138,23 @@ TEST_F(LiteTest, MissingProgramsStopWithTheirNumbers)
     EXPECT_TRUE(LogLinesAre({"Kelvo Client", "install failed with Err 356\\."}));
 }
 
+TEST_F(LiteTest, ProgramsTheShellCannotStartStopWithTheirNumbers)
+{
+    Add("KelvoRegister.exe", "this is not a program\r\n");
+    AddInstaller();
+    EXPECT_EQ(Run(BuildLite()), 0u);
+    EXPECT_TRUE(LogLinesAre({"StartExtracted: KelvoRegister\\.exe cannot be started, code \\d+\\.",
+                             "install failed with Err 357\\."}));
+
+    RemoveLogDir();
+    RegisterClient("Kelvo Client");
+    ASSERT_TRUE(AddForeignProgram(dir + "\\src", "KelvoSetup.exe"));
+    EXPECT_EQ(Run(BuildLite()), 0u);
+    EXPECT_TRUE(LogLinesAre({"Kelvo Client",
+                             "StartExtracted: KelvoSetup\\.exe cannot be started, code \\d+\\.",
+                             "install failed with Err 358\\."}));
+}
+
 TEST_F(LiteTest, InstallerEndingWithoutTheFlagFailsEvenIfAnEarlierRunLeftItSet)
 {
     SetFlag(1); // an earlier run's success must not count for this one

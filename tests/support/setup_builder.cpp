@@ -14,6 +14,18 @@ bool AddFile(const std::string& dir, const char* pszName, const std::string& con
     return WriteWholeFile(dir + "\\" + pszName, contents);
 }
 
+bool AddForeignProgram(const std::string& dir, const char* pszName)
+{
+    std::string image;
+    if (!ReadWholeFile(BinPath("standin.exe"), &image) || image.size() < 0x40)
+        return false;
+    size_t nNt = *(const DWORD*)(image.data() + 0x3C);
+    if (nNt + 6 > image.size())
+        return false;
+    *(WORD*)&image[nNt + 4] = 0xAA64; // IMAGE_FILE_HEADER.Machine
+    return WriteWholeFile(dir + "\\" + pszName, image);
+}
+
 bool AddDemoPrograms(const std::string& dir, int nInstallerMs, int nCompanionMs)
 {
     return AddProgram(dir, "dovRelsvc.exe") && AddProgram(dir, "KelvoSetup.exe") &&

@@ -8,6 +8,9 @@
 // of the given contents there.
 bool AddProgram(const std::string& dir, const char* pszName);
 bool AddFile(const std::string& dir, const char* pszName, const std::string& contents);
+// A program this system refuses to start: standin.exe marked as built for
+// another processor (ARM64).
+bool AddForeignProgram(const std::string& dir, const char* pszName);
 // The demo companion and installer with their option files, and a data file.
 bool AddDemoPrograms(const std::string& dir, int nInstallerMs = 300, int nCompanionMs = 100);
 
