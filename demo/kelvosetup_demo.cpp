@@ -3,7 +3,8 @@
 // client under its uninstall key, sets "SetupFlag" and runs for a moment.
 // KelvoSetup.ini beside it, section [Demo]:
 //   RunMs (1500), ExitCode (0), CopyFiles (1), Register (1), SetFlag (1),
-//   DisplayVersion ("5.1.301.1"). A nonzero ExitCode skips every step.
+//   DisplayVersion ("5.1.301.1"), Crash (0). A nonzero ExitCode skips every
+//   step; Crash=1 ends the installer after RunMs with an unhandled exception.
 // What it did goes to KelvoSetup.record.txt beside it.
 #include "demo_options.h"
 #include "../util/proc_check.h"
@@ -13,9 +14,8 @@
 namespace
 {
 
-const char kUninstallKey[] =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
-    "{5A0E3C71-2B64-4D8F-9E13-7C4B2A6D0F58}";
+const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+                             "{5A0E3C71-2B64-4D8F-9E13-7C4B2A6D0F58}";
 const char kFlagKey[] = "SOFTWARE\\Qor\\Kelvo";
 
 bool IsDemoOwnFile(const char* pszName)
@@ -23,8 +23,7 @@ bool IsDemoOwnFile(const char* pszName)
     size_t cch = strlen(pszName);
     return (cch > 4 && _stricmp(pszName + cch - 4, ".exe") == 0) ||
            _stricmp(pszName, "KelvoSetup.ini") == 0 || _stricmp(pszName, "dovRelsvc.ini") == 0 ||
-           _stricmp(pszName, "KelvoRegister.ini") == 0 ||
-           strcmp(pszName, "^Kelvo_end^") == 0 ||
+           _stricmp(pszName, "KelvoRegister.ini") == 0 || strcmp(pszName, "^Kelvo_end^") == 0 ||
            strstr(pszName, ".record.txt") != NULL;
 }
 
@@ -77,8 +76,8 @@ bool SetSetupFlag()
     if (RegCreateKeyA(HKEY_LOCAL_MACHINE, kFlagKey, &hKey) != ERROR_SUCCESS)
         return false;
     DWORD dwOne = 1;
-    bool bOk = RegSetValueExA(hKey, "SetupFlag", 0, REG_DWORD, (const BYTE*)&dwOne,
-                              sizeof dwOne) == ERROR_SUCCESS;
+    bool bOk = RegSetValueExA(hKey, "SetupFlag", 0, REG_DWORD, (const BYTE*)&dwOne, sizeof dwOne) ==
+               ERROR_SUCCESS;
     RegCloseKey(hKey);
     return bOk;
 }
@@ -97,14 +96,18 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         if (DemoOption(ini, "CopyFiles", 1))
             DemoRecord(record, "copied=" + std::to_string(CopyDataFiles(folder)));
         if (DemoOption(ini, "Register", 1))
-            DemoRecord(record, std::string("registered=") +
-                                   (Register(DemoText(ini, "DisplayVersion", "5.1.301.1"), folder)
-                                        ? "1"
-                                        : "0"));
+            DemoRecord(
+                record,
+                std::string("registered=") +
+                    (Register(DemoText(ini, "DisplayVersion", "5.1.301.1"), folder) ? "1" : "0"));
         if (DemoOption(ini, "SetFlag", 1))
             DemoRecord(record, std::string("flag=") + (SetSetupFlag() ? "1" : "0"));
     }
     Sleep(DemoOption(ini, "RunMs", 1500));
+    if (DemoOption(ini, "Crash", 0)) {
+        DemoRecord(record, "crash=1");
+        RaiseException(EXCEPTION_ACCESS_VIOLATION, EXCEPTION_NONCONTINUABLE, 0, NULL);
+    }
     DemoRecord(record, "exit=" + std::to_string(nExit));
     return nExit;
 }

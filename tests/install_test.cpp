@@ -178,6 +178,32 @@ TEST_F(InstallTest, ProgramsTheShellCannotStartStopWithTheirNumbers)
     EXPECT_EQ(ReadOr(TodaySetupLogPath()).find("is-stp started"), std::string::npos);
 }
 
+// An installer that dies of an unhandled exception has ended all the same.
+TEST_F(InstallTest, CrashedInstallerEndsTheWait)
+{
+    AddDemoPrograms();
+    Add("KelvoSetup.ini", "[Demo]\r\nRunMs=300\r\nCrash=1\r\n");
+    EXPECT_EQ(RunSetup(BuildSetup()), 0u);
+    EXPECT_NE(ReadOr(WorkFile("KelvoSetup.record.txt")).find("crash=1"), std::string::npos);
+    EXPECT_TRUE(LogHasInOrder({"is-stp started at \\d+", "is-stp ended at \\d+\\.", "Exit main"}));
+}
+
+// With a file named c:\KelvoLog no log can be written; the install goes on.
+TEST_F(InstallTest, LogFolderTakenByAFileCostsTheLogsNotTheInstall)
+{
+    AddDemoPrograms();
+    std::string setup = BuildSetup();
+    RemoveLogDir(); // setuptool logs too
+    ASSERT_TRUE(WriteWholeFile("C:\\KelvoLog", "not a folder"));
+    DWORD dwExit = RunSetup(setup);
+    std::string left = ReadOr("C:\\KelvoLog");
+    DeleteFileA("C:\\KelvoLog");
+    EXPECT_EQ(dwExit, 0u);
+    EXPECT_EQ(left, "not a folder");
+    EXPECT_NE(ReadOr(WorkFile("KelvoSetup.record.txt")).find("exit=0"), std::string::npos);
+    EXPECT_EQ(ReadOr("C:\\Program Files\\Kelvo\\KelvoClient.ini"), "[Client]\r\nServer=test\r\n");
+}
+
 TEST_F(InstallTest, OwnFileMustCarryMoreThanTheImage)
 {
     std::string launcher;

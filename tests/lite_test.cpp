@@ -155,15 +155,22 @@ TEST_F(LiteTest, ProgramsTheShellCannotStartStopWithTheirNumbers)
                              "install failed with Err 358\\."}));
 }
 
+// Whether it ends normally or dies of an unhandled exception.
 TEST_F(LiteTest, InstallerEndingWithoutTheFlagFailsEvenIfAnEarlierRunLeftItSet)
 {
-    SetFlag(1); // an earlier run's success must not count for this one
     AddRegistrationTool();
-    AddInstaller("RunMs=300\r\nSetFlag=0");
-    EXPECT_EQ(Run(BuildLite()), 0u);
-    EXPECT_TRUE(LogLinesAre({"is-stp started at \\d+, 1\\.", "setup-process is out\\.",
-                             "setupflag is not set\\.", "install failed with Err 354\\."}));
-    EXPECT_EQ(Flag(), 0u);
+    for (const char* pszOptions : {"RunMs=300\r\nSetFlag=0", "RunMs=300\r\nSetFlag=0\r\nCrash=1"}) {
+        SCOPED_TRACE(pszOptions);
+        RemoveLogDir();
+        ResetInstalledClient();
+        SetFlag(1); // an earlier run's success must not count for this one
+        AddInstaller(pszOptions);
+        EXPECT_EQ(Run(BuildLite()), 0u);
+        EXPECT_TRUE(LogLinesAre({"is-stp started at \\d+, 1\\.", "setup-process is out\\.",
+                                 "setupflag is not set\\.", "install failed with Err 354\\."}));
+        EXPECT_EQ(Flag(), 0u);
+    }
+    EXPECT_NE(ReadOr(WorkFile("KelvoSetup.record.txt")).find("crash=1"), std::string::npos);
 }
 
 // The two launchers share the single-instance event: each refuses to start
