@@ -131,8 +131,10 @@ int CopyData(Unpack* pRun, DWORD dwDataLen)
         if (!ReadAndUnmix(pRun->hSrc, pRun->buf, dwChunk))
             return Fail(pRun, PKG_ERR_READ_DATA);
         DWORD dwWritten = 0;
-        if (!WriteFile(pRun->hDst, pRun->buf, dwChunk, &dwWritten, NULL))
+        if (!WriteFile(pRun->hDst, pRun->buf, dwChunk, &dwWritten, NULL) || dwWritten != dwChunk) {
+            Log(pRun, "WriteFile failed with err. %d", (int)GetLastError());
             return Fail(pRun, PKG_ERR_WRITE);
+        }
         dwCopied += dwChunk;
     }
     if (!SetEndOfFile(pRun->hDst))

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <aclapi.h>
 #include <sddl.h>
+#include <algorithm>
 #include <regex>
 #include <vector>
 
@@ -333,6 +334,93 @@ TEST_F(InstallLink, TmpThatIsALinkIsRefusedAndLeftAlone)
                                "install failed with Err 351\\.", "Exit main"}));
     EXPECT_EQ(GetFileAttributesA("C:\\tmp-real\\KelvoSetup0"), INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(GetFileAttributesA("C:\\tmp") & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// A launcher killed halfway through extracting leaves part of the package
+// behind; the next run installs normally, and the work directory then holds
+// exactly the package's files and what the demo programs recorded.
+TEST_F(InstallTest, RunAfterAKilledExtractionInstallsFromThePackageAlone)
+{
+    AddDemoPrograms();
+    Add("big.bin", std::string(64 << 20, 'k'));
+    std::string setup = BuildSetup();
+    PROCESS_INFORMATION pi;
+    ASSERT_TRUE(StartProgram(setup, "", &pi));
+    for (int i = 0;
+         i < 2000 && GetFileAttributesA(WorkFile("big.bin").c_str()) == INVALID_FILE_ATTRIBUTES;
+         ++i)
+        Sleep(5);
+    TerminateProcess(pi.hProcess, 1);
+    DWORD dwExit = 0;
+    ASSERT_TRUE(WaitProgram(&pi, 20000, &dwExit));
+    ASSERT_LT(ReadOr(WorkFile("big.bin"), "").size(), (size_t)64 << 20) << "killed too late";
+
+    RemoveLogDir();
+    EXPECT_EQ(RunSetup(setup), 0u);
+    EXPECT_TRUE(LogHasInOrder({"is-stp ended at \\d+\\.", "Exit main"}));
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA fd;
+    HANDLE hFind = FindFirstFileA(WorkFile("*").c_str(), &fd);
+    ASSERT_NE(hFind, INVALID_HANDLE_VALUE);
+    do {
+        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.push_back(fd.cFileName);
+    } while (FindNextFileA(hFind, &fd));
+    FindClose(hFind);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"KelvoClient.ini", "KelvoSetup.exe", "KelvoSetup.ini",
+                                        "KelvoSetup.record.txt", "^Kelvo_end^", "big.bin",
+                                        "dovRelsvc.exe", "dovRelsvc.ini", "dovRelsvc.record.txt"}));
+    EXPECT_EQ(ReadOr(WorkFile("big.bin"), "").size(), (size_t)64 << 20);
+}
+
+// Run by disk-full-test, which puts drive C: on a file system of its own
+// with some 256 MiB free, outside which the setup is built. A disk that fills
+// while extracting stops the run with 157, before anything is started; with
+// space freed, the next run installs.
+class InstallDiskFull : public InstallTest
+{
+  protected:
+    void SetUp() override
+    {
+        InstallTest::SetUp();
+        dir = BinDir() + "\\..\\disk-full-setup";
+        utl_RemoveDirTree(dir.c_str());
+        CreateDirectoryA(dir.c_str(), NULL);
+        CreateDirectoryA((dir + "\\src").c_str(), NULL);
+    }
+};
+
+TEST_F(InstallDiskFull, FullDiskStopsWith157AndTheNextRunInstalls)
+{
+    ULARGE_INTEGER free, total;
+    ASSERT_TRUE(GetDiskFreeSpaceExA("C:\\", &free, &total, NULL));
+    ASSERT_LT(free.QuadPart, 1ull << 30) << "run through ctest (disk-full-test)";
+    AddDemoPrograms();
+    Add("KelvoSetup.ini", "[Demo]\r\nRunMs=300\r\nCopyFiles=0\r\n");
+    Add("big.bin", std::string(60 << 20, 'k'));
+    std::string setup = BuildSetup();
+
+    // 55 MiB left: the start check (50 MB) passes, the extraction cannot.
+    const char kFiller[] = "C:\\filler.bin";
+    ASSERT_TRUE(GetDiskFreeSpaceExA("C:\\", &free, &total, NULL));
+    ASSERT_TRUE(WriteWholeFile(kFiller, std::string((size_t)free.QuadPart - (55 << 20), 'f')));
+    RemoveLogDir();
+    EXPECT_EQ(RunSetup(setup), 0u);
+    EXPECT_TRUE(LogHasInOrder({"install failed with Err 157\\.", "Exit main"}));
+    EXPECT_EQ(ReadOr(TodaySetupLogPath()).find("is-stp started"), std::string::npos);
+    EXPECT_NE(ReadOr(TodayModuleLogPath("UtlFile"))
+                  .find("utl_FileUnpack: WriteFile failed with err. 112\r\n"),
+              std::string::npos)
+        << "ERROR_DISK_FULL";
+
+    DeleteFileA(kFiller);
+    RemoveLogDir();
+    EXPECT_EQ(RunSetup(setup), 0u);
+    EXPECT_TRUE(LogHasInOrder({"is-stp ended at \\d+\\.", "Exit main"}));
+    EXPECT_EQ(ReadOr(WorkFile("big.bin"), "").size(), (size_t)60 << 20);
+    utl_RemoveDirTree(dir.c_str());
 }
 
 // While the companion runs the launcher holds the work directory; nobody can
