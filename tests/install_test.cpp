@@ -70,7 +70,7 @@ class InstallTest : public ::testing::Test
     void SetUp() override
     {
         ResetMachine();
-        utl_RemoveDirTree(kWorkDir);
+        RemoveWorkDirs();
     }
 
     void ResetMachine()

@@ -68,7 +68,7 @@ class LiteTest : public ::testing::Test
         CreateDirectoryA((dir + "\\src").c_str(), NULL);
         ResetInstalledClient();
         SetFlag(0);
-        utl_RemoveDirTree(kWorkDir);
+        RemoveWorkDirs();
     }
 
     void Add(const char* pszName, const std::string& contents = "")
@@ -212,7 +212,7 @@ TEST_F(LiteExclusion, EachLauncherRefusesWhileTheOtherRuns)
     BuildBoth(&setup, &lite);
     const char kBusy[] = "A previous instance is still running. \nPlease try it later.";
     ExpectRefusedWhileOtherRuns(lite, setup, "Kelvo Setup", kBusy);
-    utl_RemoveDirTree(kWorkDir);
+    RemoveWorkDirs();
     ExpectRefusedWhileOtherRuns(setup, lite, "Kelvo Setup", kBusy);
 }
 
@@ -231,7 +231,7 @@ TEST_F(LiteExclusion, ChineseRefusalsAreEachLaunchersOwn)
             "cad4a1a3",
             &liteText);
     ExpectRefusedWhileOtherRuns(lite, setup, setupCaption, setupText);
-    utl_RemoveDirTree(kWorkDir);
+    RemoveWorkDirs();
     ExpectRefusedWhileOtherRuns(setup, lite, liteCaption, liteText);
 }
 

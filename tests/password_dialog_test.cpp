@@ -84,7 +84,7 @@ class PasswordDialogTest : public ::testing::Test
     {
         RemoveLogDir();
         ResetInstalledClient();
-        utl_RemoveDirTree(kWorkDir);
+        RemoveWorkDirs();
         dir = FreshTestDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
         CreateDirectoryA((dir + "\\src").c_str(), NULL);
         ASSERT_TRUE(AddDemoPrograms(dir + "\\src"));

@@ -212,6 +212,19 @@ std::string TodayModuleLogPath(const char* pszModule)
     return std::string("c:\\KelvoLog\\stp_") + pszModule + TodayDigits() + ".log";
 }
 
+void RemoveWorkDirs()
+{
+    RemoveTree("C:\\tmp\\KelvoSetup0");
+    WIN32_FIND_DATAA fd;
+    HANDLE hFind = FindFirstFileA("C:\\tmp\\KelvoSetup0.untrusted.*", &fd);
+    if (hFind == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        RemoveTree(std::string("C:\\tmp\\") + fd.cFileName);
+    } while (FindNextFileA(hFind, &fd));
+    FindClose(hFind);
+}
+
 void RemoveLogDir()
 {
     RemoveTree("c:\\KelvoLog");

@@ -61,6 +61,10 @@ class ScopedStandIn
 // directory under Common Files, nothing under Program Files\Kelvo.
 void ResetInstalledClient();
 
+// No work directory: C:\tmp\KelvoSetup0 and what earlier runs set aside
+// beside it (under Wine every run sets the last one's aside) are removed.
+void RemoveWorkDirs();
+
 // Today's log file names in c:\KelvoLog, and removal of the whole directory.
 std::string TodaySetupLogPath();
 std::string TodayModuleLogPath(const char* pszModule);
