@@ -32,6 +32,9 @@ enum {
     PKG_ERR_READ_DATA = 166,
 };
 
+// One line of English for each number above; NULL for any other number.
+const char* pkg_ErrorText(DWORD dwErr);
+
 // "^-=Kelvo=-^ Mirk ": 17 bytes, the last a blank, stored without terminator.
 extern const char g_szPkgMarker[PKG_MARKER_LEN + 1];
 // A record of this name ends a package for the setup unpacker.

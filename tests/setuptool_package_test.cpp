@@ -39,13 +39,15 @@ TEST_F(SetupToolTest, WrongCommandLinesPrintTheUsageAndExitWith2)
 {
     for (const char* pszArgs :
          {"", "frobnicate", "pack", "pack x.pkg", "build a b", "list", "list a --offset",
-          "list a --offset -1", "unpack a", "unpack a b --offset 12x", "unpack a b --bogus"}) {
+          "list a --offset -1", "list a --offset 0x", "list a --offset +5", "unpack a",
+          "unpack a b --offset 12x", "unpack a b --bogus"}) {
         ToolRun run = Tool(pszArgs);
         EXPECT_EQ(run.dwExit, 2u) << pszArgs;
         EXPECT_NE(run.out.find("usage: setuptool"), std::string::npos) << pszArgs;
     }
     ToolRun help = Tool("--help");
     EXPECT_EQ(help.dwExit, 0u);
+    EXPECT_EQ(Tool("help").out, help.out);
     for (const char* pszWord : {"pack <package>", "build <launcher.exe>", "list <file>",
                                 "unpack <file> <dir>", "--lite", "--end", "307200"})
         EXPECT_NE(help.out.find(pszWord), std::string::npos) << pszWord;
@@ -91,6 +93,9 @@ TEST_F(SetupToolTest, PackBuildListAndUnpackASetup)
     EXPECT_EQ(Read("out\\empty.ini"), "");
     EXPECT_EQ(Read("out\\readme.txt"), "read me\r\n");
 
+    // Offsets are decimal, leading zeros or not, or hexadecimal after 0x.
+    EXPECT_EQ(Tool("list " + Q("setup.exe") + " --offset 0307200").out, kListing);
+    EXPECT_EQ(Tool("list " + Q("setup.exe") + " --offset 0x4B000").out, kListing);
     ToolRun lite = Tool("unpack " + Q("setup.exe") + " " + Q("out-lite") + " --lite --offset " +
                         std::to_string(PKG_OFFSET));
     ASSERT_EQ(lite.dwExit, 0u) << lite.out;
@@ -133,6 +138,45 @@ TEST_F(SetupToolTest, FailuresNameTheErrorAndExitWith1)
     ToolRun fits = Tool("build " + Q("fits.exe") + " " + Q("p.pkg") + " " + Q("s.exe"));
     EXPECT_EQ(fits.dwExit, 0u) << fits.out;
     EXPECT_EQ(Read("s.exe").size(), PKG_OFFSET + package.size());
+}
+
+// Nothing is written before every source is known to be a file that opens,
+// and a package or setup is put in place only when complete: a failure leaves
+// an existing one exactly as it was, and nothing else beside it.
+TEST_F(SetupToolTest, FailedPackOrBuildLeavesTheExistingFileAlone)
+{
+    ASSERT_TRUE(WriteWholeFile(In("src\\a.txt"), std::string(1000, 'a')));
+    ASSERT_EQ(Tool("pack " + Q("p.pkg") + " " + Q("src\\a.txt") + " --end").dwExit, 0u);
+    ASSERT_EQ(
+        Tool("build \"" + BinPath("setup.exe") + "\" " + Q("p.pkg") + " " + Q("s.exe")).dwExit, 0u);
+    const std::string package = Read("p.pkg"), setup = Read("s.exe");
+
+    struct {
+        std::string args;
+        std::string says;
+    } const kCases[] = {
+        {"pack " + Q("p.pkg") + " " + Q("src\\a.txt") + " " + Q("src\\nope.bin"),
+         In("src\\nope.bin") + "\": error 152: the source file does not exist"},
+        {"pack " + Q("p.pkg") + " " + Q("src\\a.txt") + " " + Q("src"),
+         In("src") + "\" is a directory, not a file"},
+        {"pack " + Q("src") + " " + Q("src\\a.txt"), In("src") + "\" is a directory"},
+        {"build \"" + BinPath("setup.exe") + "\" " + Q("src\\a.txt") + " " + Q("s.exe"),
+         "is not a package"},
+        {"build \"" + BinPath("setup.exe") + "\" " + Q("p.pkg") + " " + Q("src"),
+         In("src") + "\" cannot be written"},
+    };
+    for (const auto& c : kCases) {
+        ToolRun run = Tool(c.args);
+        EXPECT_EQ(run.dwExit, 1u) << c.args << "\n" << run.out;
+        EXPECT_NE(run.out.find(c.says), std::string::npos) << c.args << "\n" << run.out;
+    }
+    EXPECT_EQ(Read("p.pkg"), package);
+    EXPECT_EQ(Read("s.exe"), setup);
+    WIN32_FIND_DATAA fd;
+    HANDLE hFind = FindFirstFileA(In("*.tmp").c_str(), &fd);
+    EXPECT_EQ(hFind, INVALID_HANDLE_VALUE) << fd.cFileName;
+    if (hFind != INVALID_HANDLE_VALUE)
+        FindClose(hFind);
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 // setuptool build <launcher.exe> <package> <out.exe>
 // The launcher image, zero bytes up to 307200, then the package: the layout
-// the launcher unpacks itself from.
+// the launcher unpacks itself from. Written under a temporary name beside
+// <out.exe> and put in its place only when complete, so no half-written
+// setup is ever left, and a failed build leaves an existing one as it was.
 #include "setuptool.h"
 #include "package.h"
 
@@ -20,7 +22,7 @@ HANDLE OpenIn(const char* pszPath, LARGE_INTEGER* pSize)
     }
     if (hFile == INVALID_HANDLE_VALUE)
         fprintf(stderr, "setuptool build: cannot read \"%s\": %s\n", pszPath,
-                tool_ErrorText(GetLastError()));
+                tool_SystemErrorText(GetLastError()));
     return hFile;
 }
 
@@ -66,6 +68,8 @@ int cmd_Build(int argc, char** argv)
     if (argc != 3)
         return tool_Usage();
     int nResult = TOOL_FAILED;
+    int bWritten = 0;
+    char szTemp[MAX_PATH + 32];
     LARGE_INTEGER launcherSize, packageSize;
     HANDLE hOut = INVALID_HANDLE_VALUE;
     HANDLE hPackage = INVALID_HANDLE_VALUE;
@@ -88,22 +92,28 @@ int cmd_Build(int argc, char** argv)
         fprintf(stderr, "setuptool build: a setup must stay below 4 GiB\n");
         goto out;
     }
-    hOut = CreateFileA(argv[2], GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (tool_IsDirectory(argv[2]) || !tool_TempBeside(argv[2], szTemp, sizeof szTemp)) {
+        fprintf(stderr, "setuptool build: \"%s\" cannot be written: name the setup file\n",
+                argv[2]);
+        goto out;
+    }
+    hOut = CreateFileA(szTemp, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     if (hOut == INVALID_HANDLE_VALUE) {
-        fprintf(stderr, "setuptool build: cannot write \"%s\": %s\n", argv[2],
-                tool_ErrorText(GetLastError()));
+        fprintf(stderr, "setuptool build: cannot write beside \"%s\": %s\n", argv[2],
+                tool_SystemErrorText(GetLastError()));
         goto out;
     }
-    if (!Copy(hLauncher, hOut, 0) || !Copy(NULL, hOut, PKG_OFFSET - launcherSize.LowPart) ||
-        !Copy(hPackage, hOut, 0)) {
+    bWritten = Copy(hLauncher, hOut, 0) && Copy(NULL, hOut, PKG_OFFSET - launcherSize.LowPart) &&
+               Copy(hPackage, hOut, 0);
+    if (!bWritten)
         fprintf(stderr, "setuptool build: writing \"%s\" failed: %s\n", argv[2],
-                tool_ErrorText(GetLastError()));
-        CloseHandle(hOut);
-        hOut = INVALID_HANDLE_VALUE;
-        DeleteFileA(argv[2]); // no half-built setup is left behind
-        goto out;
-    }
-    nResult = TOOL_OK;
+                tool_SystemErrorText(GetLastError()));
+    CloseHandle(hOut);
+    hOut = INVALID_HANDLE_VALUE;
+    if (!bWritten)
+        DeleteFileA(szTemp);
+    else if (tool_Replace("build", szTemp, argv[2]))
+        nResult = TOOL_OK;
 
 out:
     if (hOut != INVALID_HANDLE_VALUE)

@@ -1,7 +1,9 @@
 // setuptool pack <package> <file>... [--end]
 // A new package: the header, one record per file in the order given, and with
-// --end an end record last. Names the unpacker would refuse are refused here,
-// before anything is written.
+// --end an end record last. Every source is checked first (a plain file name
+// the unpacker accepts, once only, an existing file that opens), and the
+// package is written under a temporary name beside its place and put there
+// only when complete: a failed pack leaves an existing package as it was.
 #include "setuptool.h"
 #include "package.h"
 #include "file_util.h"
@@ -17,6 +19,30 @@ struct PackSource {
     char szDir[UTL_PATH_BUF];
     char szName[UTL_PATH_BUF];
 };
+
+// The source exists, is a file, and opens for reading now.
+int CheckSource(const char* pszPath)
+{
+    DWORD dwAttr = GetFileAttributesA(pszPath);
+    if (dwAttr == INVALID_FILE_ATTRIBUTES) {
+        fprintf(stderr, "setuptool pack: \"%s\": error %d: %s\n", pszPath, PKG_ERR_NO_SOURCE,
+                pkg_ErrorText(PKG_ERR_NO_SOURCE));
+        return 0;
+    }
+    if (dwAttr & FILE_ATTRIBUTE_DIRECTORY) {
+        fprintf(stderr, "setuptool pack: \"%s\" is a directory, not a file\n", pszPath);
+        return 0;
+    }
+    HANDLE hFile = CreateFileA(pszPath, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, NULL);
+    if (hFile == INVALID_HANDLE_VALUE) {
+        fprintf(stderr, "setuptool pack: \"%s\" cannot be opened: %s\n", pszPath,
+                tool_SystemErrorText(GetLastError()));
+        return 0;
+    }
+    CloseHandle(hFile);
+    return 1;
+}
 
 int CheckName(const char* pszPath, const char* pszName)
 {
@@ -70,6 +96,47 @@ int PackOne(const char* pszPkgDir, const char* pszPkgName, const PackSource* pSo
     return TOOL_OK;
 }
 
+// Checks every source before anything is written.
+int CheckSources(char** argv, int nFiles, std::vector<PackSource>* pSources)
+{
+    for (int i = 0; i < nFiles; ++i) {
+        PackSource* pSource = &(*pSources)[i];
+        if (!tool_SplitPath(argv[i], pSource->szDir, sizeof pSource->szDir, pSource->szName,
+                            sizeof pSource->szName) ||
+            !CheckName(argv[i], pSource->szName) || !CheckSource(argv[i]))
+            return 0;
+        for (int j = 0; j < i; ++j) {
+            if (_stricmp((*pSources)[j].szName, pSource->szName) == 0) {
+                fprintf(stderr, "setuptool pack: \"%s\" is in the package twice\n",
+                        pSource->szName);
+                return 0;
+            }
+        }
+    }
+    return 1;
+}
+
+// Every record, then the end record, into the file pszDir\pszName.
+int PackAll(const char* pszDir, const char* pszName, std::vector<PackSource>* pSources, int nFiles,
+            int bEnd)
+{
+    int nCount = nFiles + bEnd;
+    int nResult = TOOL_OK;
+    for (int i = 0; i < nFiles && nResult == TOOL_OK; ++i)
+        nResult = PackOne(pszDir, pszName, &(*pSources)[i], i > 0, i + 1, nCount);
+    if (nResult == TOOL_OK && bEnd) {
+        PackSource* pEnd = &(*pSources)[nFiles];
+        if (!MakeEndRecordSource(pEnd)) {
+            fprintf(stderr, "setuptool pack: cannot make the end record in the temp folder\n");
+            nResult = TOOL_FAILED;
+        } else {
+            nResult = PackOne(pszDir, pszName, pEnd, nFiles > 0, nCount, nCount);
+        }
+        RemoveEndRecordSource(pEnd);
+    }
+    return nResult;
+}
+
 } // namespace
 
 int cmd_Pack(int argc, char** argv)
@@ -79,38 +146,22 @@ int cmd_Pack(int argc, char** argv)
     if (argc < 1 || nFiles < 0 || (nFiles == 0 && !bEnd))
         return tool_Usage();
 
-    char szPkgDir[UTL_PATH_BUF], szPkgName[UTL_PATH_BUF];
-    if (!tool_SplitPath(argv[0], szPkgDir, sizeof szPkgDir, szPkgName, sizeof szPkgName))
+    char szTemp[UTL_PATH_BUF], szTempDir[UTL_PATH_BUF], szTempName[UTL_PATH_BUF];
+    if (!tool_TempBeside(argv[0], szTemp, sizeof szTemp) ||
+        !tool_SplitPath(szTemp, szTempDir, sizeof szTempDir, szTempName, sizeof szTempName))
         return tool_Usage();
+    if (tool_IsDirectory(argv[0])) {
+        fprintf(stderr, "setuptool pack: \"%s\" is a directory; name the package file\n", argv[0]);
+        return TOOL_FAILED;
+    }
     std::vector<PackSource> sources(nFiles + 1); // one more for the end record
-    for (int i = 0; i < nFiles; ++i) {
-        PackSource* pSource = &sources[i];
-        if (!tool_SplitPath(argv[1 + i], pSource->szDir, sizeof pSource->szDir, pSource->szName,
-                            sizeof pSource->szName) ||
-            !CheckName(argv[1 + i], pSource->szName))
-            return TOOL_FAILED;
-        for (int j = 0; j < i; ++j) {
-            if (_stricmp(sources[j].szName, pSource->szName) == 0) {
-                fprintf(stderr, "setuptool pack: \"%s\" is in the package twice\n",
-                        pSource->szName);
-                return TOOL_FAILED;
-            }
-        }
-    }
+    if (!CheckSources(argv + 1, nFiles, &sources))
+        return TOOL_FAILED;
 
-    int nCount = nFiles + bEnd;
-    int nResult = TOOL_OK;
-    for (int i = 0; i < nFiles && nResult == TOOL_OK; ++i)
-        nResult = PackOne(szPkgDir, szPkgName, &sources[i], i > 0, i + 1, nCount);
-    if (nResult == TOOL_OK && bEnd) {
-        PackSource* pEnd = &sources[nFiles];
-        if (!MakeEndRecordSource(pEnd)) {
-            fprintf(stderr, "setuptool pack: cannot make the end record in the temp folder\n");
-            nResult = TOOL_FAILED;
-        } else {
-            nResult = PackOne(szPkgDir, szPkgName, pEnd, nFiles > 0, nCount, nCount);
-        }
-        RemoveEndRecordSource(pEnd);
+    int nResult = PackAll(szTempDir, szTempName, &sources, nFiles, bEnd);
+    if (nResult != TOOL_OK) {
+        DeleteFileA(szTemp);
+        return nResult;
     }
-    return nResult;
+    return tool_Replace("pack", szTemp, argv[0]) ? TOOL_OK : TOOL_FAILED;
 }

@@ -30,6 +30,17 @@ DWORD tool_FindPackageOffset(const char* pszPath);
 // the one found. 0 when the path cannot be split.
 int tool_LocatePackage(const char* pszPath, int bOffsetGiven, DWORD* pdwOffset, char* pszDir,
                        char* pszName, size_t cbEach);
+// The meaning of one of the package code's error numbers; any other number
+// is taken for a system error code.
 const char* tool_ErrorText(DWORD dwErr);
+// The meaning of a system error code (GetLastError).
+const char* tool_SystemErrorText(DWORD dwErr);
+// A path beside pszPath for writing a file that replaces pszPath only when
+// complete; tool_Replace puts it in place (1), or removes it (0, with the
+// reason printed for the command).
+int tool_TempBeside(const char* pszPath, char* pszTemp, size_t cbTemp);
+int tool_Replace(const char* pszCommand, const char* pszTemp, const char* pszPath);
+// 1 when pszPath names an existing directory.
+int tool_IsDirectory(const char* pszPath);
 // Prints "error N: meaning" for the command and returns TOOL_FAILED.
 int tool_Fail(const char* pszCommand, DWORD dwErr);

@@ -53,11 +53,14 @@ static const char kUsage[] =
     "      sets one value of <dir>\\KelvoCustom.ini and writes a fresh\n"
     "      KelvoCustom.vrf; refuses a pair that does not verify. Prints the result\n"
     "      number with its meaning; exit 0 only for result 0.\n"
-    "  --help\n"
+    "  --help, help\n"
     "      this text.\n"
     "\n"
     "Without --offset, list and unpack find the package themselves: at 307200\n"
-    "when the package header stands there (a built setup), else at 0.\n"
+    "when the package header stands there (a built setup), else at 0. An offset\n"
+    "is decimal (leading zeros change nothing), or hexadecimal after 0x.\n"
+    "pack and build write a new file beside the one named and put it in its\n"
+    "place only when complete: after a failure an existing file is unchanged.\n"
     "Exit codes: 0 done; 1 failed (the error number and its meaning are printed);\n"
     "2 wrong command line. Progress goes to stderr.\n";
 
@@ -69,7 +72,8 @@ int tool_Usage()
 
 int main(int argc, char** argv)
 {
-    if (argc >= 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0)) {
+    if (argc >= 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0 ||
+                      strcmp(argv[1], "help") == 0)) {
         fputs(kUsage, stdout);
         return TOOL_OK;
     }

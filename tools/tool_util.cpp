@@ -2,6 +2,7 @@
 #include "setuptool.h"
 #include "package.h"
 
+#include <ctype.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -26,14 +27,50 @@ int tool_SplitPath(const char* pszPath, char* pszDir, size_t cbDir, char* pszNam
     return 1;
 }
 
+// Decimal, whatever leading zeros it has ("0307200" is 307200), or
+// hexadecimal after "0x". Only digits: no sign, no blanks.
 int tool_ParseOffset(const char* pszText, DWORD* pdwOffset)
 {
+    int nBase = 10;
+    if (pszText[0] == '0' && (pszText[1] == 'x' || pszText[1] == 'X')) {
+        nBase = 16;
+        pszText += 2;
+    }
+    if (!(nBase == 16 ? isxdigit((unsigned char)*pszText) : isdigit((unsigned char)*pszText)))
+        return 0;
     char* pszEnd = NULL;
-    unsigned long long ull = strtoull(pszText, &pszEnd, 0);
-    if (*pszText == '\0' || *pszText == '-' || *pszEnd != '\0' || ull > 0xFFFFFFFFull)
+    unsigned long long ull = strtoull(pszText, &pszEnd, nBase);
+    if (*pszEnd != '\0' || ull > 0xFFFFFFFFull)
         return 0;
     *pdwOffset = (DWORD)ull;
     return 1;
+}
+
+int tool_IsDirectory(const char* pszPath)
+{
+    DWORD dwAttr = GetFileAttributesA(pszPath);
+    return dwAttr != INVALID_FILE_ATTRIBUTES && (dwAttr & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// In the target's own directory, so that the rename stays on one volume.
+int tool_TempBeside(const char* pszPath, char* pszTemp, size_t cbTemp)
+{
+    int cch = snprintf(pszTemp, cbTemp, "%s.setuptool-%lu.tmp", pszPath,
+                       (unsigned long)GetCurrentProcessId());
+    if (cch < 0 || (size_t)cch >= cbTemp || cch >= MAX_PATH)
+        return 0;
+    DeleteFileA(pszTemp);
+    return 1;
+}
+
+int tool_Replace(const char* pszCommand, const char* pszTemp, const char* pszPath)
+{
+    if (MoveFileExA(pszTemp, pszPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return 1;
+    fprintf(stderr, "setuptool %s: cannot put the new file in place of \"%s\": %s\n", pszCommand,
+            pszPath, tool_SystemErrorText(GetLastError()));
+    DeleteFileA(pszTemp);
+    return 0;
 }
 
 // A built setup carries its package at 307200; anything else is taken for a
