@@ -179,4 +179,60 @@ TEST_F(SetupToolTest, FailedPackOrBuildLeavesTheExistingFileAlone)
         FindClose(hFind);
 }
 
+// The release check on unsigned setups: it passes only what unpacks now and
+// will still unpack once signed. (Signed setups: signed-setup-test.)
+TEST_F(SetupToolTest, CheckPassesOnlySetupsThatUnpackNowAndOnceSigned)
+{
+    ASSERT_TRUE(WriteWholeFile(In("src\\KelvoSetup.exe"), std::string(5000, 'K')));
+    const std::string kLauncher = "\"" + BinPath("setup.exe") + "\" ";
+    for (const char* pszPkg : {"end", "open"}) {
+        std::string pkg = std::string(pszPkg) + ".pkg";
+        ASSERT_EQ(Tool("pack " + Q(pkg) + " " + Q("src\\KelvoSetup.exe") +
+                       (pkg == "end.pkg" ? " --end" : ""))
+                      .dwExit,
+                  0u);
+        ASSERT_EQ(
+            Tool("build " + kLauncher + Q(pkg) + " " + Q(std::string(pszPkg) + ".exe")).dwExit, 0u);
+    }
+    ASSERT_EQ(
+        Tool("build \"" + BinPath("setup-lite.exe") + "\" " + Q("end.pkg") + " " + Q("lite.exe"))
+            .dwExit,
+        0u);
+    std::string good = Read("end.exe"), open = Read("open.exe");
+    std::string tampered = good;
+    tampered[PKG_OFFSET + PKG_MARKER_LEN + 4] ^= 0x40; // the first record's data length
+    ASSERT_TRUE(WriteWholeFile(In("cut.exe"), good.substr(0, good.size() - 1)));
+    ASSERT_TRUE(WriteWholeFile(In("padded.exe"), good + std::string(512, '\0')));
+    ASSERT_TRUE(WriteWholeFile(In("open-padded.exe"), open + std::string(512, '\0')));
+    ASSERT_TRUE(WriteWholeFile(In("tampered.exe"), tampered));
+    ASSERT_TRUE(WriteWholeFile(In("notpe.exe"), std::string(PKG_OFFSET + 100, 'x')));
+
+    struct {
+        const char* pszFile;
+        DWORD dwExit;
+        const char* pszSays;
+    } const kCases[] = {
+        {"end.exe", 0, "launcher: setup, a PE32 Windows GUI program; image "},
+        {"end.exe", 0,
+         "version block: 5.1.301.1\npackage at 307200:\n  KelvoSetup.exe\t5000\n"
+         "  ^Kelvo_end^\t0\t(end record)\nrecords: 2\nend record: yes\n"
+         "signature: none\nverdict: ready to publish\n"},
+        {"padded.exe", 0, "verdict: ready to publish"},
+        {"open.exe", 1, "warning: no end record: this setup will not unpack once signed"},
+        {"open-padded.exe", 1, "package: error 165: "},
+        {"cut.exe", 1, "package: error 163: "},
+        {"tampered.exe", 1, "package: error 163: "},
+        {"lite.exe", 1, "warning: setup-lite reads its package to the end of the file"},
+        {"notpe.exe", 1, "launcher: not a Windows program"},
+    };
+    for (const auto& c : kCases) {
+        ToolRun run = Tool("check " + Q(c.pszFile));
+        EXPECT_EQ(run.dwExit, c.dwExit) << c.pszFile << "\n" << run.out;
+        EXPECT_NE(run.out.find(c.pszSays), std::string::npos) << c.pszFile << "\n" << run.out;
+    }
+    ToolRun bare = Tool("check \"" + BinPath("setup.exe") + "\"");
+    EXPECT_EQ(bare.dwExit, 1u);
+    EXPECT_NE(bare.out.find("package: none behind the image"), std::string::npos) << bare.out;
+}
+
 } // namespace

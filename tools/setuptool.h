@@ -17,6 +17,7 @@ int tool_Usage();
 // The commands; argv holds the arguments after the command word.
 int cmd_Pack(int argc, char** argv);
 int cmd_Build(int argc, char** argv);
+int cmd_Check(int argc, char** argv);
 int cmd_List(int argc, char** argv);
 int cmd_Unpack(int argc, char** argv);
 int cmd_Vrf(int argc, char** argv);

@@ -14,6 +14,7 @@ struct ToolCommand {
 static const ToolCommand kCommands[] = {
     {"pack", cmd_Pack},
     {"build", cmd_Build},
+    {"check", cmd_Check},
     {"list", cmd_List},
     {"unpack", cmd_Unpack},
     {"vrf", cmd_Vrf},
@@ -33,6 +34,13 @@ static const char kUsage[] =
     "  build <launcher.exe> <package> <out.exe>\n"
     "      writes the launcher image, zero bytes up to offset 307200, then the\n"
     "      package; refuses an image larger than 307200 bytes.\n"
+    "  check <setup.exe>\n"
+    "      the release check: the launcher image (PE32 GUI program within 307200\n"
+    "      bytes, its version block, which launcher), every record walked with\n"
+    "      the unpacker's checks, the end record, and a signature's certificate\n"
+    "      table. Exit 0 only when the setup unpacks as it is and, signed or about\n"
+    "      to be, still will: an unsigned setup needs an end record (setup-lite,\n"
+    "      which reads on to the end of its file, cannot be signed).\n"
     "  list <file> [--offset N]\n"
     "      prints one line per record: name, tab, data length.\n"
     "  unpack <file> <dir> [--offset N] [--lite]\n"
