@@ -184,7 +184,9 @@ TEST_F(SetupToolTest, FailedPackOrBuildLeavesTheExistingFileAlone)
 TEST_F(SetupToolTest, CheckPassesOnlySetupsThatUnpackNowAndOnceSigned)
 {
     ASSERT_TRUE(WriteWholeFile(In("src\\KelvoSetup.exe"), std::string(5000, 'K')));
-    const std::string kLauncher = "\"" + BinPath("setup.exe") + "\" ";
+    // The shipped i686 launchers: check wants PE32 programs, which the x64
+    // twin's own launchers are not.
+    const std::string kLauncher = "\"" + ShippedBinPath("setup.exe") + "\" ";
     for (const char* pszPkg : {"end", "open"}) {
         std::string pkg = std::string(pszPkg) + ".pkg";
         ASSERT_EQ(Tool("pack " + Q(pkg) + " " + Q("src\\KelvoSetup.exe") +
@@ -194,10 +196,10 @@ TEST_F(SetupToolTest, CheckPassesOnlySetupsThatUnpackNowAndOnceSigned)
         ASSERT_EQ(
             Tool("build " + kLauncher + Q(pkg) + " " + Q(std::string(pszPkg) + ".exe")).dwExit, 0u);
     }
-    ASSERT_EQ(
-        Tool("build \"" + BinPath("setup-lite.exe") + "\" " + Q("end.pkg") + " " + Q("lite.exe"))
-            .dwExit,
-        0u);
+    ASSERT_EQ(Tool("build \"" + ShippedBinPath("setup-lite.exe") + "\" " + Q("end.pkg") + " " +
+                   Q("lite.exe"))
+                  .dwExit,
+              0u);
     std::string good = Read("end.exe"), open = Read("open.exe");
     std::string tampered = good;
     tampered[PKG_OFFSET + PKG_MARKER_LEN + 4] ^= 0x40; // the first record's data length
@@ -230,7 +232,7 @@ TEST_F(SetupToolTest, CheckPassesOnlySetupsThatUnpackNowAndOnceSigned)
         EXPECT_EQ(run.dwExit, c.dwExit) << c.pszFile << "\n" << run.out;
         EXPECT_NE(run.out.find(c.pszSays), std::string::npos) << c.pszFile << "\n" << run.out;
     }
-    ToolRun bare = Tool("check \"" + BinPath("setup.exe") + "\"");
+    ToolRun bare = Tool("check \"" + ShippedBinPath("setup.exe") + "\"");
     EXPECT_EQ(bare.dwExit, 1u);
     EXPECT_NE(bare.out.find("package: none behind the image"), std::string::npos) << bare.out;
 }

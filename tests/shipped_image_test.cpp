@@ -22,17 +22,6 @@ const std::set<std::string> kAllowedImports = {
     "oleaut32.dll", "rpcrt4.dll",   "shell32.dll", "shlwapi.dll",  "user32.dll",
 };
 
-// The shipped i686 images: this build's own, unless the suite is the x64
-// twin's, which is told where the i686 build put them.
-std::string ShippedPath(const char* pszName)
-{
-    char szDir[MAX_PATH];
-    DWORD cch = GetEnvironmentVariableA("KELVO_SHIPPED_BIN", szDir, sizeof szDir);
-    if (cch == 0 || cch >= sizeof szDir)
-        return BinPath(pszName);
-    return std::string(szDir) + "\\" + pszName;
-}
-
 std::string Lower(std::string s)
 {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return (char)tolower(c); });
@@ -153,10 +142,10 @@ TEST(ShippedImage, Is32BitGuiFitsBeforeThePackageAndImportsOnlyKnownSystemDlls)
 {
     for (const char* pszName : kShippedPrograms) {
         std::string data;
-        ASSERT_TRUE(ReadWholeFile(ShippedPath(pszName), &data))
-            << ShippedPath(pszName) << ": build the i686 programs first";
+        ASSERT_TRUE(ReadWholeFile(ShippedBinPath(pszName), &data))
+            << ShippedBinPath(pszName) << ": build the i686 programs first";
         EXPECT_LT(data.size(), 307200u) << pszName;
-        ExpectWindowsGuiImage(ShippedPath(pszName), IMAGE_NT_OPTIONAL_HDR32_MAGIC,
+        ExpectWindowsGuiImage(ShippedBinPath(pszName), IMAGE_NT_OPTIONAL_HDR32_MAGIC,
                               IMAGE_FILE_MACHINE_I386);
     }
 }
@@ -194,7 +183,7 @@ std::string VersionString(const std::vector<char>& block, const char* pszKey)
 
 TEST(ShippedImage, LiteCarriesManifestAndTwoIconsButNoVersionBlock)
 {
-    std::string path = ShippedPath("setup-lite.exe");
+    std::string path = ShippedBinPath("setup-lite.exe");
     HMODULE hImage = LoadLibraryExA(path.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(hImage, nullptr);
     std::string manifest = ResourceText(hImage, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
@@ -209,7 +198,7 @@ TEST(ShippedImage, LiteCarriesManifestAndTwoIconsButNoVersionBlock)
 
 TEST(ShippedImage, SetupCarriesManifestIconAndVersionBlock)
 {
-    std::string path = ShippedPath("setup.exe");
+    std::string path = ShippedBinPath("setup.exe");
     HMODULE hImage = LoadLibraryExA(path.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(hImage, nullptr);
     std::string manifest = ResourceText(hImage, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));

@@ -25,6 +25,15 @@ std::string BinPath(const char* pszName)
     return BinDir() + "\\" + pszName;
 }
 
+std::string ShippedBinPath(const char* pszName)
+{
+    char szDir[MAX_PATH];
+    DWORD cch = GetEnvironmentVariableA("KELVO_SHIPPED_BIN", szDir, sizeof szDir);
+    if (cch == 0 || cch >= sizeof szDir)
+        return BinPath(pszName);
+    return std::string(szDir) + "\\" + pszName;
+}
+
 static void RemoveTree(const std::string& dir)
 {
     WIN32_FIND_DATAA fd;

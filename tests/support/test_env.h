@@ -14,6 +14,11 @@ bool RunningOnWine();
 std::string BinDir();
 std::string BinPath(const char* pszName);
 
+// The shipped i686 programs (setup.exe, setup-lite.exe): this build's own,
+// unless the suite is the x64 twin's, which is told by KELVO_SHIPPED_BIN
+// where the i686 build put them. Reading them needs no 32-bit code.
+std::string ShippedBinPath(const char* pszName);
+
 // A fresh, empty directory C:\tmp\kelvo-tests\<name> for one test.
 std::string FreshTestDir(const char* pszName);
 
