@@ -89,12 +89,17 @@ int WriteRecordHead(HANDLE hDst, const char* pszSrcAbsFile, const char* pszSrcFi
 }
 
 // A source read that fails halfway leaves a record shorter than its length
-// field says; that is a failure, never a success.
+// field says; that is a failure, never a success. The first chunk is cut so
+// that the rest land on 4096-byte boundaries of the package: a write across
+// two pages of the file costs more than one within a page.
 int CopySource(HANDLE hSrc, HANDLE hDst, BYTE* pBuf, DWORD* pdwErr)
 {
-    for (;;) {
+    LARGE_INTEGER zero = {}, pos = {};
+    SetFilePointerEx(hDst, zero, &pos, FILE_CURRENT);
+    DWORD cbChunk = PKG_CHUNK - (DWORD)(pos.QuadPart % PKG_CHUNK);
+    for (;; cbChunk = PKG_CHUNK) {
         DWORD dwRead = 0;
-        if (!ReadFile(hSrc, pBuf, PKG_CHUNK, &dwRead, NULL))
+        if (!ReadFile(hSrc, pBuf, cbChunk, &dwRead, NULL))
             return FailWithSystemError(pdwErr, "ReadFile failed with err ", 0);
         if (dwRead == 0)
             return 1;
