@@ -36,6 +36,16 @@ const NTSTATUS kStatusNameCollision = (NTSTATUS)0xC0000035L;
 typedef NTSTATUS(NTAPI* NtCreateFileFn)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,
                                         PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
 
+// The protected descriptor, for LocalFree; NULL when it cannot be built.
+PSECURITY_DESCRIPTOR NewProtectedSd()
+{
+    PSECURITY_DESCRIPTOR pSd = NULL;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kProtectedDacl, SDDL_REVISION_1, &pSd,
+                                                              NULL))
+        return NULL;
+    return pSd;
+}
+
 void LogWorkDir(const char* pszFormat, const char* pszDir, unsigned long ulCode)
 {
     char szLine[MAX_PATH + 96];
@@ -260,9 +270,8 @@ void MakeSubtreeSafe(const char* pszDir, PSECURITY_DESCRIPTOR pSd)
 
 void MakeWorkSubdirsSafe(const char* pszDir)
 {
-    PSECURITY_DESCRIPTOR pSd = NULL;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kProtectedDacl, SDDL_REVISION_1, &pSd,
-                                                              NULL))
+    PSECURITY_DESCRIPTOR pSd = NewProtectedSd();
+    if (pSd == NULL)
         return;
     MakeSubtreeSafe(pszDir, pSd);
     LocalFree(pSd);
@@ -272,9 +281,8 @@ int PrepareWorkDir(char* pszOut, size_t cbOut, WorkDirHold* pHold)
 {
     int bOk = 0;
     int bReused = 0;
-    PSECURITY_DESCRIPTOR pSd = NULL;
-    if (cbOut < sizeof kWorkDir || !ConvertStringSecurityDescriptorToSecurityDescriptorA(
-                                       kProtectedDacl, SDDL_REVISION_1, &pSd, NULL))
+    PSECURITY_DESCRIPTOR pSd = cbOut < sizeof kWorkDir ? NULL : NewProtectedSd();
+    if (pSd == NULL)
         goto out;
     pHold->hTmp = HoldTmpRoot();
     if (pHold->hTmp == INVALID_HANDLE_VALUE)

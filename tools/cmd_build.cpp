@@ -5,6 +5,7 @@
 // setup is ever left, and a failed build leaves an existing one as it was.
 #include "setuptool.h"
 #include "package.h"
+#include "file_util.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -92,7 +93,7 @@ int cmd_Build(int argc, char** argv)
         fprintf(stderr, "setuptool build: a setup must stay below 4 GiB\n");
         goto out;
     }
-    if (tool_IsDirectory(argv[2]) || !tool_TempBeside(argv[2], szTemp, sizeof szTemp)) {
+    if (utl_DirExists(argv[2]) || !tool_TempBeside(argv[2], szTemp, sizeof szTemp)) {
         fprintf(stderr, "setuptool build: \"%s\" cannot be written: name the setup file\n",
                 argv[2]);
         goto out;

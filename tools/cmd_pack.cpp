@@ -23,18 +23,16 @@ struct PackSource {
 // The source exists, is a file, and opens for reading now.
 int CheckSource(const char* pszPath)
 {
-    DWORD dwAttr = GetFileAttributesA(pszPath);
-    if (dwAttr == INVALID_FILE_ATTRIBUTES) {
+    if (utl_DirExists(pszPath)) {
+        fprintf(stderr, "setuptool pack: \"%s\" is a directory, not a file\n", pszPath);
+        return 0;
+    }
+    if (!utl_FileExists(pszPath)) {
         fprintf(stderr, "setuptool pack: \"%s\": error %d: %s\n", pszPath, PKG_ERR_NO_SOURCE,
                 pkg_ErrorText(PKG_ERR_NO_SOURCE));
         return 0;
     }
-    if (dwAttr & FILE_ATTRIBUTE_DIRECTORY) {
-        fprintf(stderr, "setuptool pack: \"%s\" is a directory, not a file\n", pszPath);
-        return 0;
-    }
-    HANDLE hFile = CreateFileA(pszPath, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE hFile = utl_OpenFileForRead(pszPath);
     if (hFile == INVALID_HANDLE_VALUE) {
         fprintf(stderr, "setuptool pack: \"%s\" cannot be opened: %s\n", pszPath,
                 tool_SystemErrorText(GetLastError()));
@@ -150,7 +148,7 @@ int cmd_Pack(int argc, char** argv)
     if (!tool_TempBeside(argv[0], szTemp, sizeof szTemp) ||
         !tool_SplitPath(szTemp, szTempDir, sizeof szTempDir, szTempName, sizeof szTempName))
         return tool_Usage();
-    if (tool_IsDirectory(argv[0])) {
+    if (utl_DirExists(argv[0])) {
         fprintf(stderr, "setuptool pack: \"%s\" is a directory; name the package file\n", argv[0]);
         return TOOL_FAILED;
     }

@@ -41,7 +41,5 @@ const char* tool_SystemErrorText(DWORD dwErr);
 // reason printed for the command).
 int tool_TempBeside(const char* pszPath, char* pszTemp, size_t cbTemp);
 int tool_Replace(const char* pszCommand, const char* pszTemp, const char* pszPath);
-// 1 when pszPath names an existing directory.
-int tool_IsDirectory(const char* pszPath);
 // Prints "error N: meaning" for the command and returns TOOL_FAILED.
 int tool_Fail(const char* pszCommand, DWORD dwErr);

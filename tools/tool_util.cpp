@@ -46,12 +46,6 @@ int tool_ParseOffset(const char* pszText, DWORD* pdwOffset)
     return 1;
 }
 
-int tool_IsDirectory(const char* pszPath)
-{
-    DWORD dwAttr = GetFileAttributesA(pszPath);
-    return dwAttr != INVALID_FILE_ATTRIBUTES && (dwAttr & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // In the target's own directory, so that the rename stays on one volume.
 int tool_TempBeside(const char* pszPath, char* pszTemp, size_t cbTemp)
 {
