@@ -31,4 +31,6 @@ int utl_GetFileSize(const char* pszPath, DWORD* pdwHigh, DWORD* pdwLow);
 int utl_GetFileSizeQuiet(const char* pszPath, DWORD* pdwHigh, DWORD* pdwLow);
 HANDLE utl_OpenFileForRead(const char* pszPath);
 HANDLE utl_NewOrOpenFileForWrite(const char* pszPath);
+// 1 when exactly cbWanted bytes were read from dwOffset on.
+int utl_ReadFileAt(const char* pszPath, DWORD dwOffset, void* pBuf, DWORD cbWanted);
 DWORD utl_ClearReadOnly(const char* pszPath);

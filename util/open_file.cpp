@@ -15,3 +15,17 @@ HANDLE utl_NewOrOpenFileForWrite(const char* pszPath)
     return CreateFileA(pszPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                        NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
 }
+
+// The readers of small fixed-size blocks (.vrf records, icon blocks, INI
+// bytes) want all of them or nothing: a short read is a failure.
+int utl_ReadFileAt(const char* pszPath, DWORD dwOffset, void* pBuf, DWORD cbWanted)
+{
+    HANDLE hFile = utl_OpenFileForRead(pszPath);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return 0;
+    DWORD cbRead = 0;
+    BOOL bRead = SetFilePointer(hFile, (LONG)dwOffset, NULL, FILE_BEGIN) == dwOffset &&
+                 (cbWanted == 0 || ReadFile(hFile, pBuf, cbWanted, &cbRead, NULL));
+    CloseHandle(hFile);
+    return bRead && cbRead == cbWanted;
+}
