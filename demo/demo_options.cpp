@@ -1,3 +1,5 @@
+// What the demo programs share: their INI options and record files beside
+// them.
 #include "demo_options.h"
 
 std::string BesideSelf(const char* pszName)
@@ -6,6 +8,14 @@ std::string BesideSelf(const char* pszName)
     DWORD cch = GetModuleFileNameA(NULL, szPath, sizeof szPath);
     std::string self(szPath, cch);
     return self.substr(0, self.rfind('\\') + 1) + pszName;
+}
+
+std::string BesideSelfAs(const char* pszExtension)
+{
+    char szPath[MAX_PATH];
+    DWORD cch = GetModuleFileNameA(NULL, szPath, sizeof szPath);
+    std::string self(szPath, cch);
+    return self.substr(0, self.rfind('.')) + pszExtension;
 }
 
 int DemoOption(const std::string& iniPath, const char* pszKey, int nDefault)

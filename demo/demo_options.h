@@ -7,6 +7,8 @@
 
 // dir\name of a file beside the running program.
 std::string BesideSelf(const char* pszName);
+// The running program's path with its ".exe" replaced by pszExtension.
+std::string BesideSelfAs(const char* pszExtension);
 int DemoOption(const std::string& iniPath, const char* pszKey, int nDefault);
 std::string DemoText(const std::string& iniPath, const char* pszKey, const char* pszDefault);
 // Appends "key=value" lines to a record file beside the program.

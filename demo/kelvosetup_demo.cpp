@@ -6,17 +6,14 @@
 //   DisplayVersion ("5.1.301.1"), Crash (0). A nonzero ExitCode skips every
 //   step; Crash=1 ends the installer after RunMs with an unhandled exception.
 // What it did goes to KelvoSetup.record.txt beside it.
+#include "client_registry.h"
 #include "demo_options.h"
-#include "../util/proc_check.h"
+#include "proc_check.h"
 
 #include <string.h>
 
 namespace
 {
-
-const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
-                             "{5A0E3C71-2B64-4D8F-9E13-7C4B2A6D0F58}";
-const char kFlagKey[] = "SOFTWARE\\Qor\\Kelvo";
 
 bool IsDemoOwnFile(const char* pszName)
 {
@@ -61,9 +58,9 @@ bool SetString(HKEY hKey, const char* pszName, const std::string& value)
 bool Register(const std::string& version, const std::string& folder)
 {
     HKEY hKey;
-    if (RegCreateKeyA(HKEY_LOCAL_MACHINE, kUninstallKey, &hKey) != ERROR_SUCCESS)
+    if (RegCreateKeyA(HKEY_LOCAL_MACHINE, CLIENT_UNINSTALL_KEY, &hKey) != ERROR_SUCCESS)
         return false;
-    bool bOk = SetString(hKey, "DisplayName", "Kelvo Client") &&
+    bool bOk = SetString(hKey, CLIENT_DISPLAY_NAME_VALUE, "Kelvo Client") &&
                SetString(hKey, "DisplayVersion", version) &&
                SetString(hKey, "InstallLocation", folder);
     RegCloseKey(hKey);
@@ -73,11 +70,11 @@ bool Register(const std::string& version, const std::string& folder)
 bool SetSetupFlag()
 {
     HKEY hKey;
-    if (RegCreateKeyA(HKEY_LOCAL_MACHINE, kFlagKey, &hKey) != ERROR_SUCCESS)
+    if (RegCreateKeyA(HKEY_LOCAL_MACHINE, SETUP_FLAG_KEY, &hKey) != ERROR_SUCCESS)
         return false;
     DWORD dwOne = 1;
-    bool bOk = RegSetValueExA(hKey, "SetupFlag", 0, REG_DWORD, (const BYTE*)&dwOne, sizeof dwOne) ==
-               ERROR_SUCCESS;
+    bool bOk = RegSetValueExA(hKey, SETUP_FLAG_VALUE, 0, REG_DWORD, (const BYTE*)&dwOne,
+                              sizeof dwOne) == ERROR_SUCCESS;
     RegCloseKey(hKey);
     return bOk;
 }

@@ -1,8 +1,7 @@
 // Entry of the lite launcher. It refuses a start exactly as setup does, but
 // has no update-tool guard and no password gate. The exit code is always 0.
 #include "lite.h"
-#include "../launcher/launcher.h"
-#include "../util/log.h"
+#include "launch_steps.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {

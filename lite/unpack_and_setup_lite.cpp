@@ -3,61 +3,31 @@
 // starts the inner installer and follows it until it reports success through
 // the flag or has gone; an installer that ends without setting it failed.
 #include "lite.h"
-#include "../launcher/launch_steps.h"
-#include "../package/package.h"
-#include "../util/file_util.h"
-#include "../util/log.h"
-#include "../util/proc_check.h"
-#include "../util/reg_ini.h"
+#include "client_registry.h"
+#include "launch_steps.h"
+#include "log.h"
+#include "proc_check.h"
+#include "reg_ini.h"
 
 #include <stdio.h>
 
-static char s_szTempDir[MAX_PATH];
-
-static const char kFlagKey[] = "SOFTWARE\\Qor\\Kelvo";
-static const char kFlagName[] = "SetupFlag";
-static const char kUninstallKey[] = CLIENT_UNINSTALL_KEY;
 static const char kRegistrationTool[] = "KelvoRegister.exe";
-
-static int Fail(DWORD* pdwErr, DWORD dwErr)
-{
-    *pdwErr = dwErr;
-    return 0;
-}
-
-static int FindExtracted(const char* pszName)
-{
-    char szPath[UTL_PATH_BUF];
-    return utl_JoinPath(szPath, sizeof szPath, s_szTempDir, pszName) && utl_FileExists(szPath);
-}
-
-static int Extract(DWORD* pdwErr, WorkDirHold* pHold)
-{
-    OwnPath own;
-    GetOwnPath(&own);
-    if (!PrepareWorkDir(s_szTempDir, sizeof s_szTempDir, pHold))
-        return Fail(pdwErr, LAUNCH_ERR_WORK_DIR);
-    const char* pszSrcDir = NULL;
-    if (!CheckOwnSize(&own, 1, &pszSrcDir))
-        return Fail(pdwErr, LAUNCH_ERR_OWN_SIZE);
-    return utl_FileUnpackLite(pszSrcDir, own.szFile, s_szTempDir, pdwErr, PKG_OFFSET);
-}
 
 // The registration tool is needed only where no client is installed; its
 // flag (1 when started) goes into the start line.
-static int RegisterIfNeeded(DWORD* pdwErr, DWORD* pdwToolStarted)
+static int RegisterIfNeeded(const Extraction* pEx, DWORD* pdwErr, DWORD* pdwToolStarted)
 {
     char szDisplayName[MAX_PATH];
     *pdwToolStarted = 0;
-    if (utl_ReadRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName", szDisplayName,
-                          sizeof szDisplayName - 1)) {
+    if (utl_ReadRegString(HKEY_LOCAL_MACHINE, CLIENT_UNINSTALL_KEY, CLIENT_DISPLAY_NAME_VALUE,
+                          szDisplayName, sizeof szDisplayName - 1)) {
         WriteSetupLog(szDisplayName);
         return 1;
     }
-    if (!FindExtracted(kRegistrationTool))
-        return Fail(pdwErr, LAUNCH_ERR_NO_HELPER);
-    if (!StartExtracted(s_szTempDir, kRegistrationTool, NULL, SW_HIDE))
-        return Fail(pdwErr, LAUNCH_ERR_HELPER_START);
+    if (!FindExtracted(pEx, kRegistrationTool))
+        return LaunchFail(pdwErr, LAUNCH_ERR_NO_HELPER);
+    if (!StartExtracted(pEx->szWorkDir, kRegistrationTool, NULL, SW_HIDE))
+        return LaunchFail(pdwErr, LAUNCH_ERR_HELPER_START);
     Sleep(1000);
     *pdwToolStarted = 1;
     return 1;
@@ -75,7 +45,7 @@ static void WaitForRegistration()
 static DWORD ReadSetupFlag()
 {
     DWORD dwFlag = 0;
-    utl_ReadRegDword(HKEY_LOCAL_MACHINE, kFlagKey, kFlagName, &dwFlag);
+    utl_ReadRegDword(HKEY_LOCAL_MACHINE, SETUP_FLAG_KEY, SETUP_FLAG_VALUE, &dwFlag);
     return dwFlag;
 }
 
@@ -100,45 +70,45 @@ static DWORD WaitForFlag(DWORD* pdwFlag)
     }
 }
 
-static int RunExtracted(DWORD* pdwErr, WorkDirHold* pHold)
+static int RunExtracted(Extraction* pEx, DWORD* pdwErr)
 {
-    if (!Extract(pdwErr, pHold))
+    if (!ExtractPackage(pEx, LAUNCHER_LITE, pdwErr))
         return 0;
-    if (!utl_WriteRegDword(HKEY_LOCAL_MACHINE, kFlagKey, kFlagName, 0))
-        return Fail(pdwErr, LITE_ERR_SETUP_FLAG);
+    if (!utl_WriteRegDword(HKEY_LOCAL_MACHINE, SETUP_FLAG_KEY, SETUP_FLAG_VALUE, 0))
+        return LaunchFail(pdwErr, LITE_ERR_SETUP_FLAG);
     DWORD dwToolStarted = 0;
-    if (!RegisterIfNeeded(pdwErr, &dwToolStarted))
+    if (!RegisterIfNeeded(pEx, pdwErr, &dwToolStarted))
         return 0;
-    if (!FindExtracted(SETUP_INNER_INSTALLER))
-        return Fail(pdwErr, LAUNCH_ERR_NO_INSTALLER);
+    if (!FindExtracted(pEx, SETUP_INNER_INSTALLER))
+        return LaunchFail(pdwErr, LAUNCH_ERR_NO_INSTALLER);
     WaitForRegistration();
-    if (!StartExtracted(s_szTempDir, SETUP_INNER_INSTALLER, NULL, SW_SHOW))
-        return Fail(pdwErr, LAUNCH_ERR_INSTALLER_START);
+    DWORD dwStartWaits = 0;
+    if (!StartInstaller(pEx, pdwErr, &dwStartWaits))
+        return 0;
 
     char szLine[64];
-    snprintf(szLine, sizeof szLine, "is-stp started at %u, %u.",
-             (unsigned)WaitForStart(SETUP_INNER_INSTALLER), (unsigned)dwToolStarted);
+    snprintf(szLine, sizeof szLine, "is-stp started at %u, %u.", (unsigned)dwStartWaits,
+             (unsigned)dwToolStarted);
     WriteSetupLog(szLine);
-    ReleaseWorkDir(pHold);
+    EndExtraction(pEx);
 
     DWORD dwFlag = 0;
     DWORD dwWaits = WaitForFlag(&dwFlag);
     if (dwFlag == 0 && ReadSetupFlag() == 0) {
         WriteSetupLog("setupflag is not set.");
-        return Fail(pdwErr, LITE_ERR_FLAG_NOT_SET);
+        return LaunchFail(pdwErr, LITE_ERR_FLAG_NOT_SET);
     }
     snprintf(szLine, sizeof szLine, "is-stp fine at %u.", (unsigned)dwWaits);
     WriteSetupLog(szLine);
-    snprintf(szLine, sizeof szLine, "is-stp ended at %u.",
-             (unsigned)WaitForEnd(SETUP_INNER_INSTALLER));
-    WriteSetupLog(szLine);
+    FollowInstallerToEnd();
     return 1;
 }
 
 int UnpackAndSetupLite(DWORD* pdwErr)
 {
-    WorkDirHold hold = {INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE};
-    int bResult = RunExtracted(pdwErr, &hold);
-    ReleaseWorkDir(&hold);
+    Extraction ex;
+    BeginExtraction(&ex);
+    int bResult = RunExtracted(&ex, pdwErr);
+    EndExtraction(&ex);
     return bResult;
 }

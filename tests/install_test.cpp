@@ -132,9 +132,9 @@ TEST_F(InstallTest, NormalRunExtractsRunsBothProgramsAndLogsInOrder)
     EXPECT_NE(record.find("exit=0"), std::string::npos) << "the launcher waited for the end";
     EXPECT_EQ(ReadOr("C:\\Program Files\\Kelvo\\KelvoClient.ini"), "[Client]\r\nServer=test\r\n");
     std::string value;
-    EXPECT_TRUE(ReadMachineString(kClientUninstallKey, "DisplayName", &value));
+    EXPECT_TRUE(ReadMachineString(CLIENT_UNINSTALL_KEY, CLIENT_DISPLAY_NAME_VALUE, &value));
     EXPECT_EQ(value, "Kelvo Client");
-    EXPECT_TRUE(ReadMachineString(kClientUninstallKey, "DisplayVersion", &value));
+    EXPECT_TRUE(ReadMachineString(CLIENT_UNINSTALL_KEY, "DisplayVersion", &value));
 
     EXPECT_TRUE(LogHasInOrder({"The C free space is \\d+M\\.", "is-stp started at \\d+",
                                "is-stp ended at [2-9]\\.", "Exit main"}));
@@ -148,7 +148,7 @@ TEST_F(InstallTest, MissingCompanionOrInstallerStopsWithItsNumber)
     EXPECT_TRUE(LogHasInOrder({"install failed with Err 355\\.", "Exit main"}));
     EXPECT_EQ(ReadOr(WorkFile("KelvoSetup.record.txt")), "<missing>") << "nothing was started";
     std::string value;
-    EXPECT_FALSE(ReadMachineString(kClientUninstallKey, "DisplayName", &value));
+    EXPECT_FALSE(ReadMachineString(CLIENT_UNINSTALL_KEY, CLIENT_DISPLAY_NAME_VALUE, &value));
 
     RemoveLogDir();
     DeleteFileA((dir + "\\src\\KelvoSetup.exe").c_str());

@@ -1,6 +1,6 @@
 // The launcher's start-up checks, called directly where the end-to-end run
 // cannot reach them under Wine (a small disk, a missing API).
-#include "launcher.h"
+#include "start_checks.h"
 #include "test_env.h"
 
 #include <gtest/gtest.h>

@@ -15,7 +15,6 @@ namespace
 {
 
 const char kWorkDir[] = "C:\\tmp\\KelvoSetup0";
-const char kFlagKey[] = "SOFTWARE\\Qor\\Kelvo";
 
 std::string ReadOr(const std::string& path)
 {
@@ -30,19 +29,19 @@ std::string WorkFile(const char* pszName)
 
 void SetFlag(DWORD dwValue)
 {
-    ASSERT_TRUE(SetMachineDword(kFlagKey, "SetupFlag", dwValue));
+    ASSERT_TRUE(SetMachineDword(SETUP_FLAG_KEY, SETUP_FLAG_VALUE, dwValue));
 }
 
 DWORD Flag()
 {
     DWORD dwValue = 0xDEAD;
-    ReadMachineDword(kFlagKey, "SetupFlag", &dwValue);
+    ReadMachineDword(SETUP_FLAG_KEY, SETUP_FLAG_VALUE, &dwValue);
     return dwValue;
 }
 
 void RegisterClient(const char* pszName)
 {
-    ASSERT_TRUE(SetMachineString(kClientUninstallKey, "DisplayName", pszName));
+    ASSERT_TRUE(SetMachineString(CLIENT_UNINSTALL_KEY, CLIENT_DISPLAY_NAME_VALUE, pszName));
 }
 
 // Exactly these lines after the free-space line, in this order.

@@ -105,9 +105,9 @@ class PasswordDialogTest : public ::testing::Test
         ASSERT_EQ(utl_DesEncryptText(szStored, 128, (const uint8_t*)pszPassword,
                                      (uint32_t)strlen(pszPassword)),
                   DES_TEXT_OK);
-        ASSERT_TRUE(SetMachineDword("SOFTWARE\\Kelvo", "Uninstall", 1));
-        ASSERT_TRUE(SetMachineString("SOFTWARE\\Kelvo", "UninstallPwd", szStored));
-        ASSERT_TRUE(SetMachineString(kClientUninstallKey, "DisplayVersion", "5.0.100.1"));
+        ASSERT_TRUE(SetMachineDword(CLIENT_REG_KEY, CLIENT_PROTECTED_VALUE, 1));
+        ASSERT_TRUE(SetMachineString(CLIENT_REG_KEY, CLIENT_PASSWORD_VALUE, szStored));
+        ASSERT_TRUE(SetMachineString(CLIENT_UNINSTALL_KEY, "DisplayVersion", "5.0.100.1"));
     }
 
     HWND StartAndFindDialog()

@@ -14,9 +14,6 @@
 namespace
 {
 
-const char* const kCurrentKey = kClientUninstallKey;
-const char kOlderKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
-                         "{8F27B4D0-61C3-4A9E-B5D2-03E9C7A41B6F}";
 const char* const kPairFiles[] = {"KelvoCustom.ini", "KelvoCustom.vrf", "KelvoUninstallInfo.ini",
                                   "KelvoUninstallInfo.vrf"};
 
@@ -124,7 +121,7 @@ class PasswordGateTest : public ::testing::Test
 TEST_F(PasswordGateTest, VerifiedCustomisationPairDecidesAlone)
 {
     WritePairs(reginfo, 1, "c3RvcmVkIHRleHQ=");
-    SetRegString(kCurrentKey, "DisplayVersion", "5.1.200.7");
+    SetRegString(CLIENT_UNINSTALL_KEY, "DisplayVersion", "5.1.200.7");
 
     EXPECT_EQ(IsUninstallPrompt("setup", buffer), 1);
     EXPECT_STREQ(buffer, "c3RvcmVkIHRleHQ=");
@@ -135,7 +132,7 @@ TEST_F(PasswordGateTest, VerifiedCustomisationPairDecidesAlone)
     // With its flag 0 the pair still decides, whatever the registry says.
     RemoveLogDir();
     WritePairs(reginfo, 0, "c3RvcmVkIHRleHQ=");
-    SetRegDword("SOFTWARE\\Kelvo", "Uninstall", 1);
+    SetRegDword(CLIENT_REG_KEY, CLIENT_PROTECTED_VALUE, 1);
     EXPECT_EQ(IsUninstallPrompt("setup", buffer), 0);
     EXPECT_TRUE(Logged({"IsUninstallPrompt:!dwResult, return false."}));
     EXPECT_FALSE(LoggedAnywhere("from reg"));
@@ -143,9 +140,9 @@ TEST_F(PasswordGateTest, VerifiedCustomisationPairDecidesAlone)
 
 TEST_F(PasswordGateTest, NoPairsAnywhereFallsBackToTheRegistry)
 {
-    SetRegDword("SOFTWARE\\Kelvo", "Uninstall", 1);
-    SetRegString("SOFTWARE\\Kelvo", "UninstallPwd", "cmVnaXN0cnk=");
-    SetRegString(kCurrentKey, "DisplayVersion", "5.0");
+    SetRegDword(CLIENT_REG_KEY, CLIENT_PROTECTED_VALUE, 1);
+    SetRegString(CLIENT_REG_KEY, CLIENT_PASSWORD_VALUE, "cmVnaXN0cnk=");
+    SetRegString(CLIENT_UNINSTALL_KEY, "DisplayVersion", "5.0");
 
     EXPECT_EQ(IsUninstallPrompt("setup", buffer), 1);
     EXPECT_STREQ(buffer, "cmVnaXN0cnk=");
@@ -166,7 +163,7 @@ TEST_F(PasswordGateTest, NoPairsAnywhereFallsBackToTheRegistry)
 TEST_F(PasswordGateTest, LegacyDirectoryIsMigratedAndRemoved)
 {
     WritePairs(legacy, 1, "bGVnYWN5");
-    SetRegString(kCurrentKey, "DisplayVersion", "4.9");
+    SetRegString(CLIENT_UNINSTALL_KEY, "DisplayVersion", "4.9");
 
     EXPECT_EQ(IsUninstallPrompt("setup", buffer), 1);
     EXPECT_STREQ(buffer, "bGVnYWN5");
@@ -190,7 +187,7 @@ TEST_F(PasswordGateTest, InterruptedMigrationKeepsTheLegacyDirectoryAndTriesTheB
     ASSERT_TRUE(CopyFileA((backup + "\\KelvoCustom.vrf").c_str(),
                           System32("KelvoCustom.vrf").c_str(), FALSE));
     utl_RemoveDirTree(backup.c_str());
-    SetRegString(kCurrentKey, "DisplayVersion", "4.9");
+    SetRegString(CLIENT_UNINSTALL_KEY, "DisplayVersion", "4.9");
 
     EXPECT_EQ(IsUninstallPrompt("setup", buffer), 1);
     EXPECT_STREQ(buffer, "YmFja3Vw") << "the backup pair was copied over and used";
@@ -204,9 +201,9 @@ TEST_F(PasswordGateTest, InterruptedMigrationKeepsTheLegacyDirectoryAndTriesTheB
 
 TEST_F(PasswordGateTest, RegistryFlagOnlyUnderTheNewerVendorKey)
 {
-    SetRegDword("SOFTWARE\\Qor\\Kelvo", "Uninstall", 1);
-    SetRegString("SOFTWARE\\Qor\\Kelvo", "UninstallPwd", "cW9yIGtleQ==");
-    SetRegString(kCurrentKey, "DisplayVersion", "5.1");
+    SetRegDword(CLIENT_OLD_REG_KEY, CLIENT_PROTECTED_VALUE, 1);
+    SetRegString(CLIENT_OLD_REG_KEY, CLIENT_PASSWORD_VALUE, "cW9yIGtleQ==");
+    SetRegString(CLIENT_UNINSTALL_KEY, "DisplayVersion", "5.1");
 
     EXPECT_EQ(IsUninstallPrompt("setup", buffer), 1);
     EXPECT_STREQ(buffer, "cW9yIGtleQ==");
@@ -217,8 +214,8 @@ TEST_F(PasswordGateTest, RegistryFlagOnlyUnderTheNewerVendorKey)
 
 TEST_F(PasswordGateTest, ClientRegisteredOnlyUnderTheOlderUninstallKey)
 {
-    SetRegDword("SOFTWARE\\Kelvo", "Uninstall", 1);
-    SetRegString(kOlderKey, "DisplayVersion", "3.2");
+    SetRegDword(CLIENT_REG_KEY, CLIENT_PROTECTED_VALUE, 1);
+    SetRegString(CLIENT_OLDER_UNINSTALL_KEY, "DisplayVersion", "3.2");
     EXPECT_EQ(IsUninstallPrompt("setup", buffer), 1);
     EXPECT_TRUE(Logged({"IsUninstallPrompt:Get UninstallPwd from reg fail,Return true.",
                         "IsUninstallPrompt:Get Version from new reg failed, try old.",
@@ -227,7 +224,7 @@ TEST_F(PasswordGateTest, ClientRegisteredOnlyUnderTheOlderUninstallKey)
 
     // A protected client registered nowhere is not asked about.
     RemoveLogDir();
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kOlderKey);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, CLIENT_OLDER_UNINSTALL_KEY);
     EXPECT_EQ(IsUninstallPrompt("setup", buffer), 0);
     EXPECT_TRUE(Logged({"IsUninstallPrompt:Get Version from old reg failed, return false."}));
     EXPECT_EQ(IsUninstallPrompt("setup", NULL), 0);

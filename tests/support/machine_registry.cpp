@@ -1,8 +1,5 @@
 #include "machine_registry.h"
 
-const char kClientUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
-                                   "{5A0E3C71-2B64-4D8F-9E13-7C4B2A6D0F58}";
-
 static bool SetValue(const char* pszKey, const char* pszName, DWORD dwType, const void* pData,
                      DWORD cb)
 {

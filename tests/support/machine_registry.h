@@ -2,11 +2,10 @@
 // the tests set before a run and read after it.
 #pragma once
 
+#include "client_registry.h"
+
 #include <windows.h>
 #include <string>
-
-// The client's uninstall key, under which it registers with Windows.
-extern const char kClientUninstallKey[];
 
 // Create the key when needed; true when the value was written.
 bool SetMachineDword(const char* pszKey, const char* pszName, DWORD dwValue);

@@ -243,16 +243,15 @@ void RemoveLogDir()
 void ResetInstalledClient()
 {
     static const char* const kKeys[] = {
-        kClientUninstallKey,
-        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
-        "{8F27B4D0-61C3-4A9E-B5D2-03E9C7A41B6F}",
-        "SOFTWARE\\Kelvo",
+        CLIENT_UNINSTALL_KEY,
+        CLIENT_OLDER_UNINSTALL_KEY,
+        CLIENT_REG_KEY,
     };
     for (const char* pszKey : kKeys)
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, pszKey);
     HKEY hKey;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Qor\\Kelvo", 0, KEY_WRITE, &hKey) == 0) {
-        for (const char* pszValue : {"Uninstall", "UninstallPwd", "SetupFlag"})
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, CLIENT_OLD_REG_KEY, 0, KEY_WRITE, &hKey) == 0) {
+        for (const char* pszValue : {CLIENT_PROTECTED_VALUE, CLIENT_PASSWORD_VALUE, SETUP_FLAG_VALUE})
             RegDeleteValueA(hKey, pszValue);
         RegCloseKey(hKey);
     }

@@ -5,11 +5,11 @@
 // registry. A verified pair decides alone. The password is asked for only
 // when the flag is set and a client is registered with Windows.
 #include "password_gate.h"
-#include "launch_steps.h"
-#include "../custom/vrf.h"
-#include "../util/file_util.h"
-#include "../util/log.h"
-#include "../util/reg_ini.h"
+#include "client_registry.h"
+#include "vrf.h"
+#include "file_util.h"
+#include "log.h"
+#include "reg_ini.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -18,12 +18,6 @@ namespace
 {
 
 enum Source { SOURCE_REGISTRY = 0, SOURCE_CUSTOM = 1, SOURCE_UNINSTALL = 2 };
-
-const char kCurrentUninstallKey[] = CLIENT_UNINSTALL_KEY;
-const char kOlderUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
-                                  "{8F27B4D0-61C3-4A9E-B5D2-03E9C7A41B6F}";
-const char kRegKey[] = "SOFTWARE\\Kelvo";
-const char kOldRegKey[] = "SOFTWARE\\Qor\\Kelvo";
 
 void Log(const char* pszModule, const char* pszMessage)
 {
@@ -146,17 +140,18 @@ DWORD ReadFromPair(const char* pszModule, const PairStore* pPair, char* pszStore
 DWORD ReadFromRegistry(const char* pszModule, char* pszStoredPwd)
 {
     DWORD dwResult = 0;
-    const char* pszPwdKey = kRegKey;
-    if (utl_ReadRegDword(HKEY_LOCAL_MACHINE, kRegKey, "Uninstall", &dwResult)) {
+    const char* pszPwdKey = CLIENT_REG_KEY;
+    if (utl_ReadRegDword(HKEY_LOCAL_MACHINE, CLIENT_REG_KEY, CLIENT_PROTECTED_VALUE, &dwResult)) {
         Log(pszModule, "Get Uninstall from reg succ");
     } else {
         Log(pszModule, "Get Uninstall from reg failed");
-        if (utl_ReadRegDword(HKEY_LOCAL_MACHINE, kOldRegKey, "Uninstall", &dwResult))
-            pszPwdKey = kOldRegKey;
+        if (utl_ReadRegDword(HKEY_LOCAL_MACHINE, CLIENT_OLD_REG_KEY, CLIENT_PROTECTED_VALUE,
+                             &dwResult))
+            pszPwdKey = CLIENT_OLD_REG_KEY;
         else
             Log(pszModule, "Get Uninstall from old reg failed");
     }
-    if (utl_ReadRegString(HKEY_LOCAL_MACHINE, pszPwdKey, "UninstallPwd", pszStoredPwd, 128))
+    if (utl_ReadRegString(HKEY_LOCAL_MACHINE, pszPwdKey, CLIENT_PASSWORD_VALUE, pszStoredPwd, 128))
         Log(pszModule, "Get UninstallPwd from reg Succ.");
     else
         Log(pszModule, "Get UninstallPwd from reg fail,Return true.");
@@ -168,7 +163,7 @@ int IsClientRegistered(const char* pszModule)
 {
     char szVersion[MAX_PATH + 1];
     char szMessage[MAX_PATH + 64];
-    if (utl_ReadRegString(HKEY_LOCAL_MACHINE, kCurrentUninstallKey, "DisplayVersion", szVersion,
+    if (utl_ReadRegString(HKEY_LOCAL_MACHINE, CLIENT_UNINSTALL_KEY, "DisplayVersion", szVersion,
                           MAX_PATH)) {
         snprintf(szMessage, sizeof szMessage, "Get Version from reg succ. %s", szVersion);
         Log(pszModule, szMessage);
@@ -176,8 +171,8 @@ int IsClientRegistered(const char* pszModule)
         return 1;
     }
     Log(pszModule, "Get Version from new reg failed, try old.");
-    if (utl_ReadRegString(HKEY_LOCAL_MACHINE, kOlderUninstallKey, "DisplayVersion", szVersion,
-                          MAX_PATH)) {
+    if (utl_ReadRegString(HKEY_LOCAL_MACHINE, CLIENT_OLDER_UNINSTALL_KEY, "DisplayVersion",
+                          szVersion, MAX_PATH)) {
         Log(pszModule, "Get Version from old reg succ, return true.");
         return 1;
     }

@@ -1,6 +1,6 @@
 // Free bytes of a volume available to this user, or -1 when they cannot be
 // read. Very old systems lack GetDiskFreeSpaceExA, so it is looked up.
-#include "launcher.h"
+#include "start_checks.h"
 
 typedef BOOL(WINAPI* GetDiskFreeSpaceExAFn)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER,
                                             PULARGE_INTEGER);

@@ -1,8 +1,8 @@
 // Runs the password dialog as a modeless window with the entry's own message
 // loop, centred on the desktop and kept on top of other windows.
 #include "password_gate.h"
-#include "../res/resource.h"
-#include "../util/log.h"
+#include "resource.h"
+#include "log.h"
 
 #include <stdio.h>
 

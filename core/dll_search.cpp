@@ -1,7 +1,7 @@
 // Keeps the launcher from loading DLLs out of its own directory. It runs
 // elevated from wherever it was downloaded to, and that folder may hold a
 // planted DLL under the name of a system library.
-#include "launcher.h"
+#include "start_checks.h"
 
 #ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800

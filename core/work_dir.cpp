@@ -14,8 +14,8 @@
 // Both directories stay open without delete sharing, so nobody can rename or
 // replace them until the caller lets go.
 #include "launch_steps.h"
-#include "../util/file_util.h"
-#include "../util/log.h"
+#include "file_util.h"
+#include "log.h"
 
 #include <aclapi.h>
 #include <sddl.h>

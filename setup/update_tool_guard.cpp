@@ -1,8 +1,8 @@
 // The customisation-update tool must not run while the client is installed.
 // Some systems report process names cut to 15 characters, so the cut name is
 // looked for too. A check that fails counts as the tool not running.
-#include "launcher.h"
-#include "../util/proc_check.h"
+#include "setup.h"
+#include "proc_check.h"
 
 int IsUpdateToolRunning()
 {

@@ -1,9 +1,9 @@
 // Starting the extracted programs and following them by process name only:
 // the launcher keeps no handle to what it starts.
 #include "launch_steps.h"
-#include "../util/file_util.h"
-#include "../util/log.h"
-#include "../util/proc_check.h"
+#include "file_util.h"
+#include "log.h"
+#include "proc_check.h"
 
 #include <shellapi.h>
 #include <stdio.h>

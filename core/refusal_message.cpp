@@ -2,7 +2,7 @@
 // language is Chinese (PRC) and in English elsewhere. The Chinese texts are
 // compiled to the system code page (GBK) and shown unconverted. The lite
 // launcher words its first message and its Chinese caption its own way.
-#include "launcher.h"
+#include "start_checks.h"
 
 static const LANGID kLangChinesePrc = 0x0804;
 

@@ -1,10 +1,7 @@
 // The start-up checks both launchers share. The event stays held while a
 // refusal is on screen, so that a launcher started meanwhile is told another
 // one is running.
-#include "launcher.h"
-#include "../util/log.h"
-
-#include <stdio.h>
+#include "start_checks.h"
 
 int RefuseStart(Refusal eWhy, LauncherKind eKind)
 {
@@ -27,11 +24,4 @@ int PassStartChecks(LauncherKind eKind)
     if (!CheckFreeSpace())
         return RefuseStart(REFUSE_LOW_DISK_SPACE, eKind);
     return 1;
-}
-
-void LogInstallFailure(DWORD dwErr)
-{
-    char szLine[64];
-    snprintf(szLine, sizeof szLine, "install failed with Err %u.", (unsigned)dwErr);
-    WriteSetupLog(szLine);
 }

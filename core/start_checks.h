@@ -1,12 +1,12 @@
-// The setup launcher's entry, its start-up checks and its process-wide state.
+// The checks both launchers start with, and the refusals they show: one
+// launcher at a time, administrator rights, free space on C:, and (setup's
+// own) the update tool.
 #pragma once
 
 #include <windows.h>
 
 // The single-instance event while this launcher holds it, else NULL.
 extern HANDLE g_hEvent;
-// The work directory the package is extracted into.
-extern char g_szTempDir[MAX_PATH];
 
 enum LauncherKind {
     LAUNCHER_SETUP,
@@ -29,7 +29,6 @@ long long GetDiskFreeBytes(const char* pszRoot);
 long long LegacyFreeBytes(DWORD dwSectorsPerCluster, DWORD dwBytesPerSector, DWORD dwFreeClusters);
 int FreeSpaceIsEnough(long long llFreeBytes);
 int CheckFreeSpace();
-int IsUpdateToolRunning();
 const char* RefusalText(Refusal eWhy, LANGID wLang, LauncherKind eKind);
 const char* RefusalCaption(LANGID wLang, LauncherKind eKind);
 void ShowRefusal(Refusal eWhy, LauncherKind eKind);
@@ -39,8 +38,5 @@ int RefuseStart(Refusal eWhy, LauncherKind eKind);
 // g_hEvent), administrator rights, 50 MB free on C:. 1 when the start may go
 // on; otherwise the refusal has been shown.
 int PassStartChecks(LauncherKind eKind);
-// "install failed with Err N." in the setup log.
-void LogInstallFailure(DWORD dwErr);
 // Closes the single-instance event once; later calls do nothing.
 void ReleaseInstanceEvent();
-int UnpackAndSetup(DWORD* pdwErr);

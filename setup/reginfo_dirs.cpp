@@ -1,8 +1,8 @@
 // Where the installed client keeps its verified INI pairs: the reginfo
 // directory under Common Files, and the older location it is migrated from.
 #include "password_gate.h"
-#include "../util/file_util.h"
-#include "../util/path_util.h"
+#include "file_util.h"
+#include "path_util.h"
 
 static int CommonFilesPath(const char* pszTail, char* pszOut, size_t cbOut)
 {

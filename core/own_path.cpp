@@ -1,9 +1,9 @@
 // Where the launcher runs from, and whether its file is long enough to carry
 // a package behind the program image.
 #include "launch_steps.h"
-#include "../package/package.h"
-#include "../util/file_util.h"
-#include "../util/log.h"
+#include "package.h"
+#include "file_util.h"
+#include "log.h"
 
 #include <string.h>
 

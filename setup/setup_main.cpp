@@ -1,8 +1,9 @@
 // Entry of the setup launcher: decides whether an installation may start at
 // all. Every refusal is one message box; the exit code is 0 on every path.
-#include "launcher.h"
+#include "setup.h"
+#include "launch_steps.h"
+#include "log.h"
 #include "password_gate.h"
-#include "../util/log.h"
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 {

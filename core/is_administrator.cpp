@@ -2,8 +2,8 @@
 // attributes are not looked at: a filtered administrator token, which holds
 // the group for deny only, still counts. Elevation itself is the manifest's
 // job.
-#include "launcher.h"
-#include "../util/log.h"
+#include "start_checks.h"
+#include "log.h"
 
 #include <stdio.h>
 

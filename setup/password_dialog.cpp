@@ -3,9 +3,9 @@
 // password itself is never decrypted. Three wrong passwords in a run end it.
 // Every way out posts the quit message that ends the entry's message loop.
 #include "password_gate.h"
-#include "../custom/des_text.h"
-#include "../res/resource.h"
-#include "../util/log.h"
+#include "des_text.h"
+#include "resource.h"
+#include "log.h"
 
 #include <string.h>
 

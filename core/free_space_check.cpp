@@ -1,7 +1,7 @@
 // The install needs 50 MB on drive C:. A volume whose free space cannot be
 // read is given the benefit of the doubt.
-#include "launcher.h"
-#include "../util/log.h"
+#include "start_checks.h"
+#include "log.h"
 
 #include <stdio.h>
 

@@ -3,13 +3,11 @@
 // waiting for them by name.
 #pragma once
 
+#include "start_checks.h"
+
 #include <windows.h>
 
 #define SETUP_INNER_INSTALLER "KelvoSetup.exe"
-// The installed client registers with Windows under this key.
-#define CLIENT_UNINSTALL_KEY                                                                       \
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{5A0E3C71-2B64-4D8F-9E13-"           \
-    "7C4B2A6D0F58}"
 
 enum {
     LAUNCH_ERR_WORK_DIR = 351,
@@ -62,3 +60,26 @@ DWORD WaitForStart(const char* pszName);
 // Checks every 500 ms, without limit, until no process of the name runs;
 // returns the number of waits.
 DWORD WaitForEnd(const char* pszName);
+
+// The extraction sequence both launchers run: the work directory prepared
+// and held, the own file's size checked, the package behind the image
+// unpacked (setup's unpacker or setup-lite's), then the extracted programs
+// found, started and followed.
+struct Extraction {
+    char szWorkDir[MAX_PATH];
+    WorkDirHold hold;
+};
+void BeginExtraction(Extraction* pEx);
+// Ends the hold on the work directory; safe to call twice.
+void EndExtraction(Extraction* pEx);
+// Sets *pdwErr to dwErr and returns 0, for the steps' failure paths.
+int LaunchFail(DWORD* pdwErr, DWORD dwErr);
+int ExtractPackage(Extraction* pEx, LauncherKind eKind, DWORD* pdwErr);
+int FindExtracted(const Extraction* pEx, const char* pszName);
+// Starts the inner installer shown and waits until it runs (*pdwWaits: the
+// number of waits); 358 when the shell would not start it.
+int StartInstaller(const Extraction* pEx, DWORD* pdwErr, DWORD* pdwWaits);
+// Waits until the inner installer has gone and logs "is-stp ended at N.".
+void FollowInstallerToEnd();
+// "install failed with Err N." in the setup log.
+void LogInstallFailure(DWORD dwErr);

@@ -1,5 +1,5 @@
 // The single-instance event: its existence is the mark that a launcher runs.
-#include "launcher.h"
+#include "start_checks.h"
 
 HANDLE g_hEvent = NULL;
 

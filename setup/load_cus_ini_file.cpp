@@ -3,10 +3,10 @@
 // when only that one verifies, all four files move over and the legacy tree
 // goes.
 #include "password_gate.h"
-#include "../custom/vrf.h"
-#include "../util/file_util.h"
-#include "../util/log.h"
-#include "../util/path_util.h"
+#include "vrf.h"
+#include "file_util.h"
+#include "log.h"
+#include "path_util.h"
 
 #include <stdio.h>
 #include <string.h>

@@ -1,0 +1,75 @@
+// The extraction sequence both launchers share: the package behind the own
+// image goes into the held work directory, and the inner installer found
+// there is started and followed by name until it has gone.
+#include "launch_steps.h"
+#include "file_util.h"
+#include "log.h"
+#include "package.h"
+
+#include <stdio.h>
+
+void BeginExtraction(Extraction* pEx)
+{
+    pEx->szWorkDir[0] = '\0';
+    pEx->hold.hTmp = INVALID_HANDLE_VALUE;
+    pEx->hold.hWork = INVALID_HANDLE_VALUE;
+}
+
+void EndExtraction(Extraction* pEx)
+{
+    ReleaseWorkDir(&pEx->hold);
+}
+
+int LaunchFail(DWORD* pdwErr, DWORD dwErr)
+{
+    *pdwErr = dwErr;
+    return 0;
+}
+
+// Setup also drops the work directory's "ZQM" subdirectory, whatever is in
+// it; setup-lite leaves it. Setup-lite sizes its own file without logging.
+int ExtractPackage(Extraction* pEx, LauncherKind eKind, DWORD* pdwErr)
+{
+    OwnPath own;
+    GetOwnPath(&own);
+    if (!PrepareWorkDir(pEx->szWorkDir, sizeof pEx->szWorkDir, &pEx->hold))
+        return LaunchFail(pdwErr, LAUNCH_ERR_WORK_DIR);
+    char szZqm[UTL_PATH_BUF];
+    if (eKind == LAUNCHER_SETUP && utl_JoinPath(szZqm, sizeof szZqm, pEx->szWorkDir, "ZQM"))
+        utl_RemoveDir(szZqm);
+    const char* pszSrcDir = NULL;
+    if (!CheckOwnSize(&own, eKind == LAUNCHER_LITE, &pszSrcDir))
+        return LaunchFail(pdwErr, LAUNCH_ERR_OWN_SIZE);
+    if (eKind == LAUNCHER_LITE)
+        return utl_FileUnpackLite(pszSrcDir, own.szFile, pEx->szWorkDir, pdwErr, PKG_OFFSET);
+    return utl_FileUnpack(pszSrcDir, own.szFile, pEx->szWorkDir, pdwErr, PKG_OFFSET);
+}
+
+int FindExtracted(const Extraction* pEx, const char* pszName)
+{
+    char szPath[UTL_PATH_BUF];
+    return utl_JoinPath(szPath, sizeof szPath, pEx->szWorkDir, pszName) && utl_FileExists(szPath);
+}
+
+int StartInstaller(const Extraction* pEx, DWORD* pdwErr, DWORD* pdwWaits)
+{
+    if (!StartExtracted(pEx->szWorkDir, SETUP_INNER_INSTALLER, NULL, SW_SHOW))
+        return LaunchFail(pdwErr, LAUNCH_ERR_INSTALLER_START);
+    *pdwWaits = WaitForStart(SETUP_INNER_INSTALLER);
+    return 1;
+}
+
+void FollowInstallerToEnd()
+{
+    char szLine[64];
+    snprintf(szLine, sizeof szLine, "is-stp ended at %u.",
+             (unsigned)WaitForEnd(SETUP_INNER_INSTALLER));
+    WriteSetupLog(szLine);
+}
+
+void LogInstallFailure(DWORD dwErr)
+{
+    char szLine[64];
+    snprintf(szLine, sizeof szLine, "install failed with Err %u.", (unsigned)dwErr);
+    WriteSetupLog(szLine);
+}

@@ -1,0 +1,55 @@
+// The setup launcher's main work: extract the package behind its own image
+// into the work directory, run the companion program and then the inner
+// installer, and wait until the installer has ended. The single-instance
+// event is released at the end of every path.
+#include "setup.h"
+#include "launch_steps.h"
+#include "log.h"
+#include "proc_check.h"
+
+#include <stdio.h>
+
+static const char kCompanion[] = "dovRelsvc.exe";
+
+// The companion gets 300 ms to appear, then up to 600 checks 500 ms apart.
+static void WaitForCompanion()
+{
+    Sleep(300);
+    for (int nWaits = 0; nWaits < 600 && chkProcExist("waitCpd", kCompanion) == PROC_RUNNING;
+         ++nWaits)
+        Sleep(500);
+}
+
+static int RunExtracted(Extraction* pEx, DWORD* pdwErr)
+{
+    if (!ExtractPackage(pEx, LAUNCHER_SETUP, pdwErr))
+        return 0;
+    if (!FindExtracted(pEx, kCompanion))
+        return LaunchFail(pdwErr, LAUNCH_ERR_NO_HELPER);
+    if (!StartExtracted(pEx->szWorkDir, kCompanion, "-setUpdInfo", SW_HIDE))
+        return LaunchFail(pdwErr, LAUNCH_ERR_HELPER_START);
+    WaitForCompanion();
+    if (!FindExtracted(pEx, SETUP_INNER_INSTALLER))
+        return LaunchFail(pdwErr, LAUNCH_ERR_NO_INSTALLER);
+    DWORD dwStartWaits = 0;
+    if (!StartInstaller(pEx, pdwErr, &dwStartWaits))
+        return 0;
+
+    char szLine[64];
+    snprintf(szLine, sizeof szLine, "is-stp started at %u", (unsigned)dwStartWaits);
+    WriteSetupLog(szLine);
+    EndExtraction(pEx); // the installer runs; the directory has done its job
+    FollowInstallerToEnd();
+    return 1;
+}
+
+int UnpackAndSetup(DWORD* pdwErr)
+{
+    Extraction ex;
+    BeginExtraction(&ex);
+    int bResult = RunExtracted(&ex, pdwErr);
+    EndExtraction(&ex);
+    ReleaseInstanceEvent();
+    PostQuitMessage(0);
+    return bResult;
+}
