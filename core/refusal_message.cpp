@@ -4,8 +4,6 @@
 // launcher words its first message and its Chinese caption its own way.
 #include "start_checks.h"
 
-static const LANGID kLangChinesePrc = 0x0804;
-
 static const char kEnInstance[] = "A previous instance is still running. \nPlease try it later.";
 
 static const char* const kEnglish[] = {
@@ -23,9 +21,14 @@ static const char* const kChinese[] = {
     "客户端正在升级定制信息，请稍后再试。",
 };
 
+int SpeaksChinese(LANGID wLang)
+{
+    return wLang == MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED);
+}
+
 const char* RefusalText(Refusal eWhy, LANGID wLang, LauncherKind eKind)
 {
-    if (wLang != kLangChinesePrc)
+    if (!SpeaksChinese(wLang))
         return kEnglish[eWhy];
     if (eKind == LAUNCHER_LITE && eWhy == REFUSE_ANOTHER_INSTANCE)
         return "此前运行的程序实例还没有完全退出，请稍候再试。";
@@ -34,7 +37,7 @@ const char* RefusalText(Refusal eWhy, LANGID wLang, LauncherKind eKind)
 
 const char* RefusalCaption(LANGID wLang, LauncherKind eKind)
 {
-    if (wLang != kLangChinesePrc)
+    if (!SpeaksChinese(wLang))
         return "Kelvo Setup";
     return eKind == LAUNCHER_LITE ? "安装 Kelvo 智能客户端" : "安装Kelvo智能客户端";
 }

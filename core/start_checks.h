@@ -29,6 +29,9 @@ long long GetDiskFreeBytes(const char* pszRoot);
 long long LegacyFreeBytes(DWORD dwSectorsPerCluster, DWORD dwBytesPerSector, DWORD dwFreeClusters);
 int FreeSpaceIsEnough(long long llFreeBytes);
 int CheckFreeSpace();
+// The launchers speak Chinese where the system's default language is Chinese
+// (PRC), English everywhere else.
+int SpeaksChinese(LANGID wLang);
 const char* RefusalText(Refusal eWhy, LANGID wLang, LauncherKind eKind);
 const char* RefusalCaption(LANGID wLang, LauncherKind eKind);
 void ShowRefusal(Refusal eWhy, LauncherKind eKind);

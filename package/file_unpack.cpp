@@ -88,10 +88,9 @@ int OpenPackage(Unpack* pRun, const char* pszSrcPath, const char* pszSrcFile,
     LONG lHigh = 0;
     SetFilePointer(pRun->hSrc, (LONG)dwOffset, &lHigh, FILE_BEGIN);
 
-    if (!ReadAndUnmix(pRun->hSrc, pRun->buf, PKG_MARKER_LEN))
-        return Fail(pRun, PKG_ERR_READ_HEADER);
-    if (memcmp(pRun->buf, g_szPkgMarker, PKG_MARKER_LEN) != 0)
-        return Fail(pRun, PKG_ERR_BAD_HEADER);
+    DWORD dwHeaderErr = pkg_ReadHeader(pRun->hSrc);
+    if (dwHeaderErr != 0)
+        return Fail(pRun, dwHeaderErr);
     pRun->ullTotal = PKG_MARKER_LEN;
     Log(pRun, "dwCurTotalLen = %d", PKG_MARKER_LEN);
     return 1;

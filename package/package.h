@@ -43,6 +43,10 @@ extern const char g_szPkgEndName[];
 DWORD MixBuffer(BYTE* pBuf, DWORD cbBuf);
 BOOL MixAndWrite(HANDLE hFile, BYTE* pBuf, DWORD cbBuf);
 int ReadAndUnmix(HANDLE hFile, BYTE* pBuf, DWORD cbBuf);
+// Reads the header marker at the file's position: 0 when it is the package
+// marker, PKG_ERR_READ_HEADER when it is cut short, PKG_ERR_BAD_HEADER when
+// it is some other text.
+DWORD pkg_ReadHeader(HANDLE hFile);
 
 // A record name may only name a plain file inside the destination directory
 // (or an existing subdirectory of it).

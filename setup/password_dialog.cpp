@@ -3,6 +3,7 @@
 // password itself is never decrypted. Three wrong passwords in a run end it.
 // Every way out posts the quit message that ends the entry's message loop.
 #include "password_gate.h"
+#include "start_checks.h"
 #include "des_text.h"
 #include "resource.h"
 #include "log.h"
@@ -15,8 +16,6 @@ int g_nPwdErrCount = 0;
 
 namespace
 {
-
-const LANGID kLangChinesePrc = 0x0804;
 
 struct DialogTexts {
     const char* pszCaption;
@@ -53,7 +52,7 @@ const DialogTexts kChinese = {
 // The language is asked for at each use.
 const DialogTexts* Texts()
 {
-    return GetSystemDefaultLangID() == kLangChinesePrc ? &kChinese : &kEnglish;
+    return SpeaksChinese(GetSystemDefaultLangID()) ? &kChinese : &kEnglish;
 }
 
 BOOL OnInitDialog(HWND hDlg)
@@ -71,15 +70,15 @@ BOOL OnInitDialog(HWND hDlg)
 
 int TypedPasswordMatches(HWND hDlg)
 {
-    char szTyped[36] = "";
+    char szTyped[PWD_TYPED_BUF] = "";
     HWND hEdit = GetDlgItem(hDlg, IDC_PWD_EDIT);
     int cchTyped = GetWindowTextLengthA(hEdit);
     if (cchTyped > PWD_MAX_TYPED)
         cchTyped = PWD_MAX_TYPED;
     cchTyped = GetWindowTextA(hEdit, szTyped, cchTyped + 1);
-    char szEncrypted[129];
+    char szEncrypted[STORED_PWD_MAX + 1];
     memset(szEncrypted, 0, sizeof szEncrypted);
-    utl_DesEncryptText(szEncrypted, 128, (const uint8_t*)szTyped, (uint32_t)cchTyped);
+    utl_DesEncryptText(szEncrypted, STORED_PWD_MAX, (const uint8_t*)szTyped, (uint32_t)cchTyped);
     SecureZeroMemory(szTyped, sizeof szTyped);
     return strcmp(szEncrypted, g_szStoredPwd) == 0;
 }

@@ -5,8 +5,10 @@
 #include <windows.h>
 
 enum {
-    STORED_PWD_BUF = 132,
-    PWD_MAX_TYPED = 32,
+    STORED_PWD_MAX = 128, // the longest stored password text, without terminator
+    STORED_PWD_BUF = 132, // the stored text, its terminator, and room to spare
+    PWD_MAX_TYPED = 32,   // the edit box takes no more
+    PWD_TYPED_BUF = 36,   // the typed password, its terminator, and room to spare
     PWD_MAX_WRONG = 3,
 };
 
@@ -19,7 +21,7 @@ extern int g_bExit;
 extern int g_nPwdErrCount;
 
 // 1 when the installed client is protected and registered, so the password
-// must be asked for; fills pszStoredPwd (at least 129 bytes).
+// must be asked for; fills pszStoredPwd (at least STORED_PWD_MAX + 1 bytes).
 int IsUninstallPrompt(const char* pszModule, char* pszStoredPwd);
 // 1 when the reginfo directory holds a verified customisation pair, moving
 // the pairs over from the legacy directory when only that one has them.

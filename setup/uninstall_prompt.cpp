@@ -130,7 +130,7 @@ DWORD ReadFromPair(const char* pszModule, const PairStore* pPair, char* pszStore
     char szPwd[STORED_PWD_BUF] = "";
     if (utl_ReadIniString(szIni, "Functions", "Install", szPwd, sizeof szPwd) == 0)
         return dwResult;
-    memcpy(pszStoredPwd, szPwd, 129);
+    memcpy(pszStoredPwd, szPwd, STORED_PWD_MAX + 1);
     char szMessage[64];
     snprintf(szMessage, sizeof szMessage, "Get UninstallPwd from %s succ.", pPair->pszIni);
     Log(pszModule, szMessage);
@@ -151,7 +151,8 @@ DWORD ReadFromRegistry(const char* pszModule, char* pszStoredPwd)
         else
             Log(pszModule, "Get Uninstall from old reg failed");
     }
-    if (utl_ReadRegString(HKEY_LOCAL_MACHINE, pszPwdKey, CLIENT_PASSWORD_VALUE, pszStoredPwd, 128))
+    if (utl_ReadRegString(HKEY_LOCAL_MACHINE, pszPwdKey, CLIENT_PASSWORD_VALUE, pszStoredPwd,
+                          STORED_PWD_MAX))
         Log(pszModule, "Get UninstallPwd from reg Succ.");
     else
         Log(pszModule, "Get UninstallPwd from reg fail,Return true.");

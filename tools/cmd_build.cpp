@@ -29,9 +29,7 @@ HANDLE OpenIn(const char* pszPath, LARGE_INTEGER* pSize)
 
 int IsPackage(HANDLE hPackage)
 {
-    BYTE marker[PKG_MARKER_LEN];
-    int bIs = ReadAndUnmix(hPackage, marker, sizeof marker) &&
-              memcmp(marker, g_szPkgMarker, PKG_MARKER_LEN) == 0;
+    int bIs = pkg_ReadHeader(hPackage) == 0;
     SetFilePointer(hPackage, 0, NULL, FILE_BEGIN);
     return bIs;
 }

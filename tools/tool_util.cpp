@@ -75,10 +75,8 @@ DWORD tool_FindPackageOffset(const char* pszPath)
                                FILE_ATTRIBUTE_NORMAL, NULL);
     if (hFile == INVALID_HANDLE_VALUE)
         return 0;
-    BYTE marker[PKG_MARKER_LEN];
     int bAtSetupOffset = SetFilePointer(hFile, PKG_OFFSET, NULL, FILE_BEGIN) == PKG_OFFSET &&
-                         ReadAndUnmix(hFile, marker, sizeof marker) &&
-                         memcmp(marker, g_szPkgMarker, PKG_MARKER_LEN) == 0;
+                         pkg_ReadHeader(hFile) == 0;
     CloseHandle(hFile);
     return bAtSetupOffset ? PKG_OFFSET : 0;
 }
