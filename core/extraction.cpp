@@ -8,16 +8,20 @@
 
 #include <stdio.h>
 
-void BeginExtraction(Extraction* pEx)
-{
-    pEx->szWorkDir[0] = '\0';
-    pEx->hold.hTmp = INVALID_HANDLE_VALUE;
-    pEx->hold.hWork = INVALID_HANDLE_VALUE;
-}
-
 void EndExtraction(Extraction* pEx)
 {
     ReleaseWorkDir(&pEx->hold);
+}
+
+int RunExtraction(int (*pfnSequence)(Extraction* pEx, DWORD* pdwErr), DWORD* pdwErr)
+{
+    Extraction ex;
+    ex.szWorkDir[0] = '\0';
+    ex.hold.hTmp = INVALID_HANDLE_VALUE;
+    ex.hold.hWork = INVALID_HANDLE_VALUE;
+    int bResult = pfnSequence(&ex, pdwErr);
+    EndExtraction(&ex);
+    return bResult;
 }
 
 int LaunchFail(DWORD* pdwErr, DWORD dwErr)

@@ -69,8 +69,11 @@ struct Extraction {
     char szWorkDir[MAX_PATH];
     WorkDirHold hold;
 };
-void BeginExtraction(Extraction* pEx);
-// Ends the hold on the work directory; safe to call twice.
+// Runs a launcher's sequence on a fresh extraction and lets go of the work
+// directory however the sequence ended.
+int RunExtraction(int (*pfnSequence)(Extraction* pEx, DWORD* pdwErr), DWORD* pdwErr);
+// Ends the hold on the work directory once the installer runs; safe to call
+// twice.
 void EndExtraction(Extraction* pEx);
 // Sets *pdwErr to dwErr and returns 0, for the steps' failure paths.
 int LaunchFail(DWORD* pdwErr, DWORD dwErr);

@@ -106,9 +106,5 @@ static int RunExtracted(Extraction* pEx, DWORD* pdwErr)
 
 int UnpackAndSetupLite(DWORD* pdwErr)
 {
-    Extraction ex;
-    BeginExtraction(&ex);
-    int bResult = RunExtracted(&ex, pdwErr);
-    EndExtraction(&ex);
-    return bResult;
+    return RunExtraction(RunExtracted, pdwErr);
 }

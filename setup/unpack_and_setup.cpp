@@ -45,10 +45,7 @@ static int RunExtracted(Extraction* pEx, DWORD* pdwErr)
 
 int UnpackAndSetup(DWORD* pdwErr)
 {
-    Extraction ex;
-    BeginExtraction(&ex);
-    int bResult = RunExtracted(&ex, pdwErr);
-    EndExtraction(&ex);
+    int bResult = RunExtraction(RunExtracted, pdwErr);
     ReleaseInstanceEvent();
     PostQuitMessage(0);
     return bResult;
