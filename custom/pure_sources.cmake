@@ -5,12 +5,8 @@ set(KELVO_PURE_SOURCES
   base64_encode.cpp
   chap_md5.cpp
   custom_set_display_name.cpp
-  des_block.cpp
-  des_ecb.cpp
-  des_fixed_key.cpp
-  des_key.cpp
-  des_text_decrypt.cpp
-  des_text_encrypt.cpp
+  des.cpp
+  des_text.cpp
   md5.cpp
   vrf_salt.cpp
 )
