@@ -1,9 +1,7 @@
 # The customisation code that calls nothing of Windows: the cross build links
 # it into kelvo_custom, the native build tests it under the sanitizers.
 set(KELVO_PURE_SOURCES
-  base64_decode.cpp
-  base64_encode.cpp
-  chap_md5.cpp
+  base64.cpp
   custom_set_display_name.cpp
   des.cpp
   des_text.cpp
