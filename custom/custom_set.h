@@ -1,13 +1,9 @@
 // The customisation-set version and the client display name derived from
 // it, read from the verified pair "KelvoCustomSet.ini"/"KelvoCustomSet.vrf"
-// beside the running program. Pure declarations: no Windows headers, so the
-// display-name format also builds natively.
+// beside the running program. Pure declarations: no Windows headers.
 #pragma once
 
-enum {
-    CUSSET_VERSION_LEN = 11,      // "Version" in section "Common", with at least one "-"
-    CUSSET_DISPLAY_NAME_LEN = 20, // what an 11-character version always gives
-};
+#include "custom_set_display_name.h"
 
 // Why the pair beside the program yields no version.
 enum CustomSetStatus {
@@ -30,11 +26,6 @@ const char* GetCustomSetDisplayName();
 // Reads and checks the pair beside the program without keeping anything;
 // szVersion is written only when the result is CUSSET_OK.
 int ReadCustomSetVersion(char szVersion[CUSSET_VERSION_LEN + 1]);
-
-// The display name of an 11-character version: its characters 1 to 3, then
-// the last one, then 6 to 9 (counted from 0). 0 and an empty szOut for a
-// text of any other length.
-int FormatCustomSetDisplayName(const char* pszVersion, char szOut[CUSSET_DISPLAY_NAME_LEN + 1]);
 
 // What a CustomSetStatus means, for messages.
 const char* CustomSetStatusText(int nStatus);

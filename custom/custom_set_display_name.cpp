@@ -1,6 +1,6 @@
 // The client's display name, built from pieces of the customisation-set
 // version. Pure code: no Windows headers.
-#include "custom_set.h"
+#include "custom_set_display_name.h"
 
 #include <stdio.h>
 #include <string.h>

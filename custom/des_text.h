@@ -25,7 +25,3 @@ int utl_DesEncryptText(char* pszOut, uint32_t cbOut, const uint8_t* pIn, uint32_
 // most that capacity is written and no terminator is added. Any failure
 // leaves both outputs as they were.
 int utl_DesDecryptText(uint8_t* pOut, uint32_t* pcbInOut, const char* pszIn);
-
-// The process-wide context of the fixed key, set up on first use.
-struct DesContext;
-const DesContext* des_FixedKeyContext();

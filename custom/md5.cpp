@@ -1,5 +1,6 @@
 // MD5 as RFC 1321 defines it: 64-byte blocks, four rounds of sixteen steps,
-// little-endian words throughout.
+// little-endian words throughout; and the CHAP response of RFC 1994 for the
+// MD5 algorithm.
 #include "md5.h"
 
 #include <string.h>
@@ -144,4 +145,17 @@ void md5_digest(uint8_t abOut[MD5_DIGEST_SIZE], const void* pData, size_t cb)
     volatile uint8_t* pWipe = (volatile uint8_t*)&ctx;
     for (size_t i = 0; i < sizeof ctx; ++i)
         pWipe[i] = 0;
+}
+
+// The parts are fed to the digest one after another, so a secret of any
+// length is digested whole.
+void ChapMd5Response(uint8_t abOut[MD5_DIGEST_SIZE], const uint8_t abChallenge[16],
+                     const char* pszSecret, uint8_t bIdentifier)
+{
+    Md5Context ctx;
+    md5_Init(&ctx);
+    md5_Update(&ctx, &bIdentifier, 1);
+    md5_Update(&ctx, pszSecret, strlen(pszSecret));
+    md5_Update(&ctx, abChallenge, 16);
+    md5_Final(abOut, &ctx);
 }

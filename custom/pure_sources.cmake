@@ -1,16 +1,10 @@
 # The customisation code that calls nothing of Windows: the cross build links
 # it into kelvo_custom, the native build tests it under the sanitizers.
 set(KELVO_PURE_SOURCES
-  base64_decode.cpp
-  base64_encode.cpp
-  chap_md5.cpp
+  base64.cpp
   custom_set_display_name.cpp
-  des_block.cpp
-  des_ecb.cpp
-  des_fixed_key.cpp
-  des_key.cpp
-  des_text_decrypt.cpp
-  des_text_encrypt.cpp
+  des.cpp
+  des_text.cpp
   md5.cpp
   vrf_salt.cpp
 )

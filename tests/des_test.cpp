@@ -79,18 +79,6 @@ TEST(DesBlock, ParityBitsOfTheKeyAreIgnored)
     EXPECT_EQ(memcmp(&withParity, &flipped, sizeof withParity), 0);
 }
 
-TEST(DesBlock, DecryptionScheduleIsTheEncryptionScheduleReversed)
-{
-    DesContext ctx = KeyOf("133457799bbcdff1");
-    for (int nRound = 0; nRound < 16; ++nRound) {
-        EXPECT_EQ(ctx.dec[2 * nRound], ctx.enc[30 - 2 * nRound]);
-        EXPECT_EQ(ctx.dec[2 * nRound + 1], ctx.enc[31 - 2 * nRound]);
-    }
-    // Six-bit groups only: the top two bits of every byte stay clear.
-    for (uint32_t w : ctx.enc)
-        EXPECT_EQ(w & 0xc0c0c0c0u, 0u);
-}
-
 TEST(TripleDes, EqualKeysAreSingleDes)
 {
     for (const BlockVector& v : kDesVectors) {

@@ -1,0 +1,89 @@
+// Reads the customisation-set version from the verified pair beside the
+// running program, tells why there is none, and keeps a well-formed version
+// for the life of the process. Only a well-formed version is kept, and the
+// display name with it, so the two never disagree and a pair that is fixed
+// later is still read.
+#include "custom_set.h"
+#include "file_util.h"
+#include "path_util.h"
+#include "vrf.h"
+
+#include <string.h>
+
+static char s_szVersion[CUSSET_VERSION_LEN + 1];
+static char s_szDisplayName[CUSSET_DISPLAY_NAME_LEN + 1];
+
+static int PairPaths(char* pszIni, char* pszVrf)
+{
+    char szDir[UTL_PATH_BUF];
+    return getCurRunPath(szDir, sizeof szDir, 0) &&
+           utl_JoinPath(pszIni, UTL_PATH_BUF, szDir, "KelvoCustomSet.ini") &&
+           utl_JoinPath(pszVrf, UTL_PATH_BUF, szDir, "KelvoCustomSet.vrf");
+}
+
+int ReadCustomSetVersion(char szVersion[CUSSET_VERSION_LEN + 1])
+{
+    char szIni[UTL_PATH_BUF], szVrf[UTL_PATH_BUF];
+    if (!PairPaths(szIni, szVrf))
+        return CUSSET_NO_PATH;
+    if (!utl_FileExists(szIni))
+        return CUSSET_NO_INI;
+    if (!utl_FileExists(szVrf))
+        return CUSSET_NO_VRF;
+    if (!IniVerify(szIni, szVrf))
+        return CUSSET_NOT_VERIFIED;
+
+    // Room for one character more than a version has: the profile call cuts
+    // a longer text to the buffer, and its first 11 characters must not pass
+    // for a version.
+    char szRead[CUSSET_VERSION_LEN + 2] = {};
+    DWORD cch = GetPrivateProfileStringA("Common", "Version", "", szRead, sizeof szRead, szIni);
+    if (cch != CUSSET_VERSION_LEN)
+        return CUSSET_BAD_LENGTH;
+    if (strchr(szRead, '-') == NULL)
+        return CUSSET_NO_DASH;
+    memcpy(szVersion, szRead, CUSSET_VERSION_LEN + 1);
+    return CUSSET_OK;
+}
+
+const char* GetCustomSetVersion()
+{
+    if (s_szVersion[0] != '\0')
+        return s_szVersion;
+    char szVersion[CUSSET_VERSION_LEN + 1];
+    if (ReadCustomSetVersion(szVersion) != CUSSET_OK)
+        return NULL;
+    FormatCustomSetDisplayName(szVersion, s_szDisplayName);
+    memcpy(s_szVersion, szVersion, sizeof s_szVersion);
+    return s_szVersion;
+}
+
+const char* GetCustomSetDisplayName()
+{
+    if (s_szVersion[0] == '\0')
+        GetCustomSetVersion();
+    return s_szDisplayName[0] != '\0' ? s_szDisplayName : NULL;
+}
+
+// For the release engineers' tool.
+const char* CustomSetStatusText(int nStatus)
+{
+    switch (nStatus) {
+    case CUSSET_OK:
+        return "the version is there";
+    case CUSSET_NO_PATH:
+        return "the program's directory cannot be found, or the pair's paths are too long";
+    case CUSSET_NO_INI:
+        return "there is no KelvoCustomSet.ini";
+    case CUSSET_NO_VRF:
+        return "there is no KelvoCustomSet.vrf";
+    case CUSSET_NOT_VERIFIED:
+        return "KelvoCustomSet.ini does not verify against KelvoCustomSet.vrf";
+    case CUSSET_BAD_LENGTH:
+        return "\"Version\" in section \"Common\" is not exactly 11 characters long";
+    case CUSSET_NO_DASH:
+        return "\"Version\" in section \"Common\" holds no \"-\"";
+    default:
+        return "unknown reason";
+    }
+}

@@ -1,0 +1,321 @@
+// Verified INI pairs: the digest that writers and verifiers compute alike,
+// the writers, the verifiers, the icon block a custom icon lends, the
+// customisation options, and the texts of the writers' error numbers.
+//
+// Each kind of pair assembles its digest input in a fixed work area of its
+// own: no heap, and the size limits keep the input (at most 8122 bytes)
+// inside the area.
+#include "vrf.h"
+#include "file_util.h"
+#include "md5.h"
+#include "path_util.h"
+#include "reg_ini.h"
+#include "vrf_salt.h"
+
+#include <string.h>
+
+// One kind of pair as the digest sees it.
+struct VrfKind {
+    const char* pszIniName; // file names inside a directory, or NULL
+    const char* pszVrfName;
+    DWORD dwMaxIniSize;
+    int bIconBlock;
+    uint8_t* pWorkArea; // kWorkAreaSize bytes
+};
+
+static const size_t kWorkAreaSize = 8192;
+
+// An icon file lends the bytes here, inside the image data of any real icon.
+static const DWORD kIconBlockOffset = 512;
+
+static_assert(VRF_MAX_INI_SIZE + VRF_NONCE_SIZE + VRF_ICON_BLOCK_SIZE + VRF_SALT_SIZE <=
+                  kWorkAreaSize,
+              "the customisation digest input fits its work area");
+static_assert(VRF_MAX_GENERIC_INI_SIZE + VRF_NONCE_SIZE + VRF_SALT_SIZE <= kWorkAreaSize,
+              "the generic digest input fits its work area");
+static_assert(kIconBlockOffset + VRF_ICON_BLOCK_SIZE == VRF_ICON_MIN_SIZE,
+              "the smallest icon file holds the icon block");
+
+static uint8_t s_abCustomArea[kWorkAreaSize];
+static uint8_t s_abUninstallArea[kWorkAreaSize];
+static uint8_t s_abGenericWriteArea[kWorkAreaSize];
+static uint8_t s_abGenericVerifyArea[kWorkAreaSize];
+
+static const VrfKind kCustomKind = {"KelvoCustom.ini", "KelvoCustom.vrf", VRF_MAX_INI_SIZE, 1,
+                                    s_abCustomArea};
+static const VrfKind kUninstallKind = {"KelvoUninstallInfo.ini", "KelvoUninstallInfo.vrf",
+                                       VRF_MAX_INI_SIZE, 1, s_abUninstallArea};
+static const VrfKind kGenericWriteKind = {NULL, NULL, VRF_MAX_GENERIC_INI_SIZE, 0,
+                                          s_abGenericWriteArea};
+static const VrfKind kGenericVerifyKind = {NULL, NULL, VRF_MAX_GENERIC_INI_SIZE, 0,
+                                           s_abGenericVerifyArea};
+
+static LONG s_nWrites = 0;
+
+// dir\iniName and dir\vrfName; with pszDir NULL (writers only) the "custom"
+// directory beside the program. 0 when a path does not fit.
+static int PairPaths(const VrfKind* pKind, const char* pszDir, char* pszIni, char* pszVrf)
+{
+    char szDir[UTL_PATH_BUF];
+    if (pszDir == NULL) {
+        char szRun[UTL_PATH_BUF];
+        if (!getCurRunPath(szRun, sizeof szRun, 0) ||
+            !utl_JoinPath(szDir, sizeof szDir, szRun, "custom"))
+            return 0;
+        pszDir = szDir;
+    }
+    return utl_JoinPath(pszIni, UTL_PATH_BUF, pszDir, pKind->pszIniName) &&
+           utl_JoinPath(pszVrf, UTL_PATH_BUF, pszDir, pKind->pszVrfName);
+}
+
+// The INI file's size when it is obtainable and within the kind's limit:
+// 0, or VRF_ERR_INI_SIZE / VRF_ERR_INI_LARGE.
+static int IniSize(const VrfKind* pKind, const char* pszIni, DWORD* pcbIni)
+{
+    DWORD dwHigh = 0, dwLow = 0;
+    if (!utl_GetFileSize(pszIni, &dwHigh, &dwLow))
+        return VRF_ERR_INI_SIZE;
+    if (dwHigh != 0 || dwLow > pKind->dwMaxIniSize)
+        return VRF_ERR_INI_LARGE;
+    *pcbIni = dwLow;
+    return 0;
+}
+
+// The icon block every writer digests: 0xFF and 31 zero bytes.
+static void DefaultIconBlock(uint8_t abIcon[VRF_ICON_BLOCK_SIZE])
+{
+    memset(abIcon, 0, VRF_ICON_BLOCK_SIZE);
+    abIcon[0] = 0xFF;
+}
+
+// SplitMix64: small, and every seed gives a well-spread sequence.
+static uint64_t NextRandom(uint64_t* pState)
+{
+    uint64_t z = (*pState += 0x9e3779b97f4a7c15ull);
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
+    return z ^ (z >> 31);
+}
+
+// The 240 random bytes at the head of a verification file, each 0 to 254.
+// They only make each written file differ; verification reads them back and
+// does not care how they were drawn. The generator is seeded at each write
+// from the current time at the clock's full resolution, mixed with the
+// performance counter, the process id and a count of writes, so that two
+// writes in the same second, or in different processes, still differ.
+static void MakeNonce(uint8_t abNonce[VRF_NONCE_SIZE])
+{
+    FILETIME ft;
+    GetSystemTimeAsFileTime(&ft);
+    LARGE_INTEGER liCounter = {};
+    QueryPerformanceCounter(&liCounter);
+    uint64_t qwState = ((uint64_t)ft.dwHighDateTime << 32 | ft.dwLowDateTime) ^
+                       ((uint64_t)liCounter.QuadPart * 0x2545f4914f6cdd1dull) ^
+                       ((uint64_t)GetCurrentProcessId() << 40) ^
+                       (uint64_t)InterlockedIncrement(&s_nWrites);
+    for (int i = 0; i < VRF_NONCE_SIZE; ++i)
+        abNonce[i] = (uint8_t)(NextRandom(&qwState) % 255); // never 0xFF
+}
+
+// The digest of the pair: the INI file's cbIni bytes, the nonce block, the
+// icon block when the kind has one, the pair salt. 0, or VRF_ERR_SALT /
+// VRF_ERR_INI_OPEN. The INI file is read in one read; a file that changed
+// size since it was measured reads short and is refused like one that
+// cannot be opened.
+static int Digest(const VrfKind* pKind, const char* pszIni, DWORD cbIni,
+                  const uint8_t abNonce[VRF_NONCE_SIZE], const uint8_t abIcon[VRF_ICON_BLOCK_SIZE],
+                  uint8_t abDigest[16])
+{
+    uint8_t abSalt[VRF_SALT_CAPACITY];
+    if (!BuildPairSalt(abSalt))
+        return VRF_ERR_SALT;
+    uint8_t* p = pKind->pWorkArea;
+    if (!utl_ReadFileAt(pszIni, 0, p, cbIni))
+        return VRF_ERR_INI_OPEN;
+    p += cbIni;
+    memcpy(p, abNonce, VRF_NONCE_SIZE);
+    p += VRF_NONCE_SIZE;
+    if (pKind->bIconBlock) {
+        memcpy(p, abIcon, VRF_ICON_BLOCK_SIZE);
+        p += VRF_ICON_BLOCK_SIZE;
+    }
+    memcpy(p, abSalt, VRF_SALT_SIZE);
+    p += VRF_SALT_SIZE;
+    md5_digest(abDigest, pKind->pWorkArea, (size_t)(p - pKind->pWorkArea));
+    return 0;
+}
+
+int ReadIconBlock(const char* pszIconPath, uint8_t abOut[VRF_ICON_BLOCK_SIZE])
+{
+    DWORD dwHigh = 0, dwLow = 0;
+    if (!utl_GetFileSize(pszIconPath, &dwHigh, &dwLow) || dwHigh != 0 || dwLow < VRF_ICON_MIN_SIZE)
+        return 0;
+    uint8_t abBlock[VRF_ICON_BLOCK_SIZE];
+    if (!utl_ReadFileAt(pszIconPath, kIconBlockOffset, abBlock, sizeof abBlock))
+        return 0;
+    memcpy(abOut, abBlock, sizeof abBlock);
+    return 1;
+}
+
+// Every failure, from a missing file to a digest mismatch, is a plain 0:
+// callers decide what an unverified pair means to them.
+static int VerifyPair(const VrfKind* pKind, const char* pszIni, const char* pszVrf,
+                      const uint8_t abIcon[VRF_ICON_BLOCK_SIZE])
+{
+    uint8_t abRecord[VRF_FILE_SIZE];
+    DWORD dwHigh = 0, dwLow = 0;
+    if (!utl_GetFileSize(pszVrf, &dwHigh, &dwLow) || dwHigh != 0 || dwLow != VRF_FILE_SIZE ||
+        !utl_ReadFileAt(pszVrf, 0, abRecord, VRF_FILE_SIZE))
+        return 0;
+    DWORD cbIni = 0;
+    if (IniSize(pKind, pszIni, &cbIni) != 0)
+        return 0;
+    uint8_t abDigest[16];
+    if (Digest(pKind, pszIni, cbIni, abRecord, abIcon, abDigest) != 0)
+        return 0;
+    return memcmp(abDigest, abRecord + VRF_NONCE_SIZE, sizeof abDigest) == 0 ? 1 : 0;
+}
+
+// With the icon option on and a custom icon configured, the icon file's
+// bytes stand in for the fixed block; a missing or small icon file does not.
+static void IconBlockFor(const char* pszDir, const char* pszIni, int bIncludeIcon,
+                         uint8_t abIcon[VRF_ICON_BLOCK_SIZE])
+{
+    DefaultIconBlock(abIcon);
+    if (!bIncludeIcon || GetPrivateProfileIntA("LogoOptions", "CustomIcon", 0, pszIni) == 0)
+        return;
+    char szName[UTL_PATH_BUF] = "";
+    utl_ReadIniString(pszIni, "LogoOptions", "CusIconName", szName, sizeof szName);
+    char szIcon[UTL_PATH_BUF];
+    if (szName[0] != '\0' && utl_JoinPath(szIcon, sizeof szIcon, pszDir, szName))
+        ReadIconBlock(szIcon, abIcon);
+}
+
+static int VerifyKindInDir(const VrfKind* pKind, const char* pszDir, int bIncludeIcon)
+{
+    char szIni[UTL_PATH_BUF], szVrf[UTL_PATH_BUF];
+    if (pszDir == NULL || !PairPaths(pKind, pszDir, szIni, szVrf))
+        return 0;
+    uint8_t abIcon[VRF_ICON_BLOCK_SIZE];
+    IconBlockFor(pszDir, szIni, bIncludeIcon, abIcon);
+    return VerifyPair(pKind, szIni, szVrf, abIcon);
+}
+
+int CusIniVerify(const char* pszDir, int bIncludeIcon)
+{
+    return VerifyKindInDir(&kCustomKind, pszDir, bIncludeIcon);
+}
+
+int UninstallIniVerify(const char* pszDir)
+{
+    return VerifyKindInDir(&kUninstallKind, pszDir, 0);
+}
+
+int IniVerify(const char* pszIniPath, const char* pszVrfPath)
+{
+    if (!utl_FileExists(pszVrfPath))
+        return 0;
+    return VerifyPair(&kGenericVerifyKind, pszIniPath, pszVrfPath, NULL);
+}
+
+// The old .vrf file is removed first (read-only or not) and the new one
+// created in its place, so a write that fails part-way leaves a pair that
+// does not verify, never a stale file that still does. 0, or the error
+// number.
+static int WritePair(const VrfKind* pKind, const char* pszIni, const char* pszVrf)
+{
+    DWORD cbIni = 0;
+    int nError = IniSize(pKind, pszIni, &cbIni);
+    if (nError != 0)
+        return nError;
+
+    uint8_t abRecord[VRF_FILE_SIZE]; // the nonce block, then the digest
+    uint8_t abIcon[VRF_ICON_BLOCK_SIZE];
+    MakeNonce(abRecord);
+    DefaultIconBlock(abIcon);
+    nError = Digest(pKind, pszIni, cbIni, abRecord, abIcon, abRecord + VRF_NONCE_SIZE);
+    if (nError != 0)
+        return nError;
+
+    utl_DeleteFile(pszVrf);
+    HANDLE hFile = CreateFileA(pszVrf, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, NULL);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return VRF_ERR_CREATE;
+    DWORD cbWritten = 0;
+    BOOL bWritten = WriteFile(hFile, abRecord, sizeof abRecord, &cbWritten, NULL);
+    CloseHandle(hFile);
+    if (!bWritten || cbWritten != sizeof abRecord)
+        return VRF_ERR_WRITE;
+    return 0;
+}
+
+// A pair whose paths do not fit has no INI file that could be measured.
+static int WriteKindInDir(const VrfKind* pKind, const char* pszDir)
+{
+    char szIni[UTL_PATH_BUF], szVrf[UTL_PATH_BUF];
+    return PairPaths(pKind, pszDir, szIni, szVrf) ? WritePair(pKind, szIni, szVrf)
+                                                  : VRF_ERR_INI_SIZE;
+}
+
+// The writers' result: nonzero when written, else the error number in
+// *pnError.
+static int WriteResult(int nError, int* pnError)
+{
+    if (nError != 0) {
+        *pnError = nError;
+        return 0;
+    }
+    return 1;
+}
+
+int CusVrfWrite(int* pnError, const char* pszDir)
+{
+    return WriteResult(WriteKindInDir(&kCustomKind, pszDir), pnError);
+}
+
+int UninstallVrfWrite(int* pnError, const char* pszDir)
+{
+    return WriteResult(WriteKindInDir(&kUninstallKind, pszDir), pnError);
+}
+
+int VrfWrite(const char* pszIniPath, const char* pszVrfPath, int* pnError)
+{
+    return WriteResult(WritePair(&kGenericWriteKind, pszIniPath, pszVrfPath), pnError);
+}
+
+// The options the installer honours, read from the INI file as it stands;
+// the caller verifies the pair first when it must trust them.
+int ReadCusOptions(const char* pszDir, CusOptions* pOut)
+{
+    char szIni[UTL_PATH_BUF];
+    if (!utl_JoinPath(szIni, sizeof szIni, pszDir, "KelvoCustom.ini") || !utl_FileExists(szIni))
+        return 0;
+    pOut->customIcon = (int)GetPrivateProfileIntA("LogoOptions", "CustomIcon", 0, szIni);
+    pOut->silentInstall = (int)GetPrivateProfileIntA("OtherOptions", "SilentInstall", 0, szIni);
+    pOut->silentUpd = (int)GetPrivateProfileIntA("OtherOptions", "SilentUpd", 0, szIni);
+    utl_ReadIniString(szIni, "LogoOptions", "CusIconName", pOut->cusIconName,
+                      sizeof pOut->cusIconName);
+    return 1;
+}
+
+// For the release engineers' tool.
+const char* VrfErrorText(int nError)
+{
+    switch (nError) {
+    case VRF_ERR_INI_SIZE:
+        return "the INI file's size could not be obtained (missing or unreadable)";
+    case VRF_ERR_INI_LARGE:
+        return "the INI file is too large";
+    case VRF_ERR_INI_OPEN:
+        return "the INI file could not be opened for reading";
+    case VRF_ERR_CREATE:
+        return "the verification file could not be created";
+    case VRF_ERR_WRITE:
+        return "writing the verification file failed";
+    case VRF_ERR_SALT:
+        return "the salt could not be built";
+    default:
+        return "unknown error";
+    }
+}
