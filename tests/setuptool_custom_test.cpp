@@ -15,7 +15,7 @@ class SetupToolVrf : public TestDirFixture
 {
 };
 
-TEST_F(SetupToolVrf, WriteSealsThePairAndVerifyAcceptsIt)
+TEST_F(SetupToolVrf, WriteSealsThePairAndVerifyTellsAChangedOne)
 {
     Write("KelvoCustom.ini", "[Uninstall]\r\nUninstall=1\r\n");
     ToolRun write = Tool("vrf write --custom \"" + dir + "\"");
@@ -26,6 +26,11 @@ TEST_F(SetupToolVrf, WriteSealsThePairAndVerifyAcceptsIt)
     ToolRun verify = Tool("vrf verify --custom \"" + dir + "\"");
     EXPECT_EQ(verify.dwExit, 0u);
     EXPECT_EQ(verify.out, "verified\n");
+
+    Write("KelvoCustom.ini", "[Uninstall]\r\nUninstall=0\r\n");
+    ToolRun tampered = Tool("vrf verify --custom \"" + dir + "\"");
+    EXPECT_EQ(tampered.dwExit, 1u); // a pipeline stops on it
+    EXPECT_EQ(tampered.out, "not verified\n");
 }
 
 TEST(SetupToolPwd, EncryptsToTheStoredForm)
