@@ -1,13 +1,13 @@
-// Reads the fixed part of a file's version resource. Both entry points share
-// the four steps; getVer logs what failed, utl_GetFileVersion hands back the
-// step and the system error instead.
+// Reads the fixed part of a file's version resource through the version
+// library of the system directory. Both entry points share the four steps;
+// getVer logs what failed, utl_GetFileVersion hands back the step and the
+// system error instead.
 #include "file_version.h"
 #include "log.h"
+#include "path_util.h"
 
 #include <stdio.h>
-
-namespace
-{
+#include <string.h>
 
 struct VersionRead {
     DWORD dwMS;
@@ -16,7 +16,37 @@ struct VersionRead {
     DWORD dwError; // the system error of the failed step
 };
 
-void ReadFixedVersion(const char* pszFile, VersionRead* pRead)
+// By its full path in the system directory, so that the DLL search never
+// looks in the directory the launcher was started from.
+int utl_LoadVersionLibrary(VersionLibrary* pLib)
+{
+    memset(pLib, 0, sizeof *pLib);
+    pLib->hModule = utl_LoadSystemLibrary("version.dll");
+    if (pLib->hModule == NULL)
+        return 0;
+    pLib->pfnGetSize = (DWORD(WINAPI*)(LPCSTR, LPDWORD))(void*)GetProcAddress(
+        pLib->hModule, "GetFileVersionInfoSizeA");
+    pLib->pfnGetInfo = (BOOL(WINAPI*)(LPCSTR, DWORD, DWORD, LPVOID))(void*)GetProcAddress(
+        pLib->hModule, "GetFileVersionInfoA");
+    pLib->pfnQuery = (BOOL(WINAPI*)(LPCVOID, LPCSTR, LPVOID*, PUINT))(void*)GetProcAddress(
+        pLib->hModule, "VerQueryValueA");
+    if (pLib->pfnGetSize == NULL || pLib->pfnGetInfo == NULL || pLib->pfnQuery == NULL) {
+        DWORD dwErr = GetLastError();
+        utl_FreeVersionLibrary(pLib);
+        SetLastError(dwErr);
+        return 0;
+    }
+    return 1;
+}
+
+void utl_FreeVersionLibrary(VersionLibrary* pLib)
+{
+    if (pLib->hModule != NULL)
+        FreeLibrary(pLib->hModule);
+    memset(pLib, 0, sizeof *pLib);
+}
+
+static void ReadFixedVersion(const char* pszFile, VersionRead* pRead)
 {
     pRead->wStage = 0;
     pRead->dwError = 0;
@@ -57,7 +87,7 @@ out:
     utl_FreeVersionLibrary(&lib);
 }
 
-const char* StageText(WORD wStage)
+static const char* StageText(WORD wStage)
 {
     switch (wStage) {
     case FILE_VERSION_STAGE_SIZE:
@@ -70,8 +100,6 @@ const char* StageText(WORD wStage)
         return "qury-ver failed.";
     }
 }
-
-} // namespace
 
 int getVer(const char* pszModule, const char* pszFile, DWORD* pdwVersionMS, DWORD* pdwVersionLS)
 {

@@ -1,7 +1,8 @@
-// Appends one line to a day's log file in c:\KelvoLog. A day's first line
-// removes that log's file of the same weekday from an earlier week, so each
-// log keeps seven days of history. The logs never report their own failures:
-// a line that cannot be written is lost and the caller goes on.
+// Diagnostic logs in c:\KelvoLog: the setup log of the launcher flow and the
+// module logs of the utility functions, each one file a day. A day's first
+// line removes that log's file of the same weekday from an earlier week, so
+// each log keeps seven days of history. The logs never report their own
+// failures: a line that cannot be written is lost and the caller goes on.
 #include "log.h"
 #include "file_util.h"
 
@@ -9,6 +10,8 @@
 #include <string.h>
 
 static const char kLogDir[] = "c:\\KelvoLog";
+
+int g_bLogDetail = 0;
 
 // Opened for appending only: every write lands at the end of the file as it
 // is at that moment, so concurrent writers cannot overwrite each other.
@@ -85,4 +88,34 @@ void utl_AppendLogLine(const char* pszFileBase, int bModuleLog, int bDetail, con
                              bModuleLog ? "[0x%x] " : "[%x] ", (unsigned)GetCurrentThreadId());
     WriteLine(hFile, szPrefix, (size_t)(cchTime + cchThread), pszText);
     CloseHandle(hFile);
+}
+
+// The main steps of the launcher flow, in setup<yyyymmdd><weekday>.log.
+void WriteSetupLog(const char* pszText)
+{
+    utl_AppendLogLine("setup", 0, 0, pszText);
+}
+
+// One file a day per module, named stp_<module><yyyymmdd><weekday>.log.
+// Detail lines are dropped before any file work unless the detail switch is
+// on.
+void utl_WriteModuleLog(const char* pszModule, const char* pszText, int bDetail)
+{
+    if (bDetail && !g_bLogDetail)
+        return;
+    char szBase[UTL_PATH_BUF];
+    int cch = snprintf(szBase, sizeof szBase, "stp_%s", pszModule);
+    if (cch < 0 || (size_t)cch >= sizeof szBase)
+        return;
+    utl_AppendLogLine(szBase, 1, bDetail, pszText);
+}
+
+void utl_WriteModuleLogV(const char* pszModule, const char* pszPrefix, const char* pszFormat,
+                         va_list args)
+{
+    char szLine[1024];
+    int cchPrefix = snprintf(szLine, sizeof szLine, "%s", pszPrefix);
+    if (cchPrefix >= 0 && (size_t)cchPrefix < sizeof szLine)
+        vsnprintf(szLine + cchPrefix, sizeof szLine - cchPrefix, pszFormat, args);
+    utl_WriteModuleLog(pszModule, szLine, 0);
 }
