@@ -5,20 +5,15 @@
 #include "file_util.h"
 #include "log.h"
 
-#include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
 
 namespace
 {
 
-void Log(const char* pszModule, const char* pszFormat, ...)
-{
-    va_list args;
-    va_start(args, pszFormat);
-    utl_WriteModuleLogV(pszModule, "utl_FilePack: ", pszFormat, args);
-    va_end(args);
-}
+// The packer's lines go to two module logs under one prefix.
+const ModuleLog kPackLog = {"UtlPack", "utl_FilePack: ", 1};
+const ModuleLog kFileLog = {"UtlFile", "utl_FilePack: ", 1};
 
 // A failure of a system call: its code is stored and logged, then replaced
 // by the packer's own number when there is one.
@@ -26,7 +21,7 @@ int FailWithSystemError(DWORD* pdwErr, const char* pszWhat, DWORD dwPackErr)
 {
     DWORD dwSysErr = GetLastError();
     *pdwErr = dwSysErr;
-    Log("UtlPack", "%s%d", pszWhat, (int)dwSysErr);
+    utl_ModuleLogF(&kPackLog, "%s%d", pszWhat, (int)dwSysErr);
     if (dwPackErr != 0)
         *pdwErr = dwPackErr;
     return 0;
@@ -50,7 +45,8 @@ int CheckAndPrepare(const char* pszSrcAbsFile, const char* pszDstAbsFile, DWORD*
     }
     DWORD dwHigh = 0, dwLow = 0;
     int bSized = utl_GetFileSize(pszSrcAbsFile, &dwHigh, &dwLow);
-    Log("UtlPack", "%s dwSizeHigh = %d dwSizeLow = %d", pszSrcAbsFile, (int)dwHigh, (int)dwLow);
+    utl_ModuleLogF(&kPackLog, "%s dwSizeHigh = %d dwSizeLow = %d", pszSrcAbsFile, (int)dwHigh,
+                   (int)dwLow);
     if (!bSized || dwHigh != 0) {
         *pdwErr = PKG_ERR_SIZE;
         return 0;
@@ -65,7 +61,7 @@ int WriteRecordHead(HANDLE hDst, const char* pszSrcAbsFile, const char* pszSrcFi
 {
     DWORD dwWritten = 0;
     if (!bAdd) {
-        Log("UtlPack", "%s !bAdd.", pszSrcAbsFile);
+        utl_ModuleLogF(&kPackLog, "%s !bAdd.", pszSrcAbsFile);
         memcpy(pBuf, g_szPkgMarker, PKG_MARKER_LEN);
         if (!MixAndWrite(hDst, pBuf, PKG_MARKER_LEN)) {
             *pdwErr = PKG_ERR_WRITE;
@@ -73,12 +69,12 @@ int WriteRecordHead(HANDLE hDst, const char* pszSrcAbsFile, const char* pszSrcFi
         }
     }
     DWORD dwNameLen = (DWORD)strlen(pszSrcFile);
-    Log("UtlPack", "%s dwLenSrcFile = %d sizeof(DWORD) = %d", pszSrcAbsFile, (int)dwNameLen,
-        (int)sizeof(DWORD));
+    utl_ModuleLogF(&kPackLog, "%s dwLenSrcFile = %d sizeof(DWORD) = %d", pszSrcAbsFile,
+                   (int)dwNameLen, (int)sizeof(DWORD));
     if (!WriteFile(hDst, &dwNameLen, sizeof dwNameLen, &dwWritten, NULL))
         return FailWithSystemError(pdwErr, "WriteFile 1 failed with err ", PKG_ERR_WRITE);
-    Log("UtlPack", "%s dwSizeLow = %d sizeof(DWORD) = %d", pszSrcAbsFile, (int)dwSize,
-        (int)sizeof(DWORD));
+    utl_ModuleLogF(&kPackLog, "%s dwSizeLow = %d sizeof(DWORD) = %d", pszSrcAbsFile, (int)dwSize,
+                   (int)sizeof(DWORD));
     if (!WriteFile(hDst, &dwSize, sizeof dwSize, &dwWritten, NULL))
         return FailWithSystemError(pdwErr, "WriteFile 2 failed with err ", PKG_ERR_WRITE);
     // Scrambled in the transfer buffer, so the caller's name stays as it was.
@@ -117,8 +113,8 @@ int utl_FilePack(const char* pszSrcPath, const char* pszSrcFile, const char* psz
         *pdwErr = PKG_ERR_NULL_ARG;
         return 0;
     }
-    Log("UtlPack", "pszSrcPath = %s pszSrcFile = %s pszDstPath = %s pszDstFile = %s", pszSrcPath,
-        pszSrcFile, pszDstPath, pszDstFile);
+    utl_ModuleLogF(&kPackLog, "pszSrcPath = %s pszSrcFile = %s pszDstPath = %s pszDstFile = %s",
+                   pszSrcPath, pszSrcFile, pszDstPath, pszDstFile);
     if (strlen(pszSrcPath) + strlen(pszSrcFile) >= MAX_PATH ||
         strlen(pszDstPath) + strlen(pszDstFile) >= MAX_PATH) {
         *pdwErr = PKG_ERR_PATH_TOO_LONG;
@@ -127,7 +123,7 @@ int utl_FilePack(const char* pszSrcPath, const char* pszSrcFile, const char* psz
     char szSrcAbsFile[UTL_PATH_BUF], szDstAbsFile[UTL_PATH_BUF];
     utl_JoinPath(szSrcAbsFile, sizeof szSrcAbsFile, pszSrcPath, pszSrcFile);
     utl_JoinPath(szDstAbsFile, sizeof szDstAbsFile, pszDstPath, pszDstFile);
-    Log("UtlFile", "szSrcAbsFile = %s szDstAbsFile = %s", szSrcAbsFile, szDstAbsFile);
+    utl_ModuleLogF(&kFileLog, "szSrcAbsFile = %s szDstAbsFile = %s", szSrcAbsFile, szDstAbsFile);
 
     DWORD dwSize = 0;
     if (!CheckAndPrepare(szSrcAbsFile, szDstAbsFile, pdwErr, bAdd, &dwSize))

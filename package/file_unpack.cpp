@@ -6,7 +6,6 @@
 #include "file_util.h"
 #include "log.h"
 
-#include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -15,6 +14,7 @@ namespace
 
 struct Unpack {
     const UnpackVariant* pVariant;
+    ModuleLog log; // quiet for setup-lite
     DWORD* pdwErr;
     HANDLE hSrc;
     HANDLE hDst;
@@ -24,16 +24,6 @@ struct Unpack {
 };
 
 enum RecordResult { RECORD_FAILED, RECORD_DONE, RECORD_END };
-
-void Log(const Unpack* pRun, const char* pszFormat, ...)
-{
-    if (!pRun->pVariant->bLog)
-        return;
-    va_list args;
-    va_start(args, pszFormat);
-    utl_WriteModuleLogV("UtlFile", "utl_FileUnpack: ", pszFormat, args);
-    va_end(args);
-}
 
 int Fail(Unpack* pRun, DWORD dwErr)
 {
@@ -59,15 +49,15 @@ int OpenPackage(Unpack* pRun, const char* pszSrcPath, const char* pszSrcFile,
 {
     if (pszSrcPath == NULL || pszSrcFile == NULL || pszDstPath == NULL)
         return Fail(pRun, PKG_ERR_NULL_ARG);
-    Log(pRun, "pszSrcPath = %s pszSrcFile = %s pszDstPath = %s", pszSrcPath, pszSrcFile,
-        pszDstPath);
+    utl_ModuleLogF(&pRun->log, "pszSrcPath = %s pszSrcFile = %s pszDstPath = %s", pszSrcPath,
+                   pszSrcFile, pszDstPath);
     if (strlen(pszSrcPath) + strlen(pszSrcFile) >= MAX_PATH || strlen(pszDstPath) >= MAX_PATH)
         return Fail(pRun, PKG_ERR_PATH_TOO_LONG);
 
     char szSrcAbsFile[UTL_PATH_BUF];
     utl_JoinPath(szSrcAbsFile, sizeof szSrcAbsFile, pszSrcPath, pszSrcFile);
     int bSrcExists = utl_FileExists(szSrcAbsFile);
-    Log(pRun, "szSrcAbsFile = %s", szSrcAbsFile);
+    utl_ModuleLogF(&pRun->log, "szSrcAbsFile = %s", szSrcAbsFile);
     if (!bSrcExists)
         return Fail(pRun, PKG_ERR_NO_SOURCE);
     if (!utl_DirExists(pszDstPath))
@@ -76,11 +66,11 @@ int OpenPackage(Unpack* pRun, const char* pszSrcPath, const char* pszSrcFile,
     DWORD dwSizeHigh = 0, dwSizeLow = 0;
     int bSized = pRun->pVariant->bLog ? utl_GetFileSize(szSrcAbsFile, &dwSizeHigh, &dwSizeLow)
                                       : utl_GetFileSizeQuiet(szSrcAbsFile, &dwSizeHigh, &dwSizeLow);
-    Log(pRun, "dwSizeHigh = %d dwSizeLow = %d", (int)dwSizeHigh, (int)dwSizeLow);
+    utl_ModuleLogF(&pRun->log, "dwSizeHigh = %d dwSizeLow = %d", (int)dwSizeHigh, (int)dwSizeLow);
     if (!bSized || dwSizeHigh != 0 || dwOffset >= dwSizeLow)
         return Fail(pRun, PKG_ERR_SIZE);
     pRun->ullPackageLen = dwSizeLow - dwOffset;
-    Log(pRun, "dwSizeLow = dwSizeLow - dwOffset= %d", (int)pRun->ullPackageLen);
+    utl_ModuleLogF(&pRun->log, "dwSizeLow = dwSizeLow - dwOffset= %d", (int)pRun->ullPackageLen);
 
     pRun->hSrc = utl_OpenFileForRead(szSrcAbsFile);
     if (pRun->hSrc == INVALID_HANDLE_VALUE)
@@ -92,7 +82,7 @@ int OpenPackage(Unpack* pRun, const char* pszSrcPath, const char* pszSrcFile,
     if (dwHeaderErr != 0)
         return Fail(pRun, dwHeaderErr);
     pRun->ullTotal = PKG_MARKER_LEN;
-    Log(pRun, "dwCurTotalLen = %d", PKG_MARKER_LEN);
+    utl_ModuleLogF(&pRun->log, "dwCurTotalLen = %d", PKG_MARKER_LEN);
     return 1;
 }
 
@@ -101,11 +91,11 @@ int ReadLengths(Unpack* pRun, size_t cchDstPath, DWORD* pdwNameLen, DWORD* pdwDa
 {
     DWORD dwRead = 0;
     if (!ReadFile(pRun->hSrc, pdwNameLen, sizeof(DWORD), &dwRead, NULL)) {
-        Log(pRun, "ReadFile failed with err. %d", (int)GetLastError());
+        utl_ModuleLogF(&pRun->log, "ReadFile failed with err. %d", (int)GetLastError());
         return Fail(pRun, PKG_ERR_NAME_LENGTH);
     }
-    Log(pRun, "dwBufDataLen = %d dwCurFileNameLen = %d sizeof(DWORD) = %d", (int)dwRead,
-        (int)*pdwNameLen, (int)sizeof(DWORD));
+    utl_ModuleLogF(&pRun->log, "dwBufDataLen = %d dwCurFileNameLen = %d sizeof(DWORD) = %d",
+                   (int)dwRead, (int)*pdwNameLen, (int)sizeof(DWORD));
     if (dwRead != sizeof(DWORD) || *pdwNameLen > PKG_MAX_NAME ||
         *pdwNameLen + cchDstPath >= MAX_PATH)
         return Fail(pRun, PKG_ERR_NAME_LENGTH);
@@ -114,7 +104,7 @@ int ReadLengths(Unpack* pRun, size_t cchDstPath, DWORD* pdwNameLen, DWORD* pdwDa
         return Fail(pRun, PKG_ERR_DATA_LENGTH);
 
     pRun->ullTotal += 8ull + *pdwNameLen + *pdwDataLen;
-    Log(pRun, "dwCurTotalLen = %lld", (long long)pRun->ullTotal);
+    utl_ModuleLogF(&pRun->log, "dwCurTotalLen = %lld", (long long)pRun->ullTotal);
     if (pRun->ullTotal > pRun->ullPackageLen)
         return Fail(pRun, PKG_ERR_RECORD_OVERRUN);
     return 1;
@@ -131,7 +121,7 @@ int CopyData(Unpack* pRun, DWORD dwDataLen)
             return Fail(pRun, PKG_ERR_READ_DATA);
         DWORD dwWritten = 0;
         if (!WriteFile(pRun->hDst, pRun->buf, dwChunk, &dwWritten, NULL) || dwWritten != dwChunk) {
-            Log(pRun, "WriteFile failed with err. %d", (int)GetLastError());
+            utl_ModuleLogF(&pRun->log, "WriteFile failed with err. %d", (int)GetLastError());
             return Fail(pRun, PKG_ERR_WRITE);
         }
         dwCopied += dwChunk;
@@ -167,7 +157,7 @@ RecordResult ExtractRecord(Unpack* pRun, const char* pszDstPath)
         char szShown[PKG_MAX_NAME + 1]; // control bytes must not forge log lines
         for (DWORD i = 0; i <= dwNameLen; ++i)
             szShown[i] = (pszName[i] > 0 && pszName[i] < 0x20) ? '?' : pszName[i];
-        Log(pRun, "record name refused: %s", szShown);
+        utl_ModuleLogF(&pRun->log, "record name refused: %s", szShown);
         Fail(pRun, PKG_ERR_OPEN_DEST);
         return RECORD_FAILED;
     }
@@ -179,9 +169,9 @@ RecordResult ExtractRecord(Unpack* pRun, const char* pszDstPath)
     char szDstAbsFile[UTL_PATH_BUF];
     utl_JoinPath(szDstAbsFile, sizeof szDstAbsFile, pszDstPath, pszName);
     pRun->hDst = utl_NewOrOpenFileForWrite(szDstAbsFile);
-    Log(pRun, "szDstAbsFile = %s", szDstAbsFile);
+    utl_ModuleLogF(&pRun->log, "szDstAbsFile = %s", szDstAbsFile);
     if (pRun->pVariant->bEndRecord && strcmp(pszName, g_szPkgEndName) == 0) {
-        Log(pRun, "The file is end.");
+        utl_ModuleLogF(&pRun->log, "The file is end.");
         CloseHandleOnce(&pRun->hDst);
         return RECORD_END;
     }
@@ -201,6 +191,7 @@ int pkg_Unpack(const char* pszSrcPath, const char* pszSrcFile, const char* pszDs
 {
     Unpack run;
     run.pVariant = pVariant;
+    run.log = {"UtlFile", "utl_FileUnpack: ", pVariant->bLog};
     run.pdwErr = pdwErr;
     run.hSrc = INVALID_HANDLE_VALUE;
     run.hDst = INVALID_HANDLE_VALUE;
@@ -209,7 +200,7 @@ int pkg_Unpack(const char* pszSrcPath, const char* pszSrcFile, const char* pszDs
 
     int bResult = OpenPackage(&run, pszSrcPath, pszSrcFile, pszDstPath, dwOffset);
     for (int nRecord = 1; bResult && run.ullTotal < run.ullPackageLen; ++nRecord) {
-        Log(&run, "unpack time = %d", nRecord);
+        utl_ModuleLogF(&run.log, "unpack time = %d", nRecord);
         RecordResult eResult = ExtractRecord(&run, pszDstPath);
         bResult = eResult != RECORD_FAILED;
         if (eResult == RECORD_END)

@@ -6,6 +6,7 @@
 #include "log.h"
 #include "file_util.h"
 
+#include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -110,12 +111,17 @@ void utl_WriteModuleLog(const char* pszModule, const char* pszText, int bDetail)
     utl_AppendLogLine(szBase, 1, bDetail, pszText);
 }
 
-void utl_WriteModuleLogV(const char* pszModule, const char* pszPrefix, const char* pszFormat,
-                         va_list args)
+void utl_ModuleLogF(const ModuleLog* pLog, const char* pszFormat, ...)
 {
+    if (!pLog->bOn)
+        return;
     char szLine[1024];
-    int cchPrefix = snprintf(szLine, sizeof szLine, "%s", pszPrefix);
-    if (cchPrefix >= 0 && (size_t)cchPrefix < sizeof szLine)
+    int cchPrefix = snprintf(szLine, sizeof szLine, "%s", pLog->pszPrefix);
+    if (cchPrefix >= 0 && (size_t)cchPrefix < sizeof szLine) {
+        va_list args;
+        va_start(args, pszFormat);
         vsnprintf(szLine + cchPrefix, sizeof szLine - cchPrefix, pszFormat, args);
-    utl_WriteModuleLog(pszModule, szLine, 0);
+        va_end(args);
+    }
+    utl_WriteModuleLog(pLog->pszModule, szLine, 0);
 }
