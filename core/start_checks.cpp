@@ -3,6 +3,16 @@
 // one is running.
 #include "start_checks.h"
 
+// The single-instance event: its existence is the mark that a launcher runs.
+HANDLE g_hEvent = NULL;
+
+void ReleaseInstanceEvent()
+{
+    if (g_hEvent != NULL)
+        CloseHandle(g_hEvent);
+    g_hEvent = NULL;
+}
+
 int RefuseStart(Refusal eWhy, LauncherKind eKind)
 {
     ShowRefusal(eWhy, eKind);

@@ -8,6 +8,7 @@
 #include "resource.h"
 #include "log.h"
 
+#include <stdio.h>
 #include <string.h>
 
 char g_szStoredPwd[STORED_PWD_BUF];
@@ -113,6 +114,36 @@ BOOL OnOk(HWND hDlg)
     return FALSE;
 }
 
+BOOL OnCommand(HWND hDlg, WORD wId)
+{
+    if (wId == IDOK)
+        return OnOk(hDlg);
+    if (wId != IDCANCEL)
+        return FALSE;
+    EndDialog(hDlg, IDCANCEL);
+    PostQuitMessage(0);
+    return TRUE;
+}
+
+BOOL OnClose(HWND hDlg, WPARAM wParam)
+{
+    EndDialog(hDlg, LOWORD(wParam));
+    PostQuitMessage(0);
+    return TRUE;
+}
+
+void PlaceCentredOnTop(HWND hDlg)
+{
+    RECT desktop, dialog;
+    GetWindowRect(GetDesktopWindow(), &desktop);
+    GetWindowRect(hDlg, &dialog);
+    int x = (desktop.right - desktop.left - (dialog.right - dialog.left)) / 2;
+    int y = (desktop.bottom - desktop.top - (dialog.bottom - dialog.top)) / 2;
+    SetWindowPos(hDlg, HWND_TOPMOST, x, y, 0, 0, SWP_NOSIZE | SWP_HIDEWINDOW);
+    ShowWindow(hDlg, SW_SHOW);
+    UpdateWindow(hDlg);
+}
+
 } // namespace
 
 INT_PTR CALLBACK ChkPwdDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
@@ -121,22 +152,45 @@ INT_PTR CALLBACK ChkPwdDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
     case WM_INITDIALOG:
         return OnInitDialog(hDlg);
     case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK)
-            return OnOk(hDlg);
-        if (LOWORD(wParam) == IDCANCEL) {
-            EndDialog(hDlg, IDCANCEL);
-            PostQuitMessage(0);
-            return TRUE;
-        }
-        return FALSE;
+        return OnCommand(hDlg, LOWORD(wParam));
     case WM_CLOSE:
-        EndDialog(hDlg, LOWORD(wParam));
-        PostQuitMessage(0);
-        return TRUE;
+        return OnClose(hDlg, wParam);
     case WM_DESTROY:
         PostQuitMessage(0);
         return FALSE;
     default:
         return FALSE;
     }
+}
+
+// The dialog runs modeless with the entry's own message loop, centred on the
+// desktop and kept on top of other windows. A dialog that cannot be made
+// would leave the loop waiting for a quit message nobody posts: the run ends
+// as if the user had cancelled.
+int RunPasswordDialog(HINSTANCE hInstance)
+{
+    HWND hDlg =
+        CreateDialogParamA(hInstance, MAKEINTRESOURCEA(IDD_CHKPWD_DLG), NULL, ChkPwdDlgProc, 0);
+    if (hDlg == NULL) {
+        char szLine[80];
+        snprintf(szLine, sizeof szLine, "CreateDialogParam failed with err %u.",
+                 (unsigned)GetLastError());
+        WriteSetupLog(szLine);
+        return 0;
+    }
+    PlaceCentredOnTop(hDlg);
+    MSG msg;
+    BOOL bGot;
+    while ((bGot = GetMessageA(&msg, NULL, 0, 0)) != 0) {
+        if (bGot == -1) {
+            WriteSetupLog(" handle the error and possibly exit");
+            continue;
+        }
+        if (!IsDialogMessageA(hDlg, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    DestroyWindow(hDlg);
+    return g_bExit;
 }

@@ -1,6 +1,12 @@
-// Free bytes of a volume available to this user, or -1 when they cannot be
-// read. Very old systems lack GetDiskFreeSpaceExA, so it is looked up.
+// The install needs 50 MB on drive C:. A volume whose free space cannot be
+// read is given the benefit of the doubt.
 #include "start_checks.h"
+#include "log.h"
+
+#include <stdio.h>
+
+static const long long kBytesPerMB = 1048576;
+static const long long kMinFreeMB = 50;
 
 typedef BOOL(WINAPI* GetDiskFreeSpaceExAFn)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER,
                                             PULARGE_INTEGER);
@@ -12,6 +18,8 @@ long long LegacyFreeBytes(DWORD dwSectorsPerCluster, DWORD dwBytesPerSector, DWO
     return (long long)((unsigned long long)dwSectorsPerCluster * dwBytesPerSector * dwFreeClusters);
 }
 
+// Free bytes of a volume available to this user, or -1 when they cannot be
+// read. Very old systems lack GetDiskFreeSpaceExA, so it is looked up.
 long long GetDiskFreeBytes(const char* pszRoot)
 {
     HMODULE hKernel = GetModuleHandleA("kernel32.dll");
@@ -28,4 +36,18 @@ long long GetDiskFreeBytes(const char* pszRoot)
     if (!GetDiskFreeSpaceA(pszRoot, &dwSpc, &dwBps, &dwFree, &dwTotal))
         return -1;
     return LegacyFreeBytes(dwSpc, dwBps, dwFree);
+}
+
+int FreeSpaceIsEnough(long long llFreeBytes)
+{
+    return llFreeBytes == -1 || llFreeBytes / kBytesPerMB >= kMinFreeMB;
+}
+
+int CheckFreeSpace()
+{
+    long long llFree = GetDiskFreeBytes("C:");
+    char szLine[64];
+    snprintf(szLine, sizeof szLine, "The C free space is %dM.", (int)(llFree / kBytesPerMB));
+    WriteSetupLog(szLine);
+    return FreeSpaceIsEnough(llFree);
 }
