@@ -8,11 +8,6 @@
 namespace
 {
 
-bool Exists(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 typedef TestDirFixture FileUtilTest;
 
 TEST_F(FileUtilTest, ExistenceTestsTellFilesFromDirectories)

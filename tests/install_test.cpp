@@ -3,26 +3,21 @@
 // directory, the demo installer's registry values and files, the setup log.
 #include "file_util.h"
 #include "launch_steps.h"
+#include "log_lines.h"
 #include "machine_registry.h"
 #include "setup_builder.h"
-#include "test_env.h"
+#include "test_dir.h"
 
 #include <gtest/gtest.h>
 #include <aclapi.h>
 #include <sddl.h>
 #include <algorithm>
 #include <regex>
+#include <string.h>
 #include <vector>
 
 namespace
 {
-
-const char kWorkDir[] = "C:\\tmp\\KelvoSetup0";
-
-std::string WorkFile(const char* pszName)
-{
-    return std::string(kWorkDir) + "\\" + pszName;
-}
 
 // A file's or directory's DACL as SDDL, "" when it cannot be read.
 std::string DaclSddl(const char* pszPath)
@@ -42,29 +37,17 @@ std::string DaclSddl(const char* pszPath)
     return sddl;
 }
 
-std::string ReadOr(const std::string& path, const char* pszMissing = "<missing>")
+// The link and disk-full tests need what their script lays out around the
+// prefix (work-link-test, disk-full-test); it runs them with KELVO_LAID_OUT
+// naming itself, and any other run skips them.
+bool LaidOutBy(const char* pszScript)
 {
-    std::string data;
-    return ReadWholeFile(path, &data) ? data : pszMissing;
+    char sz[64] = "";
+    GetEnvironmentVariableA("KELVO_LAID_OUT", sz, sizeof sz);
+    return strcmp(sz, pszScript) == 0;
 }
 
-// Lines of the setup log that match the patterns, in this order, with any
-// other lines between them.
-::testing::AssertionResult LogHasInOrder(const std::vector<std::string>& patterns)
-{
-    std::string log = ReadOr(TodaySetupLogPath(), "");
-    std::string::const_iterator from = log.begin();
-    for (const std::string& pattern : patterns) {
-        std::smatch m;
-        std::regex line("\\] " + pattern + "\r\n");
-        if (!std::regex_search(from, log.cend(), m, line))
-            return ::testing::AssertionFailure() << "no \"" << pattern << "\" in order in\n" << log;
-        from = m[0].second;
-    }
-    return ::testing::AssertionSuccess();
-}
-
-class InstallTest : public ::testing::Test
+class InstallTest : public TestDirFixture
 {
   protected:
     void SetUp() override
@@ -73,38 +56,28 @@ class InstallTest : public ::testing::Test
         RemoveWorkDirs();
     }
 
+    // A fresh test directory with an empty src, no logs, no client.
     void ResetMachine()
     {
+        TestDirFixture::SetUp();
+        CreateDirectoryA(In("src").c_str(), NULL);
         RemoveLogDir();
-        dir = FreshTestDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        CreateDirectoryA((dir + "\\src").c_str(), NULL);
         ResetInstalledClient();
     }
 
     void Add(const char* pszName, const std::string& contents = "")
     {
-        ASSERT_TRUE(contents.empty() ? AddProgram(dir + "\\src", pszName)
-                                     : AddFile(dir + "\\src", pszName, contents));
+        ASSERT_TRUE(contents.empty() ? AddProgram(In("src"), pszName)
+                                     : AddFile(In("src"), pszName, contents));
     }
     void AddDemoPrograms(int nInstallerMs = 300, int nCompanionMs = 100)
     {
-        ASSERT_TRUE(::AddDemoPrograms(dir + "\\src", nInstallerMs, nCompanionMs));
+        ASSERT_TRUE(::AddDemoPrograms(In("src"), nInstallerMs, nCompanionMs));
     }
     std::string BuildSetup()
     {
-        return ::BuildSetup(dir + "\\src", "setup.exe", dir + "\\setup.exe");
+        return ::BuildSetup(In("src"), "setup.exe", In("setup.exe"));
     }
-
-    DWORD RunSetup(const std::string& setup)
-    {
-        PROCESS_INFORMATION pi;
-        DWORD dwExit = 99;
-        EXPECT_TRUE(StartProgram(setup, "", &pi));
-        EXPECT_TRUE(WaitProgram(&pi, 120000, &dwExit)) << "setup.exe did not end";
-        return dwExit;
-    }
-
-    std::string dir;
 };
 
 // The same, with whatever stands at the work directory left in place.
@@ -113,6 +86,8 @@ class InstallLink : public InstallTest
   protected:
     void SetUp() override
     {
+        if (!LaidOutBy("work-link-test"))
+            GTEST_SKIP() << "run by work-link-test, which lays out the links";
         ResetMachine();
     }
 };
@@ -151,7 +126,7 @@ TEST_F(InstallTest, MissingCompanionOrInstallerStopsWithItsNumber)
     EXPECT_FALSE(ReadMachineString(CLIENT_UNINSTALL_KEY, CLIENT_DISPLAY_NAME_VALUE, &value));
 
     RemoveLogDir();
-    DeleteFileA((dir + "\\src\\KelvoSetup.exe").c_str());
+    DeleteFileA(In("src\\KelvoSetup.exe").c_str());
     Add("dovRelsvc.exe");
     EXPECT_EQ(RunSetup(BuildSetup()), 0u);
     EXPECT_TRUE(LogHasInOrder({"install failed with Err 356\\.", "Exit main"}));
@@ -172,7 +147,7 @@ TEST_F(InstallTest, ProgramsTheShellCannotStartStopWithTheirNumbers)
 
     RemoveLogDir();
     Add("dovRelsvc.exe");
-    ASSERT_TRUE(AddForeignProgram(dir + "\\src", "KelvoSetup.exe"));
+    ASSERT_TRUE(AddForeignProgram(In("src"), "KelvoSetup.exe"));
     EXPECT_EQ(RunSetup(BuildSetup()), 0u);
     EXPECT_TRUE(LogHasInOrder({"StartExtracted: KelvoSetup\\.exe cannot be started, code \\d+\\.",
                                "install failed with Err 358\\.", "Exit main"}));
@@ -210,7 +185,7 @@ TEST_F(InstallTest, OwnFileMustCarryMoreThanTheImage)
     std::string launcher;
     ASSERT_TRUE(ReadWholeFile(BinPath("setup.exe"), &launcher));
     launcher.resize(307200, '\0');
-    std::string exact = dir + "\\exact.exe", plus = dir + "\\plus.exe";
+    std::string exact = In("exact.exe"), plus = In("plus.exe");
     ASSERT_TRUE(WriteWholeFile(exact, launcher));
     ASSERT_TRUE(WriteWholeFile(plus, launcher + "x"));
 
@@ -384,11 +359,13 @@ class InstallDiskFull : public InstallTest
   protected:
     void SetUp() override
     {
+        if (!LaidOutBy("disk-full-test"))
+            GTEST_SKIP() << "run by disk-full-test, which puts drive C: on a small file system";
         InstallTest::SetUp();
         dir = BinDir() + "\\..\\disk-full-setup";
         utl_RemoveDirTree(dir.c_str());
         CreateDirectoryA(dir.c_str(), NULL);
-        CreateDirectoryA((dir + "\\src").c_str(), NULL);
+        CreateDirectoryA(In("src").c_str(), NULL);
     }
 };
 
@@ -433,19 +410,20 @@ TEST_F(InstallTest, WorkDirectoryCannotBeRenamedWhileTheLauncherHoldsIt)
     ASSERT_TRUE(StartProgram(setup, "", &pi));
     for (int i = 0; i < 200 && ReadOr(WorkFile("dovRelsvc.record.txt")) == "<missing>"; ++i)
         Sleep(50);
-    BOOL bMoved = MoveFileA(kWorkDir, "C:\\tmp\\KelvoSetup0.moved");
+    const std::string moved = std::string(kWorkDir) + ".moved";
+    BOOL bMoved = MoveFileA(kWorkDir, moved.c_str());
     DWORD dwMoveErr = GetLastError();
     DWORD dwExit = 99;
     EXPECT_TRUE(WaitProgram(&pi, 60000, &dwExit));
     EXPECT_FALSE(bMoved);
     EXPECT_EQ(dwMoveErr, (DWORD)ERROR_SHARING_VIOLATION);
     if (bMoved)
-        MoveFileA("C:\\tmp\\KelvoSetup0.moved", kWorkDir);
+        MoveFileA(moved.c_str(), kWorkDir);
     EXPECT_TRUE(LogHasInOrder({"is-stp ended at \\d+\\.", "Exit main"}));
 
     // Once the installer has started the launcher lets go.
-    ASSERT_TRUE(MoveFileA(kWorkDir, "C:\\tmp\\KelvoSetup0.moved"));
-    ASSERT_TRUE(MoveFileA("C:\\tmp\\KelvoSetup0.moved", kWorkDir));
+    ASSERT_TRUE(MoveFileA(kWorkDir, moved.c_str()));
+    ASSERT_TRUE(MoveFileA(moved.c_str(), kWorkDir));
 }
 
 } // namespace

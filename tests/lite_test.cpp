@@ -1,31 +1,21 @@
 // The lite launcher end to end: real setup-lite.exe files built by the test
 // with packages of demo programs, the registry it reads and writes, and the
 // lines it leaves in the setup log.
+#include "chinese_system.h"
 #include "file_util.h"
+#include "log_lines.h"
 #include "machine_registry.h"
 #include "msgbox_watch.h"
 #include "setup_builder.h"
-#include "test_env.h"
+#include "start_checks.h"
+#include "test_dir.h"
 
 #include <gtest/gtest.h>
-#include <regex>
-#include <vector>
 
 namespace
 {
 
-const char kWorkDir[] = "C:\\tmp\\KelvoSetup0";
-
-std::string ReadOr(const std::string& path)
-{
-    std::string data;
-    return ReadWholeFile(path, &data) ? data : "<missing>";
-}
-
-std::string WorkFile(const char* pszName)
-{
-    return std::string(kWorkDir) + "\\" + pszName;
-}
+const char kFreeSpace[] = "The C free space is \\d+M\\.";
 
 void SetFlag(DWORD dwValue)
 {
@@ -44,36 +34,29 @@ void RegisterClient(const char* pszName)
     ASSERT_TRUE(SetMachineString(CLIENT_UNINSTALL_KEY, CLIENT_DISPLAY_NAME_VALUE, pszName));
 }
 
-// Exactly these lines after the free-space line, in this order.
-::testing::AssertionResult LogLinesAre(const std::vector<std::string>& patterns)
-{
-    std::string log = ReadOr(TodaySetupLogPath());
-    std::string expected = "\\[[-0-9: ]+\\] \\[[0-9a-f]+\\] The C free space is \\d+M\\.\r\n"
-                           "(\\[[-0-9: ]+\\] \\[[0-9a-f]+\\] PrepareWorkDir: .* set aside\\.\r\n)?";
-    for (const std::string& pattern : patterns)
-        expected += "\\[[-0-9: ]+\\] \\[[0-9a-f]+\\] " + pattern + "\r\n";
-    if (std::regex_match(log, std::regex(expected)))
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "log:\n" << log;
-}
-
-class LiteTest : public ::testing::Test
+class LiteTest : public TestDirFixture
 {
   protected:
     void SetUp() override
     {
-        RemoveLogDir();
-        dir = FreshTestDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        CreateDirectoryA((dir + "\\src").c_str(), NULL);
+        TestDirFixture::SetUp();
+        CreateDirectoryA(In("src").c_str(), NULL);
         ResetInstalledClient();
         SetFlag(0);
+        NextRun();
+    }
+    // No log and no work directory, so that a run's log lines are its own
+    // (under Wine a run sets an earlier run's work directory aside, and says so).
+    void NextRun()
+    {
+        RemoveLogDir();
         RemoveWorkDirs();
     }
 
     void Add(const char* pszName, const std::string& contents = "")
     {
-        ASSERT_TRUE(contents.empty() ? AddProgram(dir + "\\src", pszName)
-                                     : AddFile(dir + "\\src", pszName, contents));
+        ASSERT_TRUE(contents.empty() ? AddProgram(In("src"), pszName)
+                                     : AddFile(In("src"), pszName, contents));
     }
     void AddInstaller(const std::string& options = "RunMs=300")
     {
@@ -88,27 +71,16 @@ class LiteTest : public ::testing::Test
 
     std::string BuildLite()
     {
-        return BuildSetup(dir + "\\src", "setup-lite.exe", dir + "\\setup-lite.exe", false);
+        return BuildSetup(In("src"), "setup-lite.exe", In("setup-lite.exe"), false);
     }
-
-    DWORD Run(const std::string& exe)
-    {
-        PROCESS_INFORMATION pi;
-        DWORD dwExit = 99;
-        EXPECT_TRUE(StartProgram(exe, "", &pi));
-        EXPECT_TRUE(WaitProgram(&pi, 120000, &dwExit)) << exe << " did not end";
-        return dwExit;
-    }
-
-    std::string dir;
 };
 
 TEST_F(LiteTest, WithoutAClientTheRegistrationToolRunsFirst)
 {
     AddRegistrationTool(700);
     AddInstaller("RunMs=1200");
-    EXPECT_EQ(Run(BuildLite()), 0u);
-    EXPECT_TRUE(LogLinesAre({"is-stp started at \\d+, 1\\.", "setupflag is set\\.",
+    EXPECT_EQ(RunSetup(BuildLite()), 0u);
+    EXPECT_TRUE(LogLinesAre({kFreeSpace, "is-stp started at \\d+, 1\\.", "setupflag is set\\.",
                              "is-stp fine at \\d+\\.", "is-stp ended at [1-9]\\d*\\."}));
     EXPECT_EQ(ReadOr(WorkFile("KelvoRegister.record.txt")), "args=\r\nended=1\r\n");
     EXPECT_EQ(Flag(), 1u) << "the installer's flag stays as it left it";
@@ -118,38 +90,39 @@ TEST_F(LiteTest, WithAClientTheRegistrationToolIsNeitherNeededNorStarted)
 {
     RegisterClient("Kelvo Client 5.0");
     AddInstaller();
-    EXPECT_EQ(Run(BuildLite()), 0u);
+    EXPECT_EQ(RunSetup(BuildLite()), 0u);
     EXPECT_TRUE(
-        LogLinesAre({"Kelvo Client 5\\.0", "is-stp started at \\d+, 0\\.", "setupflag is set\\.",
-                     "is-stp fine at \\d+\\.", "is-stp ended at \\d+\\."}));
+        LogLinesAre({kFreeSpace, "Kelvo Client 5\\.0", "is-stp started at \\d+, 0\\.",
+                     "setupflag is set\\.", "is-stp fine at \\d+\\.", "is-stp ended at \\d+\\."}));
 }
 
 TEST_F(LiteTest, MissingProgramsStopWithTheirNumbers)
 {
     Add("readme.txt", "no programs");
-    EXPECT_EQ(Run(BuildLite()), 0u);
-    EXPECT_TRUE(LogLinesAre({"install failed with Err 355\\."}))
+    EXPECT_EQ(RunSetup(BuildLite()), 0u);
+    EXPECT_TRUE(LogLinesAre({kFreeSpace, "install failed with Err 355\\."}))
         << "the registration tool is looked for before the installer";
 
-    RemoveLogDir();
+    NextRun();
     RegisterClient("Kelvo Client");
-    EXPECT_EQ(Run(BuildLite()), 0u);
-    EXPECT_TRUE(LogLinesAre({"Kelvo Client", "install failed with Err 356\\."}));
+    EXPECT_EQ(RunSetup(BuildLite()), 0u);
+    EXPECT_TRUE(LogLinesAre({kFreeSpace, "Kelvo Client", "install failed with Err 356\\."}));
 }
 
 TEST_F(LiteTest, ProgramsTheShellCannotStartStopWithTheirNumbers)
 {
     Add("KelvoRegister.exe", "this is not a program\r\n");
     AddInstaller();
-    EXPECT_EQ(Run(BuildLite()), 0u);
-    EXPECT_TRUE(LogLinesAre({"StartExtracted: KelvoRegister\\.exe cannot be started, code \\d+\\.",
+    EXPECT_EQ(RunSetup(BuildLite()), 0u);
+    EXPECT_TRUE(LogLinesAre({kFreeSpace,
+                             "StartExtracted: KelvoRegister\\.exe cannot be started, code \\d+\\.",
                              "install failed with Err 357\\."}));
 
-    RemoveLogDir();
+    NextRun();
     RegisterClient("Kelvo Client");
-    ASSERT_TRUE(AddForeignProgram(dir + "\\src", "KelvoSetup.exe"));
-    EXPECT_EQ(Run(BuildLite()), 0u);
-    EXPECT_TRUE(LogLinesAre({"Kelvo Client",
+    ASSERT_TRUE(AddForeignProgram(In("src"), "KelvoSetup.exe"));
+    EXPECT_EQ(RunSetup(BuildLite()), 0u);
+    EXPECT_TRUE(LogLinesAre({kFreeSpace, "Kelvo Client",
                              "StartExtracted: KelvoSetup\\.exe cannot be started, code \\d+\\.",
                              "install failed with Err 358\\."}));
 }
@@ -160,13 +133,14 @@ TEST_F(LiteTest, InstallerEndingWithoutTheFlagFailsEvenIfAnEarlierRunLeftItSet)
     AddRegistrationTool();
     for (const char* pszOptions : {"RunMs=300\r\nSetFlag=0", "RunMs=300\r\nSetFlag=0\r\nCrash=1"}) {
         SCOPED_TRACE(pszOptions);
-        RemoveLogDir();
+        NextRun();
         ResetInstalledClient();
         SetFlag(1); // an earlier run's success must not count for this one
         AddInstaller(pszOptions);
-        EXPECT_EQ(Run(BuildLite()), 0u);
-        EXPECT_TRUE(LogLinesAre({"is-stp started at \\d+, 1\\.", "setup-process is out\\.",
-                                 "setupflag is not set\\.", "install failed with Err 354\\."}));
+        EXPECT_EQ(RunSetup(BuildLite()), 0u);
+        EXPECT_TRUE(
+            LogLinesAre({kFreeSpace, "is-stp started at \\d+, 1\\.", "setup-process is out\\.",
+                         "setupflag is not set\\.", "install failed with Err 354\\."}));
         EXPECT_EQ(Flag(), 0u);
     }
     EXPECT_NE(ReadOr(WorkFile("KelvoSetup.record.txt")).find("crash=1"), std::string::npos);
@@ -201,7 +175,7 @@ class LiteExclusion : public LiteTest
         AddInstaller("RunMs=2500");
         Add("dovRelsvc.exe");
         *pLite = BuildLite();
-        *pSetup = BuildSetup(dir + "\\src", "setup.exe", dir + "\\setup.exe", false);
+        *pSetup = BuildSetup(In("src"), "setup.exe", In("setup.exe"), false);
     }
 };
 
@@ -209,29 +183,25 @@ TEST_F(LiteExclusion, EachLauncherRefusesWhileTheOtherRuns)
 {
     std::string setup, lite;
     BuildBoth(&setup, &lite);
-    const char kBusy[] = "A previous instance is still running. \nPlease try it later.";
-    ExpectRefusedWhileOtherRuns(lite, setup, "Kelvo Setup", kBusy);
+    LANGID wLang = GetSystemDefaultLangID();
+    ExpectRefusedWhileOtherRuns(lite, setup, RefusalCaption(wLang, LAUNCHER_SETUP),
+                                RefusalText(REFUSE_ANOTHER_INSTANCE, wLang, LAUNCHER_SETUP));
     RemoveWorkDirs();
-    ExpectRefusedWhileOtherRuns(setup, lite, "Kelvo Setup", kBusy);
+    ExpectRefusedWhileOtherRuns(setup, lite, RefusalCaption(wLang, LAUNCHER_LITE),
+                                RefusalText(REFUSE_ANOTHER_INSTANCE, wLang, LAUNCHER_LITE));
 }
 
-// Run with LANG=zh_CN.UTF-8: each launcher refuses in its own Chinese words.
+// Each launcher refuses in its own Chinese words, in GBK.
 TEST_F(LiteExclusion, ChineseRefusalsAreEachLaunchersOwn)
 {
-    ASSERT_EQ(GetSystemDefaultLangID(), 2052) << "run with LANG=zh_CN.UTF-8";
+    SKIP_UNLESS_CHINESE_SYSTEM();
     std::string setup, lite;
     BuildBoth(&setup, &lite);
-    std::string setupCaption, setupText, liteCaption, liteText;
-    FromHex("b0b2d7b04b656c766fd6c7c4dcbfcdbba7b6cb", &setupCaption);
-    FromHex("d3d0d5fdd4dad4cbd0d0b5c4bfcdbba7b6cbb0b2d7b0b3ccd0f2a3acc7ebc9d4baf2d4d9cad4a1a3",
-            &setupText);
-    FromHex("b0b2d7b0204b656c766f20d6c7c4dcbfcdbba7b6cb", &liteCaption);
-    FromHex("b4cbc7b0d4cbd0d0b5c4b3ccd0f2cab5c0fdbbb9c3bbd3d0cdeac8abcdcbb3f6a3acc7ebc9d4baf2d4d9"
-            "cad4a1a3",
-            &liteText);
-    ExpectRefusedWhileOtherRuns(lite, setup, setupCaption, setupText);
+    ExpectRefusedWhileOtherRuns(lite, setup, GbkBytes(kGbkSetupCaption),
+                                GbkBytes(kGbkAnotherInstance));
     RemoveWorkDirs();
-    ExpectRefusedWhileOtherRuns(setup, lite, liteCaption, liteText);
+    ExpectRefusedWhileOtherRuns(setup, lite, GbkBytes(kGbkLiteCaption),
+                                GbkBytes(kGbkLiteAnotherInstance));
 }
 
 } // namespace

@@ -10,13 +10,6 @@
 namespace
 {
 
-std::string ReadLog(const std::string& path)
-{
-    std::string data;
-    ReadWholeFile(path, &data);
-    return data;
-}
-
 std::string TodayDash()
 {
     SYSTEMTIME st;
@@ -48,11 +41,6 @@ int TodayWeekday()
     return st.wDayOfWeek;
 }
 
-bool Exists(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 class LogTest : public ::testing::Test
 {
   protected:
@@ -72,7 +60,7 @@ TEST_F(LogTest, SetupLinesHaveTimeThreadAndTextEndedByCrLf)
     WriteSetupLog("The C free space is 12M.");
     WriteSetupLog("");
 
-    std::string data = ReadLog(TodaySetupLogPath());
+    std::string data = ReadOr(TodaySetupLogPath(), "");
     std::string time = "\\[" + TodayDash() + " \\d\\d:\\d\\d:\\d\\d\\] ";
     std::string thread = "\\[" + ThreadHex() + "\\] ";
     std::regex expected(time + thread + "The C free space is 12M\\.\r\n" + time + thread + "\r\n");
@@ -81,7 +69,7 @@ TEST_F(LogTest, SetupLinesHaveTimeThreadAndTextEndedByCrLf)
     // A text has no length limit.
     std::string longText(5000, 'L');
     WriteSetupLog(longText.c_str());
-    data = ReadLog(TodaySetupLogPath());
+    data = ReadOr(TodaySetupLogPath(), "");
     EXPECT_NE(data.find("] " + longText + "\r\n"), std::string::npos);
 }
 
@@ -91,7 +79,7 @@ TEST_F(LogTest, ModuleLinesHave0xThreadAndDetailTag)
     g_bLogDetail = 1;
     utl_WriteModuleLog("UtlFile", "a detail", 1);
 
-    std::string data = ReadLog(TodayModuleLogPath("UtlFile"));
+    std::string data = ReadOr(TodayModuleLogPath("UtlFile"), "");
     std::string time = "\\[" + TodayDash() + " \\d\\d:\\d\\d:\\d\\d\\] ";
     std::string thread = "\\[0x" + ThreadHex() + "\\] ";
     std::regex expected(time + thread + "utl_FileUnpack: done\r\n" + time + "\\[DTL\\] " + thread +
@@ -105,9 +93,9 @@ TEST_F(LogTest, EachLogHasItsOwnDayFile)
     utl_WriteModuleLog("setup", "module setup line", 0);
     utl_WriteModuleLog("waitSetup", "wait line", 0);
 
-    std::string setup = ReadLog(TodaySetupLogPath());
-    std::string moduleSetup = ReadLog(TodayModuleLogPath("setup"));
-    std::string wait = ReadLog(TodayModuleLogPath("waitSetup"));
+    std::string setup = ReadOr(TodaySetupLogPath(), "");
+    std::string moduleSetup = ReadOr(TodayModuleLogPath("setup"), "");
+    std::string wait = ReadOr(TodayModuleLogPath("waitSetup"), "");
     EXPECT_NE(setup.find("] setup line\r\n"), std::string::npos);
     EXPECT_EQ(setup.find("module"), std::string::npos);
     EXPECT_NE(moduleSetup.find("] module setup line\r\n"), std::string::npos);
@@ -137,7 +125,7 @@ TEST_F(LogTest, FirstLineOfTheDayRemovesSameWeekdayOfEarlierWeeks)
     ASSERT_TRUE(WriteWholeFile(oldSame, "old"));
     WriteSetupLog("second");
     EXPECT_TRUE(Exists(oldSame));
-    std::string data = ReadLog(TodaySetupLogPath());
+    std::string data = ReadOr(TodaySetupLogPath(), "");
     EXPECT_NE(data.find("] first\r\n"), std::string::npos);
     EXPECT_NE(data.find("] second\r\n"), std::string::npos);
 }
@@ -173,7 +161,7 @@ TEST_F(LogTest, FailuresAreSilentAndLoseOnlyTheLine)
     WriteSetupLog("lost");
     CloseHandle(hHeld);
     WriteSetupLog("after");
-    data = ReadLog(TodaySetupLogPath());
+    data = ReadOr(TodaySetupLogPath(), "");
     EXPECT_NE(data.find("] kept\r\n"), std::string::npos);
     EXPECT_EQ(data.find("lost"), std::string::npos);
     EXPECT_NE(data.find("] after\r\n"), std::string::npos);
@@ -197,7 +185,7 @@ TEST_F(LogTest, ConcurrentWritersNeitherOverwriteNorInterleave)
         w.join();
 
     // Every byte of the file belongs to one whole line, one line after another.
-    std::string data = ReadLog(TodaySetupLogPath());
+    std::string data = ReadOr(TodaySetupLogPath(), "");
     std::regex line("\\[[-0-9: ]+\\] \\[[0-9a-f]+\\] (start|writer \\d line \\d{3} x{20})\r\n");
     int nLines = 0;
     size_t cbCovered = 0;

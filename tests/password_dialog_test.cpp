@@ -3,10 +3,11 @@
 // typed into and answered like a user would, and what the run did after.
 #include "des_text.h"
 #include "file_util.h"
+#include "log_lines.h"
 #include "machine_registry.h"
 #include "msgbox_watch.h"
 #include "setup_builder.h"
-#include "test_env.h"
+#include "test_dir.h"
 
 #include <gtest/gtest.h>
 #include <functional>
@@ -14,7 +15,6 @@
 namespace
 {
 
-const char kWorkDir[] = "C:\\tmp\\KelvoSetup0";
 const char kRightPassword[] = "Kelvo-Right-Password-0123456789x"; // 32 characters
 const int kEdit = 1001, kErrorLine = 1002, kPrompt = -1; // an extended template keeps -1 whole
 
@@ -70,25 +70,18 @@ bool WaitFor(const std::function<bool()>& done, DWORD dwTimeoutMs = 10000)
     return done();
 }
 
-std::string SetupLog()
-{
-    std::string data;
-    ReadWholeFile(TodaySetupLogPath(), &data);
-    return data;
-}
-
-class PasswordDialogTest : public ::testing::Test
+class PasswordDialogTest : public TestDirFixture
 {
   protected:
     void SetUp() override
     {
+        TestDirFixture::SetUp();
         RemoveLogDir();
         ResetInstalledClient();
         RemoveWorkDirs();
-        dir = FreshTestDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        CreateDirectoryA((dir + "\\src").c_str(), NULL);
-        ASSERT_TRUE(AddDemoPrograms(dir + "\\src"));
-        setup = BuildSetup(dir + "\\src", "setup.exe", dir + "\\setup.exe");
+        CreateDirectoryA(In("src").c_str(), NULL);
+        ASSERT_TRUE(AddDemoPrograms(In("src")));
+        setup = BuildSetup(In("src"), "setup.exe", In("setup.exe"));
         ASSERT_FALSE(setup.empty());
         Protect(kRightPassword);
         texts = GetSystemDefaultLangID() == 2052 ? Chinese() : English();
@@ -139,11 +132,10 @@ class PasswordDialogTest : public ::testing::Test
 
     bool Extracted() const
     {
-        return GetFileAttributesA((std::string(kWorkDir) + "\\KelvoSetup.exe").c_str()) !=
-               INVALID_FILE_ATTRIBUTES;
+        return GetFileAttributesA(WorkFile("KelvoSetup.exe").c_str()) != INVALID_FILE_ATTRIBUTES;
     }
 
-    std::string dir, setup;
+    std::string setup;
     Texts texts;
     PROCESS_INFORMATION pi = {};
 };
@@ -181,13 +173,8 @@ TEST_F(PasswordDialogTest, RightPasswordAtTheThirdAttemptLetsTheUpgradeRun)
 
     EXPECT_EQ(WaitForSetup(), 0u);
     EXPECT_TRUE(Extracted());
-    std::string log = SetupLog();
-    size_t at = 0;
-    for (const char* pszLine : {"] g_bExit = TRUE;\r\n", "] Begin UnpackAndSetup\r\n",
-                                "] is-stp ended at ", "] Exit main\r\n"}) {
-        at = log.find(pszLine, at);
-        EXPECT_NE(at, std::string::npos) << pszLine << "\n" << log;
-    }
+    EXPECT_TRUE(LogHasInOrder(
+        {"g_bExit = TRUE;", "Begin UnpackAndSetup", "is-stp ended at .*", "Exit main"}));
 }
 
 TEST_F(PasswordDialogTest, ThirdWrongPasswordWarnsAndEndsTheRunWithoutExtracting)
@@ -209,8 +196,8 @@ TEST_F(PasswordDialogTest, ThirdWrongPasswordWarnsAndEndsTheRunWithoutExtracting
 
     EXPECT_EQ(WaitForSetup(), 0u);
     EXPECT_FALSE(Extracted());
-    std::string log = SetupLog();
-    EXPECT_NE(log.find("] Exit main\r\n"), std::string::npos) << log;
+    EXPECT_TRUE(LogHasInOrder({"Exit main"}));
+    std::string log = ReadOr(TodaySetupLogPath());
     EXPECT_EQ(log.find("Begin UnpackAndSetup"), std::string::npos) << log;
     EXPECT_EQ(log.find("g_bExit"), std::string::npos) << log;
 }
@@ -222,9 +209,8 @@ TEST_F(PasswordDialogTest, CancelEndsTheRunWithoutExtracting)
     PressButton(hDlg, IDCANCEL);
     EXPECT_EQ(WaitForSetup(), 0u);
     EXPECT_FALSE(Extracted());
-    std::string log = SetupLog();
-    EXPECT_NE(log.find("] Exit main\r\n"), std::string::npos) << log;
-    EXPECT_EQ(log.find("Begin UnpackAndSetup"), std::string::npos) << log;
+    EXPECT_TRUE(LogHasInOrder({"Exit main"}));
+    EXPECT_EQ(ReadOr(TodaySetupLogPath()).find("Begin UnpackAndSetup"), std::string::npos);
 }
 
 TEST_F(PasswordDialogTest, UnprotectedClientIsUpgradedWithoutAQuestion)
@@ -233,7 +219,7 @@ TEST_F(PasswordDialogTest, UnprotectedClientIsUpgradedWithoutAQuestion)
     ASSERT_TRUE(StartProgram(setup, "", &pi));
     EXPECT_EQ(WaitForSetup(), 0u);
     EXPECT_TRUE(Extracted());
-    EXPECT_EQ(SetupLog().find("Begin UnpackAndSetup"), std::string::npos);
+    EXPECT_EQ(ReadOr(TodaySetupLogPath()).find("Begin UnpackAndSetup"), std::string::npos);
 }
 
 } // namespace

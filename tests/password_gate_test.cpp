@@ -3,19 +3,25 @@
 // system32, real registry values, and the module log lines it writes.
 #include "password_gate.h"
 #include "file_util.h"
+#include "log_lines.h"
 #include "machine_registry.h"
 #include "path_util.h"
 #include "test_env.h"
 #include "vrf.h"
 
 #include <gtest/gtest.h>
-#include <vector>
 
 namespace
 {
 
 const char* const kPairFiles[] = {"KelvoCustom.ini", "KelvoCustom.vrf", "KelvoUninstallInfo.ini",
                                   "KelvoUninstallInfo.vrf"};
+
+// The password gate's module log.
+std::string GateLog()
+{
+    return TodayModuleLogPath("setup");
+}
 
 std::string Common(const char* pszTail)
 {
@@ -37,11 +43,6 @@ void SetRegDword(const char* pszKey, const char* pszName, DWORD dw)
 void SetRegString(const char* pszKey, const char* pszName, const char* pszValue)
 {
     ASSERT_TRUE(SetMachineString(pszKey, pszName, pszValue));
-}
-
-bool Exists(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 std::string PairIni(int nUninstall, const char* pszInstall)
@@ -90,28 +91,9 @@ class PasswordGateTest : public ::testing::Test
         ResetInstalledClient(); // other tests install over an unprotected machine
     }
 
-    std::string Log() const
-    {
-        std::string data;
-        ReadWholeFile(TodayModuleLogPath("setup"), &data);
-        return data;
-    }
-    ::testing::AssertionResult Logged(const std::vector<std::string>& lines) const
-    {
-        std::string log = Log();
-        size_t from = 0;
-        for (const std::string& line : lines) {
-            size_t at = log.find("] " + line + "\r\n", from);
-            if (at == std::string::npos)
-                return ::testing::AssertionFailure() << "no \"" << line << "\" in order in\n"
-                                                     << log;
-            from = at + line.size();
-        }
-        return ::testing::AssertionSuccess();
-    }
     bool LoggedAnywhere(const std::string& text) const
     {
-        return Log().find(text) != std::string::npos;
+        return ReadOr(GateLog(), "").find(text) != std::string::npos;
     }
 
     std::string reginfo, legacy;
@@ -125,16 +107,17 @@ TEST_F(PasswordGateTest, VerifiedCustomisationPairDecidesAlone)
 
     EXPECT_EQ(IsUninstallPrompt("setup", buffer), 1);
     EXPECT_STREQ(buffer, "c3RvcmVkIHRleHQ=");
-    EXPECT_TRUE(Logged({"IsUninstallPrompt:Get UninstallPwd from KelvoCustom.ini succ.",
-                        "IsUninstallPrompt:Get Version from reg succ. 5.1.200.7",
-                        "IsUninstallPrompt:Need prompt uninstall password Dlg"}));
+    EXPECT_TRUE(LogHasInOrder({"IsUninstallPrompt:Get UninstallPwd from KelvoCustom\\.ini succ\\.",
+                               "IsUninstallPrompt:Get Version from reg succ\\. 5\\.1\\.200\\.7",
+                               "IsUninstallPrompt:Need prompt uninstall password Dlg"},
+                              GateLog()));
 
     // With its flag 0 the pair still decides, whatever the registry says.
     RemoveLogDir();
     WritePairs(reginfo, 0, "c3RvcmVkIHRleHQ=");
     SetRegDword(CLIENT_REG_KEY, CLIENT_PROTECTED_VALUE, 1);
     EXPECT_EQ(IsUninstallPrompt("setup", buffer), 0);
-    EXPECT_TRUE(Logged({"IsUninstallPrompt:!dwResult, return false."}));
+    EXPECT_TRUE(LogHasInOrder({"IsUninstallPrompt:!dwResult, return false\\."}, GateLog()));
     EXPECT_FALSE(LoggedAnywhere("from reg"));
 }
 
@@ -147,17 +130,19 @@ TEST_F(PasswordGateTest, NoPairsAnywhereFallsBackToTheRegistry)
     EXPECT_EQ(IsUninstallPrompt("setup", buffer), 1);
     EXPECT_STREQ(buffer, "cmVnaXN0cnk=");
     EXPECT_TRUE(Exists(reginfo)) << "the reginfo directory is made";
-    EXPECT_TRUE(Logged({
-        "utl_LoadCusIniFile:CusIniVerify new failed,try for old.",
-        "utl_LoadCusIniFile:CusIniVerify old failed,return false.",
-        "IsUninstallPrompt:verifying KelvoCustom info FAILED with Err  ,So copy bak files!"
-        "CopyFile KelvoCustom.ini return false!",
-        "IsUninstallPrompt:verifying uninstall info FAILED with Err  ,So copy bak files!"
-        "CopyFile KelvoUninstallInfo.ini return false!",
-        "IsUninstallPrompt:Get Uninstall from reg succ",
-        "IsUninstallPrompt:Get UninstallPwd from reg Succ.",
-        "IsUninstallPrompt:Get Version from reg succ. 5.0",
-    }));
+    EXPECT_TRUE(LogHasInOrder(
+        {
+            "utl_LoadCusIniFile:CusIniVerify new failed,try for old\\.",
+            "utl_LoadCusIniFile:CusIniVerify old failed,return false\\.",
+            "IsUninstallPrompt:verifying KelvoCustom info FAILED with Err  ,So copy bak files!"
+            "CopyFile KelvoCustom\\.ini return false!",
+            "IsUninstallPrompt:verifying uninstall info FAILED with Err  ,So copy bak files!"
+            "CopyFile KelvoUninstallInfo\\.ini return false!",
+            "IsUninstallPrompt:Get Uninstall from reg succ",
+            "IsUninstallPrompt:Get UninstallPwd from reg Succ\\.",
+            "IsUninstallPrompt:Get Version from reg succ\\. 5\\.0",
+        },
+        GateLog()));
 }
 
 TEST_F(PasswordGateTest, LegacyDirectoryIsMigratedAndRemoved)
@@ -170,9 +155,10 @@ TEST_F(PasswordGateTest, LegacyDirectoryIsMigratedAndRemoved)
     for (const char* pszName : kPairFiles)
         EXPECT_TRUE(Exists(reginfo + "\\" + pszName)) << pszName;
     EXPECT_FALSE(Exists(Common("Ostmarin")));
-    EXPECT_TRUE(Logged({"utl_LoadCusIniFile:CusIniVerify new failed,try for old.",
-                        "utl_LoadCusIniFile:CusIniVerify old true,so copy files.",
-                        "IsUninstallPrompt:Get UninstallPwd from KelvoCustom.ini succ."}));
+    EXPECT_TRUE(LogHasInOrder({"utl_LoadCusIniFile:CusIniVerify new failed,try for old\\.",
+                               "utl_LoadCusIniFile:CusIniVerify old true,so copy files\\.",
+                               "IsUninstallPrompt:Get UninstallPwd from KelvoCustom\\.ini succ\\."},
+                              GateLog()));
 }
 
 TEST_F(PasswordGateTest, InterruptedMigrationKeepsTheLegacyDirectoryAndTriesTheBackups)
@@ -192,11 +178,13 @@ TEST_F(PasswordGateTest, InterruptedMigrationKeepsTheLegacyDirectoryAndTriesTheB
     EXPECT_EQ(IsUninstallPrompt("setup", buffer), 1);
     EXPECT_STREQ(buffer, "YmFja3Vw") << "the backup pair was copied over and used";
     EXPECT_TRUE(Exists(legacy + "\\KelvoCustom.ini")) << "the legacy directory stays";
-    EXPECT_TRUE(Logged({"utl_LoadCusIniFile:CusIniVerify old true,so copy files.",
-                        "utl_LoadCusIniFile:CopyFile KelvoUninstallInfo.vrf return false!",
-                        "IsUninstallPrompt:verifying KelvoCustom info FAILED with Err  ,So copy "
-                        "bak files!",
-                        "IsUninstallPrompt:Get UninstallPwd from KelvoCustom.ini succ."}));
+    EXPECT_TRUE(
+        LogHasInOrder({"utl_LoadCusIniFile:CusIniVerify old true,so copy files\\.",
+                       "utl_LoadCusIniFile:CopyFile KelvoUninstallInfo\\.vrf return false!",
+                       "IsUninstallPrompt:verifying KelvoCustom info FAILED with Err  ,So copy "
+                       "bak files!",
+                       "IsUninstallPrompt:Get UninstallPwd from KelvoCustom\\.ini succ\\."},
+                      GateLog()));
 }
 
 TEST_F(PasswordGateTest, RegistryFlagOnlyUnderTheNewerVendorKey)
@@ -207,8 +195,9 @@ TEST_F(PasswordGateTest, RegistryFlagOnlyUnderTheNewerVendorKey)
 
     EXPECT_EQ(IsUninstallPrompt("setup", buffer), 1);
     EXPECT_STREQ(buffer, "cW9yIGtleQ==");
-    EXPECT_TRUE(Logged({"IsUninstallPrompt:Get Uninstall from reg failed",
-                        "IsUninstallPrompt:Get UninstallPwd from reg Succ."}));
+    EXPECT_TRUE(LogHasInOrder({"IsUninstallPrompt:Get Uninstall from reg failed",
+                               "IsUninstallPrompt:Get UninstallPwd from reg Succ\\."},
+                              GateLog()));
     EXPECT_FALSE(LoggedAnywhere("Get Uninstall from old reg failed"));
 }
 
@@ -217,18 +206,20 @@ TEST_F(PasswordGateTest, ClientRegisteredOnlyUnderTheOlderUninstallKey)
     SetRegDword(CLIENT_REG_KEY, CLIENT_PROTECTED_VALUE, 1);
     SetRegString(CLIENT_OLDER_UNINSTALL_KEY, "DisplayVersion", "3.2");
     EXPECT_EQ(IsUninstallPrompt("setup", buffer), 1);
-    EXPECT_TRUE(Logged({"IsUninstallPrompt:Get UninstallPwd from reg fail,Return true.",
-                        "IsUninstallPrompt:Get Version from new reg failed, try old.",
-                        "IsUninstallPrompt:Get Version from old reg succ, return true."}));
+    EXPECT_TRUE(LogHasInOrder({"IsUninstallPrompt:Get UninstallPwd from reg fail,Return true\\.",
+                               "IsUninstallPrompt:Get Version from new reg failed, try old\\.",
+                               "IsUninstallPrompt:Get Version from old reg succ, return true\\."},
+                              GateLog()));
     EXPECT_FALSE(LoggedAnywhere("Need prompt uninstall password Dlg"));
 
     // A protected client registered nowhere is not asked about.
     RemoveLogDir();
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, CLIENT_OLDER_UNINSTALL_KEY);
     EXPECT_EQ(IsUninstallPrompt("setup", buffer), 0);
-    EXPECT_TRUE(Logged({"IsUninstallPrompt:Get Version from old reg failed, return false."}));
+    EXPECT_TRUE(LogHasInOrder(
+        {"IsUninstallPrompt:Get Version from old reg failed, return false\\."}, GateLog()));
     EXPECT_EQ(IsUninstallPrompt("setup", NULL), 0);
-    EXPECT_TRUE(LoggedAnywhere("IsUninstallPrompt:parameter err."));
+    EXPECT_TRUE(LogHasInOrder({"IsUninstallPrompt:parameter err\\."}, GateLog()));
 }
 
 // A dialog that cannot be made must not leave the entry waiting for a quit
@@ -239,9 +230,7 @@ TEST(PasswordDialog, MissingDialogCountsAsCancelled)
     RemoveLogDir();
     g_bExit = 0;
     EXPECT_EQ(RunPasswordDialog(GetModuleHandleA(NULL)), 0);
-    std::string log;
-    ReadWholeFile(TodaySetupLogPath(), &log);
-    EXPECT_NE(log.find("] CreateDialogParam failed with err "), std::string::npos) << log;
+    EXPECT_TRUE(LogHasInOrder({"CreateDialogParam failed with err .*"}));
 }
 
 } // namespace

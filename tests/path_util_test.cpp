@@ -1,10 +1,11 @@
 // The program's own directory, the Common Files directory, the name checks,
 // the path cutter and the management-centre settings beside the program,
 // on the real file system of the prefix.
+#include "chinese_system.h"
 #include "log.h"
+#include "log_lines.h"
 #include "mng_center.h"
 #include "path_util.h"
-#include "test_env.h"
 
 #include <gtest/gtest.h>
 #include <string.h>
@@ -18,13 +19,6 @@ std::string OwnPath()
     char sz[MAX_PATH + 1];
     DWORD cch = GetModuleFileNameA(NULL, sz, sizeof sz);
     return std::string(sz, cch);
-}
-
-std::string ModuleLogText()
-{
-    std::string data;
-    ReadWholeFile(TodayModuleLogPath("UtlCommon"), &data);
-    return data;
 }
 
 TEST(RunPath, WithAndWithoutTheTrailingBackslash)
@@ -47,9 +41,8 @@ TEST(RunPath, RefusesACutPathAndLogsWhy)
     EXPECT_EQ(getCurRunPath(buf.data(), (unsigned)buf.size(), 1), 0);
     std::string cut = own.substr(0, own.size() - 1);
     EXPECT_EQ(std::string(buf.data()), cut);
-    EXPECT_NE(ModuleLogText().find("getCurRunPath: insufficient buffer -- " + cut + "\r\n"),
-              std::string::npos)
-        << ModuleLogText();
+    EXPECT_TRUE(LogHasInOrder({"getCurRunPath: insufficient buffer -- " + Literally(cut)},
+                              TodayModuleLogPath("UtlCommon")));
 
     // One more byte is enough.
     buf.assign(own.size() + 1, '#');
@@ -62,10 +55,9 @@ TEST(RunPath, RefusesMissingBuffer)
     char sz[8];
     EXPECT_EQ(getCurRunPath(NULL, 100, 1), 0);
     EXPECT_EQ(getCurRunPath(sz, 0, 1), 0);
-    std::string log = ModuleLogText();
-    size_t nFirst = log.find("getCurRunPath: invalid paras.\r\n");
-    ASSERT_NE(nFirst, std::string::npos) << log;
-    EXPECT_NE(log.find("getCurRunPath: invalid paras.\r\n", nFirst + 1), std::string::npos);
+    EXPECT_TRUE(
+        LogHasInOrder({"getCurRunPath: invalid paras\\.", "getCurRunPath: invalid paras\\."},
+                      TodayModuleLogPath("UtlCommon")));
 }
 
 // Runs the probe, which reports from a process of its own, with the
@@ -154,11 +146,10 @@ TEST(CutAtLastSeparator, CutsAtTheLastBackslashOnly)
 }
 
 // In the Chinese code page "誠" is D5 5C: its second byte is the backslash
-// and "亅" (81 7C) ends in the vertical bar. Run with LANG=zh_CN.UTF-8.
+// and "亅" (81 7C) ends in the vertical bar.
 TEST(ChineseCodePage, TrailBytesAreNotSeparators)
 {
-    if (GetACP() != 936)
-        GTEST_SKIP() << "needs the Chinese (PRC) code page";
+    SKIP_UNLESS_CHINESE_SYSTEM();
     char szPath[] = "C:\\A\\\xd5\x5c";
     EXPECT_EQ(utl_CutAtLastSeparator(szPath, 0), szPath);
     EXPECT_STREQ(szPath, "C:\\A");

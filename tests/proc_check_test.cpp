@@ -1,22 +1,21 @@
 // Process checks against real stand-in processes of the watched names.
 #include "proc_check.h"
 #include "log.h"
-#include "test_env.h"
+#include "test_dir.h"
 
 #include <gtest/gtest.h>
 
 namespace
 {
 
-class ProcCheckTest : public ::testing::Test
+class ProcCheckTest : public TestDirFixture
 {
   protected:
     void SetUp() override
     {
-        dir = FreshTestDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        TestDirFixture::SetUp();
         RemoveLogDir();
     }
-    std::string dir;
 };
 
 TEST_F(ProcCheckTest, NameIsComparedWithoutCase)

@@ -1,7 +1,7 @@
 // setuptool as a release engineer runs it: the real program under Wine, on
 // real files, its exit codes and what it prints.
 #include "package.h"
-#include "test_env.h"
+#include "test_dir.h"
 #include "tool_run.h"
 
 #include <gtest/gtest.h>
@@ -9,30 +9,19 @@
 namespace
 {
 
-class SetupToolTest : public ::testing::Test
+class SetupToolTest : public TestDirFixture
 {
   protected:
     void SetUp() override
     {
+        TestDirFixture::SetUp();
         RemoveLogDir();
-        dir = FreshTestDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
         CreateDirectoryA(In("src").c_str(), NULL);
-    }
-    std::string In(const std::string& name) const
-    {
-        return dir + "\\" + name;
     }
     std::string Q(const std::string& name) const
     {
         return "\"" + In(name) + "\"";
     }
-    std::string Read(const std::string& name) const
-    {
-        std::string data;
-        return ReadWholeFile(In(name), &data) ? data : "<missing>";
-    }
-
-    std::string dir;
 };
 
 TEST_F(SetupToolTest, WrongCommandLinesPrintTheUsageAndExitWith2)
@@ -131,8 +120,8 @@ TEST_F(SetupToolTest, FailuresNameTheErrorAndExitWith1)
         EXPECT_EQ(run.dwExit, 1u) << c.args << "\n" << run.out;
         EXPECT_NE(run.out.find(c.pszSays), std::string::npos) << c.args << "\n" << run.out;
     }
-    EXPECT_EQ(Read("q.pkg"), "<missing>") << "a refused name is refused before packing";
-    EXPECT_EQ(Read("s.exe"), "<missing>");
+    EXPECT_EQ(ReadOr(In("q.pkg")), "<missing>") << "a refused name is refused before packing";
+    EXPECT_EQ(ReadOr(In("s.exe")), "<missing>");
 
     // An image of exactly 307200 bytes needs no padding and is accepted.
     ToolRun fits = Tool("build " + Q("fits.exe") + " " + Q("p.pkg") + " " + Q("s.exe"));

@@ -52,11 +52,11 @@ bool Copy4k(const std::string& from, const std::string& to)
     HANDLE hOut =
         CreateFileA(to.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     bool bOk = hIn != INVALID_HANDLE_VALUE && hOut != INVALID_HANDLE_VALUE;
-    static BYTE buf[PKG_CHUNK];
+    static BYTE s_buf[PKG_CHUNK];
     for (DWORD dwRead = 1; bOk && dwRead != 0;) {
         DWORD dwWritten = 0;
-        bOk = ReadFile(hIn, buf, sizeof buf, &dwRead, NULL) &&
-              WriteFile(hOut, buf, dwRead, &dwWritten, NULL);
+        bOk = ReadFile(hIn, s_buf, sizeof s_buf, &dwRead, NULL) &&
+              WriteFile(hOut, s_buf, dwRead, &dwWritten, NULL);
     }
     if (hIn != INVALID_HANDLE_VALUE)
         CloseHandle(hIn);

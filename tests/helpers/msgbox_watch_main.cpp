@@ -57,9 +57,6 @@ int main(int argc, char** argv)
                 (unsigned long)dwTimeoutMs);
         return 1;
     }
-    printf("pid %lu\ntext ", (unsigned long)seen.dwProcessId);
-    for (unsigned char c : seen.text)
-        printf("%02x", c);
-    printf("\n");
+    printf("pid %lu\ntext %s\n", (unsigned long)seen.dwProcessId, ToHex(seen.text).c_str());
     return 0;
 }

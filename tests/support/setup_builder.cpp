@@ -57,3 +57,12 @@ std::string BuildSetup(const std::string& srcDir, const char* pszLauncher,
     EXPECT_EQ(build.dwExit, 0u) << build.out;
     return pack.dwExit == 0 && build.dwExit == 0 ? outPath : "";
 }
+
+DWORD RunSetup(const std::string& setup)
+{
+    PROCESS_INFORMATION pi;
+    DWORD dwExit = 99;
+    EXPECT_TRUE(StartProgram(setup, "", &pi)) << setup;
+    EXPECT_TRUE(WaitProgram(&pi, 120000, &dwExit)) << setup << " did not end";
+    return dwExit;
+}

@@ -2,6 +2,7 @@
 // files, packed with the real setuptool.exe behind a real launcher image.
 #pragma once
 
+#include <windows.h>
 #include <string>
 
 // Copies a program of build/bin (a demo program) into dir, or writes a file
@@ -19,3 +20,6 @@ bool AddDemoPrograms(const std::string& dir, int nInstallerMs = 300, int nCompan
 // after a failure (reported to the test).
 std::string BuildSetup(const std::string& srcDir, const char* pszLauncher,
                        const std::string& outPath, bool bEnd = true);
+// Runs a setup to its end, two minutes at most: its exit code, or 99 after a
+// failure (reported to the test).
+DWORD RunSetup(const std::string& setup);

@@ -13,20 +13,20 @@ class TestDirFixture : public ::testing::Test
     {
         dir = FreshTestDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
     }
-    std::string In(const char* pszName) const
+    std::string In(const std::string& name) const
     {
-        return dir + "\\" + pszName;
+        return dir + "\\" + name;
     }
     // The whole content of a file in the directory, or a failed expectation.
-    std::string Read(const char* pszName) const
+    std::string Read(const std::string& name) const
     {
         std::string data;
-        EXPECT_TRUE(ReadWholeFile(In(pszName), &data)) << pszName;
+        EXPECT_TRUE(ReadWholeFile(In(name), &data)) << name;
         return data;
     }
-    void Write(const char* pszName, const std::string& data) const
+    void Write(const std::string& name, const std::string& data) const
     {
-        ASSERT_TRUE(WriteWholeFile(In(pszName), data)) << pszName;
+        ASSERT_TRUE(WriteWholeFile(In(name), data)) << name;
     }
     std::string dir;
 };

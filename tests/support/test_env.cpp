@@ -96,6 +96,17 @@ bool ReadWholeFile(const std::string& path, std::string* pData)
     return bOk;
 }
 
+bool Exists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string ReadOr(const std::string& path, const char* pszMissing)
+{
+    std::string data;
+    return ReadWholeFile(path, &data) ? data : pszMissing;
+}
+
 bool StartProgram(const std::string& path, const std::string& args, PROCESS_INFORMATION* pPi)
 {
     std::string cmd = "\"" + path + "\"" + (args.empty() ? "" : " " + args);
@@ -221,11 +232,16 @@ std::string TodayModuleLogPath(const char* pszModule)
     return std::string("c:\\KelvoLog\\stp_") + pszModule + TodayDigits() + ".log";
 }
 
+std::string WorkFile(const char* pszName)
+{
+    return std::string(kWorkDir) + "\\" + pszName;
+}
+
 void RemoveWorkDirs()
 {
-    RemoveTree("C:\\tmp\\KelvoSetup0");
+    RemoveTree(kWorkDir);
     WIN32_FIND_DATAA fd;
-    HANDLE hFind = FindFirstFileA("C:\\tmp\\KelvoSetup0.untrusted.*", &fd);
+    HANDLE hFind = FindFirstFileA((std::string(kWorkDir) + ".untrusted.*").c_str(), &fd);
     if (hFind == INVALID_HANDLE_VALUE)
         return;
     do {
@@ -251,7 +267,8 @@ void ResetInstalledClient()
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, pszKey);
     HKEY hKey;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, CLIENT_OLD_REG_KEY, 0, KEY_WRITE, &hKey) == 0) {
-        for (const char* pszValue : {CLIENT_PROTECTED_VALUE, CLIENT_PASSWORD_VALUE, SETUP_FLAG_VALUE})
+        for (const char* pszValue :
+             {CLIENT_PROTECTED_VALUE, CLIENT_PASSWORD_VALUE, SETUP_FLAG_VALUE})
             RegDeleteValueA(hKey, pszValue);
         RegCloseKey(hKey);
     }

@@ -2,10 +2,10 @@
 // processes of any name, and reading files and logs the programs wrote.
 #pragma once
 
+#include "hex.h"
+
 #include <windows.h>
 #include <string>
-
-#include "hex.h"
 
 // For the few places where Wine is known to behave unlike Windows.
 bool RunningOnWine();
@@ -24,6 +24,10 @@ std::string FreshTestDir(const char* pszName);
 
 bool WriteWholeFile(const std::string& path, const std::string& data);
 bool ReadWholeFile(const std::string& path, std::string* pData);
+// Something (a file, a directory, a link) is at the path.
+bool Exists(const std::string& path);
+// The whole content of a file, or pszMissing when it cannot be read.
+std::string ReadOr(const std::string& path, const char* pszMissing = "<missing>");
 
 // Starts a program with a command-line tail; the caller closes the handles.
 bool StartProgram(const std::string& path, const std::string& args, PROCESS_INFORMATION* pPi);
@@ -66,8 +70,12 @@ class ScopedStandIn
 // directory under Common Files, nothing under Program Files\Kelvo.
 void ResetInstalledClient();
 
-// No work directory: C:\tmp\KelvoSetup0 and what earlier runs set aside
-// beside it (under Wine every run sets the last one's aside) are removed.
+// The launchers' work directory, and a file in it.
+inline constexpr char kWorkDir[] = "C:\\tmp\\KelvoSetup0";
+std::string WorkFile(const char* pszName);
+
+// No work directory: kWorkDir and what earlier runs set aside beside it
+// (under Wine every run sets the last one's aside) are removed.
 void RemoveWorkDirs();
 
 // Today's log file names in c:\KelvoLog, and removal of the whole directory.

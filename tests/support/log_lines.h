@@ -1,0 +1,20 @@
+// Matching the lines of the logs the programs write in c:\KelvoLog. Each
+// line is "[date time] [thread] text\r\n" (module logs: "[0xthread]", and
+// "[DTL] " before it on detail lines); the patterns are ECMAScript regular
+// expressions that match a line's whole text.
+#pragma once
+
+#include "test_env.h"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+// Lines that match the patterns, in this order, with any other lines between.
+::testing::AssertionResult LogHasInOrder(const std::vector<std::string>& patterns,
+                                         const std::string& logPath = TodaySetupLogPath());
+// Exactly these lines: one line for each pattern, in this order, and no other.
+::testing::AssertionResult LogLinesAre(const std::vector<std::string>& patterns,
+                                       const std::string& logPath = TodaySetupLogPath());
+// The pattern that matches exactly this text (paths, texts with dots).
+std::string Literally(const std::string& text);
