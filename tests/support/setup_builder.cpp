@@ -62,7 +62,10 @@ DWORD RunSetup(const std::string& setup)
 {
     PROCESS_INFORMATION pi;
     DWORD dwExit = 99;
-    EXPECT_TRUE(StartProgram(setup, "", &pi)) << setup;
+    if (!StartProgram(setup, "", &pi)) {
+        ADD_FAILURE() << setup << " did not start, error " << GetLastError();
+        return dwExit;
+    }
     EXPECT_TRUE(WaitProgram(&pi, 120000, &dwExit)) << setup << " did not end";
     return dwExit;
 }
