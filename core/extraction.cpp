@@ -30,23 +30,19 @@ int LaunchFail(DWORD* pdwErr, DWORD dwErr)
     return 0;
 }
 
-// Setup also drops the work directory's "ZQM" subdirectory, whatever is in
-// it; setup-lite leaves it. Setup-lite sizes its own file without logging.
-int ExtractPackage(Extraction* pEx, LauncherKind eKind, DWORD* pdwErr)
+int ExtractPackage(Extraction* pEx, const ExtractWay* pWay, DWORD* pdwErr)
 {
     OwnPath own;
     GetOwnPath(&own);
     if (!PrepareWorkDir(pEx->szWorkDir, sizeof pEx->szWorkDir, &pEx->hold))
         return LaunchFail(pdwErr, LAUNCH_ERR_WORK_DIR);
     char szZqm[UTL_PATH_BUF];
-    if (eKind == LAUNCHER_SETUP && utl_JoinPath(szZqm, sizeof szZqm, pEx->szWorkDir, "ZQM"))
+    if (pWay->bClearZqm && utl_JoinPath(szZqm, sizeof szZqm, pEx->szWorkDir, "ZQM"))
         utl_RemoveDir(szZqm);
     const char* pszSrcDir = NULL;
-    if (!CheckOwnSize(&own, eKind == LAUNCHER_LITE, &pszSrcDir))
+    if (!CheckOwnSize(&own, pWay->bQuiet, &pszSrcDir))
         return LaunchFail(pdwErr, LAUNCH_ERR_OWN_SIZE);
-    if (eKind == LAUNCHER_LITE)
-        return utl_FileUnpackLite(pszSrcDir, own.szFile, pEx->szWorkDir, pdwErr, PKG_OFFSET);
-    return utl_FileUnpack(pszSrcDir, own.szFile, pEx->szWorkDir, pdwErr, PKG_OFFSET);
+    return pWay->pfnUnpack(pszSrcDir, own.szFile, pEx->szWorkDir, pdwErr, PKG_OFFSET);
 }
 
 int FindExtracted(const Extraction* pEx, const char* pszName)

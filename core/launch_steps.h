@@ -77,7 +77,17 @@ int RunExtraction(int (*pfnSequence)(Extraction* pEx, DWORD* pdwErr), DWORD* pdw
 void EndExtraction(Extraction* pEx);
 // Sets *pdwErr to dwErr and returns 0, for the steps' failure paths.
 int LaunchFail(DWORD* pdwErr, DWORD dwErr);
-int ExtractPackage(Extraction* pEx, LauncherKind eKind, DWORD* pdwErr);
+// How a launcher extracts. Setup logs as it goes, drops the work
+// directory's "ZQM" subdirectory and uses its unpacker; setup-lite is quiet
+// and uses its own. Each names its unpacker, so that neither image carries
+// the other's.
+struct ExtractWay {
+    int bClearZqm;
+    int bQuiet;
+    int (*pfnUnpack)(const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
+                     DWORD* pdwErr, DWORD dwOffset);
+};
+int ExtractPackage(Extraction* pEx, const ExtractWay* pWay, DWORD* pdwErr);
 int FindExtracted(const Extraction* pEx, const char* pszName);
 // Starts the inner installer shown and waits until it runs (*pdwWaits: the
 // number of waits); 358 when the shell would not start it.

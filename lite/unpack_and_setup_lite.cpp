@@ -6,6 +6,7 @@
 #include "client_registry.h"
 #include "launch_steps.h"
 #include "log.h"
+#include "package.h"
 #include "proc_check.h"
 #include "reg_ini.h"
 
@@ -72,7 +73,8 @@ static DWORD WaitForFlag(DWORD* pdwFlag)
 
 static int RunExtracted(Extraction* pEx, DWORD* pdwErr)
 {
-    if (!ExtractPackage(pEx, LAUNCHER_LITE, pdwErr))
+    static const ExtractWay kWay = {0, 1, utl_FileUnpackLite};
+    if (!ExtractPackage(pEx, &kWay, pdwErr))
         return 0;
     if (!utl_WriteRegDword(HKEY_LOCAL_MACHINE, SETUP_FLAG_KEY, SETUP_FLAG_VALUE, 0))
         return LaunchFail(pdwErr, LITE_ERR_SETUP_FLAG);

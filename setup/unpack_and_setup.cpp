@@ -5,6 +5,7 @@
 #include "setup.h"
 #include "launch_steps.h"
 #include "log.h"
+#include "package.h"
 #include "proc_check.h"
 
 #include <stdio.h>
@@ -22,7 +23,8 @@ static void WaitForCompanion()
 
 static int RunExtracted(Extraction* pEx, DWORD* pdwErr)
 {
-    if (!ExtractPackage(pEx, LAUNCHER_SETUP, pdwErr))
+    static const ExtractWay kWay = {1, 0, utl_FileUnpack};
+    if (!ExtractPackage(pEx, &kWay, pdwErr))
         return 0;
     if (!FindExtracted(pEx, kCompanion))
         return LaunchFail(pdwErr, LAUNCH_ERR_NO_HELPER);
