@@ -3,8 +3,6 @@
 // waiting for them by name.
 #pragma once
 
-#include "start_checks.h"
-
 #include <windows.h>
 
 #define SETUP_INNER_INSTALLER "KelvoSetup.exe"

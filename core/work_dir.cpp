@@ -26,8 +26,8 @@
 namespace
 {
 
-const char kTmpRoot[] = "C:\\tmp";
-const char kWorkDir[] = "C:\\tmp\\KelvoSetup0";
+const char kTmpRoot[] = UTL_TMP_ROOT;
+const char kWorkDir[] = UTL_TMP_ROOT "\\KelvoSetup0";
 // SYSTEM and Administrators may do anything; Users may read and run what was
 // extracted (an installer may start helpers without elevation), never write.
 const char kProtectedDacl[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)";
@@ -59,13 +59,6 @@ HANDLE HoldDir(const char* pszDir)
     return CreateFileA(pszDir, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
                        NULL);
-}
-
-void CloseHeld(HANDLE* phDir)
-{
-    if (*phDir != INVALID_HANDLE_VALUE)
-        CloseHandle(*phDir);
-    *phDir = INVALID_HANDLE_VALUE;
 }
 
 // Asked of the held handle and of the path, which names what is held: a link
@@ -146,7 +139,7 @@ HANDLE HoldTmpRoot()
     HANDLE hTmp = HoldDir(kTmpRoot);
     if (hTmp != INVALID_HANDLE_VALUE && !IsLinkOrNotDir(hTmp, kTmpRoot))
         return hTmp;
-    CloseHeld(&hTmp);
+    utl_CloseHandle(&hTmp);
     LogWorkDir("PrepareWorkDir: %s is a link or cannot be held; nothing is changed.", kTmpRoot, 0);
     return INVALID_HANDLE_VALUE;
 }
@@ -165,7 +158,7 @@ HANDLE HoldExistingWorkDir(int* pbOk)
     int bLink = IsLinkOrNotDir(hWork, kWorkDir);
     if (!bLink && HasTrustedOwner(hWork))
         return hWork;
-    CloseHeld(&hWork);
+    utl_CloseHandle(&hWork);
     *pbOk = SetAside(kWorkDir, bLink);
     return INVALID_HANDLE_VALUE;
 }
@@ -224,46 +217,39 @@ void RemoveLink(const char* pszPath, DWORD dwAttr)
         DeleteFileA(pszPath);
 }
 
-// Gives every entry below pszDir the descriptor, through a handle opened on
-// the entry itself; links are removed as links and never entered. Each
-// subdirectory is held while its own entries are done.
+void MakeSubtreeSafe(const char* pszDir, PSECURITY_DESCRIPTOR pSd);
+
+// One entry: given the descriptor through a handle opened on the entry
+// itself, or removed as a link and never entered. A subdirectory is held
+// while its own entries are done.
+void MakeEntrySafe(const char* pszPath, DWORD dwAttr, void* pSd)
+{
+    if (dwAttr & FILE_ATTRIBUTE_REPARSE_POINT) {
+        RemoveLink(pszPath, dwAttr);
+        return;
+    }
+    HANDLE hEntry = CreateFileA(pszPath, READ_CONTROL | WRITE_DAC | FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
+    if (hEntry == INVALID_HANDLE_VALUE)
+        return;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(hEntry, &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        CloseHandle(hEntry);
+        RemoveLink(pszPath, dwAttr);
+        return;
+    }
+    SetKernelObjectSecurity(hEntry, DACL_SECURITY_INFORMATION, pSd);
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        MakeSubtreeSafe(pszPath, pSd);
+    CloseHandle(hEntry);
+}
+
+// Every entry below pszDir, at any depth.
 void MakeSubtreeSafe(const char* pszDir, PSECURITY_DESCRIPTOR pSd)
 {
-    char szSearch[UTL_PATH_BUF];
-    WIN32_FIND_DATAA fd;
-    if (!utl_JoinPath(szSearch, sizeof szSearch, pszDir, "*"))
-        return;
-    HANDLE hFind = FindFirstFileA(szSearch, &fd);
-    if (hFind == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        char szPath[UTL_PATH_BUF];
-        if (strcmp(fd.cFileName, ".") == 0 || strcmp(fd.cFileName, "..") == 0 ||
-            !utl_JoinPath(szPath, sizeof szPath, pszDir, fd.cFileName))
-            continue;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-            RemoveLink(szPath, fd.dwFileAttributes);
-            continue;
-        }
-        HANDLE hEntry =
-            CreateFileA(szPath, READ_CONTROL | WRITE_DAC | FILE_READ_ATTRIBUTES,
-                        FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
-                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
-        if (hEntry == INVALID_HANDLE_VALUE)
-            continue;
-        BY_HANDLE_FILE_INFORMATION info;
-        if (!GetFileInformationByHandle(hEntry, &info) ||
-            (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-            CloseHandle(hEntry);
-            RemoveLink(szPath, fd.dwFileAttributes);
-            continue;
-        }
-        SetKernelObjectSecurity(hEntry, DACL_SECURITY_INFORMATION, pSd);
-        if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            MakeSubtreeSafe(szPath, pSd);
-        CloseHandle(hEntry);
-    } while (FindNextFileA(hFind, &fd));
-    FindClose(hFind);
+    utl_ForEachEntry(pszDir, "*", UTL_ENTRY_ALL, MakeEntrySafe, pSd);
 }
 
 } // namespace
@@ -312,6 +298,6 @@ out:
 
 void ReleaseWorkDir(WorkDirHold* pHold)
 {
-    CloseHeld(&pHold->hWork);
-    CloseHeld(&pHold->hTmp);
+    utl_CloseHandle(&pHold->hWork);
+    utl_CloseHandle(&pHold->hTmp);
 }

@@ -2,6 +2,7 @@
 // has no update-tool guard and no password gate. The exit code is always 0.
 #include "lite.h"
 #include "launch_steps.h"
+#include "start_checks.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {

@@ -36,13 +36,6 @@ int Fail(Unpack* pRun, DWORD dwErr)
     return 0;
 }
 
-void CloseHandleOnce(HANDLE* phFile)
-{
-    if (*phFile != INVALID_HANDLE_VALUE)
-        CloseHandle(*phFile);
-    *phFile = INVALID_HANDLE_VALUE;
-}
-
 // Checks the arguments and the source, opens it and reads the header.
 int OpenPackage(Unpack* pRun, const char* pszSrcPath, const char* pszSrcFile,
                 const char* pszDstPath, DWORD dwOffset)
@@ -172,7 +165,7 @@ RecordResult ExtractRecord(Unpack* pRun, const char* pszDstPath)
     utl_ModuleLogF(&pRun->log, "szDstAbsFile = %s", szDstAbsFile);
     if (pRun->pVariant->bEndRecord && strcmp(pszName, g_szPkgEndName) == 0) {
         utl_ModuleLogF(&pRun->log, "The file is end.");
-        CloseHandleOnce(&pRun->hDst);
+        utl_CloseHandle(&pRun->hDst);
         return RECORD_END;
     }
     if (pRun->hDst == INVALID_HANDLE_VALUE) {
@@ -180,7 +173,7 @@ RecordResult ExtractRecord(Unpack* pRun, const char* pszDstPath)
         return RECORD_FAILED;
     }
     int bCopied = CopyData(pRun, dwDataLen);
-    CloseHandleOnce(&pRun->hDst);
+    utl_CloseHandle(&pRun->hDst);
     return bCopied ? RECORD_DONE : RECORD_FAILED;
 }
 
@@ -206,8 +199,8 @@ int pkg_Unpack(const char* pszSrcPath, const char* pszSrcFile, const char* pszDs
         if (eResult == RECORD_END)
             break;
     }
-    CloseHandleOnce(&run.hDst);
-    CloseHandleOnce(&run.hSrc);
+    utl_CloseHandle(&run.hDst);
+    utl_CloseHandle(&run.hSrc);
     return bResult;
 }
 

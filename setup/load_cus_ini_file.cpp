@@ -17,13 +17,6 @@ namespace
 const char* const kPairFiles[] = {"KelvoCustom.ini", "KelvoCustom.vrf", "KelvoUninstallInfo.ini",
                                   "KelvoUninstallInfo.vrf"};
 
-void Log(const char* pszModule, const char* pszMessage)
-{
-    char szLine[512];
-    snprintf(szLine, sizeof szLine, "utl_LoadCusIniFile:%s", pszMessage);
-    utl_WriteModuleLog(pszModule, szLine, 0);
-}
-
 // The debugging-help library is not always loaded by Windows itself, so it
 // comes from the system directory by full path, never from beside the
 // launcher.
@@ -42,7 +35,7 @@ BOOL MakeDirectoryPath(const char* pszDirWithSlash)
     return bMade;
 }
 
-int EnsureDirectory(const char* pszModule, const char* pszDir)
+int EnsureDirectory(const ModuleLog* pLog, const char* pszDir)
 {
     if (utl_DirExists(pszDir))
         return 1;
@@ -50,23 +43,19 @@ int EnsureDirectory(const char* pszModule, const char* pszDir)
     snprintf(szWithSlash, sizeof szWithSlash, "%s\\", pszDir);
     if (MakeDirectoryPath(szWithSlash))
         return 1;
-    char szMessage[96];
-    snprintf(szMessage, sizeof szMessage, "Create directory \"reginfo\" failed with ErrNo: %u.",
-             (unsigned)GetLastError());
-    Log(pszModule, szMessage);
+    utl_ModuleLogF(pLog, "Create directory \"reginfo\" failed with ErrNo: %u.",
+                   (unsigned)GetLastError());
     return 0;
 }
 
 // Files copied before a failure stay where they are.
-int CopyPairs(const char* pszModule, const char* pszFrom, const char* pszTo)
+int CopyPairs(const ModuleLog* pLog, const char* pszFrom, const char* pszTo)
 {
     for (const char* pszName : kPairFiles) {
         char szSrc[UTL_PATH_BUF], szDst[UTL_PATH_BUF];
         if (!utl_JoinPath(szSrc, sizeof szSrc, pszFrom, pszName) ||
             !utl_JoinPath(szDst, sizeof szDst, pszTo, pszName) || !CopyFileA(szSrc, szDst, FALSE)) {
-            char szMessage[64];
-            snprintf(szMessage, sizeof szMessage, "CopyFile %s return false!", pszName);
-            Log(pszModule, szMessage);
+            utl_ModuleLogF(pLog, "CopyFile %s return false!", pszName);
             return 0;
         }
     }
@@ -77,23 +66,24 @@ int CopyPairs(const char* pszModule, const char* pszFrom, const char* pszTo)
 
 int utl_LoadCusIniFile(const char* pszModule)
 {
+    const ModuleLog log = {pszModule, "utl_LoadCusIniFile:", 1};
     char szReginfo[UTL_PATH_BUF], szLegacy[UTL_PATH_BUF], szLegacyTop[UTL_PATH_BUF];
     if (!GetReginfoDir(szReginfo, sizeof szReginfo)) {
-        Log(pszModule, " utl_GetCommonProgramFiles failed!");
+        utl_ModuleLogF(&log, " utl_GetCommonProgramFiles failed!");
         return 0;
     }
-    if (!EnsureDirectory(pszModule, szReginfo))
+    if (!EnsureDirectory(&log, szReginfo))
         return 0;
     if (CusIniVerify(szReginfo, 0))
         return 1;
 
-    Log(pszModule, "CusIniVerify new failed,try for old.");
+    utl_ModuleLogF(&log, "CusIniVerify new failed,try for old.");
     if (!GetLegacyReginfoDir(szLegacy, sizeof szLegacy) || !CusIniVerify(szLegacy, 0)) {
-        Log(pszModule, "CusIniVerify old failed,return false.");
+        utl_ModuleLogF(&log, "CusIniVerify old failed,return false.");
         return 0;
     }
-    Log(pszModule, "CusIniVerify old true,so copy files.");
-    if (!CopyPairs(pszModule, szLegacy, szReginfo))
+    utl_ModuleLogF(&log, "CusIniVerify old true,so copy files.");
+    if (!CopyPairs(&log, szLegacy, szReginfo))
         return 0;
     if (GetLegacyTopDir(szLegacyTop, sizeof szLegacyTop))
         utl_RemoveDirTree(szLegacyTop);

@@ -4,6 +4,7 @@
 #include "launch_steps.h"
 #include "log.h"
 #include "password_gate.h"
+#include "start_checks.h"
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 {

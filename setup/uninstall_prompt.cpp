@@ -19,13 +19,6 @@ namespace
 
 enum Source { SOURCE_REGISTRY = 0, SOURCE_CUSTOM = 1, SOURCE_UNINSTALL = 2 };
 
-void Log(const char* pszModule, const char* pszMessage)
-{
-    char szLine[640];
-    snprintf(szLine, sizeof szLine, "IsUninstallPrompt:%s", pszMessage);
-    utl_WriteModuleLog(pszModule, szLine, 0);
-}
-
 // Failure messages gathered into one log line, without separators.
 struct Errors {
     char sz[512];
@@ -37,10 +30,10 @@ void Append(Errors* pErrors, const char* pszText)
     snprintf(pErrors->sz + cch, sizeof pErrors->sz - cch, "%s", pszText);
 }
 
-void Flush(const char* pszModule, Errors* pErrors)
+void Flush(const ModuleLog* pLog, Errors* pErrors)
 {
     if (pErrors->sz[0] != '\0')
-        Log(pszModule, pErrors->sz);
+        utl_ModuleLogF(pLog, "%s", pErrors->sz);
     pErrors->sz[0] = '\0';
 }
 
@@ -104,7 +97,7 @@ int RestoreFromBackup(const PairStore* pPair, const char* pszReginfo, Errors* pE
     return 0;
 }
 
-Source ChooseSource(const char* pszModule, Errors* pErrors)
+Source ChooseSource(const ModuleLog* pLog, Errors* pErrors)
 {
     char szReginfo[UTL_PATH_BUF];
     if (!GetReginfoDir(szReginfo, sizeof szReginfo)) {
@@ -112,16 +105,16 @@ Source ChooseSource(const char* pszModule, Errors* pErrors)
         return SOURCE_REGISTRY;
     }
     Source eSource = SOURCE_REGISTRY;
-    if (utl_LoadCusIniFile(pszModule) || RestoreFromBackup(&kCustomPair, szReginfo, pErrors))
+    if (utl_LoadCusIniFile(pLog->pszModule) || RestoreFromBackup(&kCustomPair, szReginfo, pErrors))
         eSource = SOURCE_CUSTOM;
-    Flush(pszModule, pErrors);
+    Flush(pLog, pErrors);
     if (eSource == SOURCE_REGISTRY &&
         (UninstallIniVerify(szReginfo) || RestoreFromBackup(&kUninstallPair, szReginfo, pErrors)))
         eSource = SOURCE_UNINSTALL;
     return eSource;
 }
 
-DWORD ReadFromPair(const char* pszModule, const PairStore* pPair, char* pszStoredPwd)
+DWORD ReadFromPair(const ModuleLog* pLog, const PairStore* pPair, char* pszStoredPwd)
 {
     char szReginfo[UTL_PATH_BUF], szIni[UTL_PATH_BUF];
     GetReginfoDir(szReginfo, sizeof szReginfo);
@@ -131,53 +124,49 @@ DWORD ReadFromPair(const char* pszModule, const PairStore* pPair, char* pszStore
     if (utl_ReadIniString(szIni, "Functions", "Install", szPwd, sizeof szPwd) == 0)
         return dwResult;
     memcpy(pszStoredPwd, szPwd, STORED_PWD_MAX + 1);
-    char szMessage[64];
-    snprintf(szMessage, sizeof szMessage, "Get UninstallPwd from %s succ.", pPair->pszIni);
-    Log(pszModule, szMessage);
+    utl_ModuleLogF(pLog, "Get UninstallPwd from %s succ.", pPair->pszIni);
     return dwResult;
 }
 
-DWORD ReadFromRegistry(const char* pszModule, char* pszStoredPwd)
+DWORD ReadFromRegistry(const ModuleLog* pLog, char* pszStoredPwd)
 {
     DWORD dwResult = 0;
     const char* pszPwdKey = CLIENT_REG_KEY;
     if (utl_ReadRegDword(HKEY_LOCAL_MACHINE, CLIENT_REG_KEY, CLIENT_PROTECTED_VALUE, &dwResult)) {
-        Log(pszModule, "Get Uninstall from reg succ");
+        utl_ModuleLogF(pLog, "Get Uninstall from reg succ");
     } else {
-        Log(pszModule, "Get Uninstall from reg failed");
+        utl_ModuleLogF(pLog, "Get Uninstall from reg failed");
         if (utl_ReadRegDword(HKEY_LOCAL_MACHINE, CLIENT_OLD_REG_KEY, CLIENT_PROTECTED_VALUE,
                              &dwResult))
             pszPwdKey = CLIENT_OLD_REG_KEY;
         else
-            Log(pszModule, "Get Uninstall from old reg failed");
+            utl_ModuleLogF(pLog, "Get Uninstall from old reg failed");
     }
     if (utl_ReadRegString(HKEY_LOCAL_MACHINE, pszPwdKey, CLIENT_PASSWORD_VALUE, pszStoredPwd,
                           STORED_PWD_MAX))
-        Log(pszModule, "Get UninstallPwd from reg Succ.");
+        utl_ModuleLogF(pLog, "Get UninstallPwd from reg Succ.");
     else
-        Log(pszModule, "Get UninstallPwd from reg fail,Return true.");
+        utl_ModuleLogF(pLog, "Get UninstallPwd from reg fail,Return true.");
     return dwResult;
 }
 
 // Only the presence of a version counts; the text is logged, never compared.
-int IsClientRegistered(const char* pszModule)
+int IsClientRegistered(const ModuleLog* pLog)
 {
     char szVersion[MAX_PATH + 1];
-    char szMessage[MAX_PATH + 64];
     if (utl_ReadRegString(HKEY_LOCAL_MACHINE, CLIENT_UNINSTALL_KEY, "DisplayVersion", szVersion,
                           MAX_PATH)) {
-        snprintf(szMessage, sizeof szMessage, "Get Version from reg succ. %s", szVersion);
-        Log(pszModule, szMessage);
-        Log(pszModule, "Need prompt uninstall password Dlg");
+        utl_ModuleLogF(pLog, "Get Version from reg succ. %s", szVersion);
+        utl_ModuleLogF(pLog, "Need prompt uninstall password Dlg");
         return 1;
     }
-    Log(pszModule, "Get Version from new reg failed, try old.");
+    utl_ModuleLogF(pLog, "Get Version from new reg failed, try old.");
     if (utl_ReadRegString(HKEY_LOCAL_MACHINE, CLIENT_OLDER_UNINSTALL_KEY, "DisplayVersion",
                           szVersion, MAX_PATH)) {
-        Log(pszModule, "Get Version from old reg succ, return true.");
+        utl_ModuleLogF(pLog, "Get Version from old reg succ, return true.");
         return 1;
     }
-    Log(pszModule, "Get Version from old reg failed, return false.");
+    utl_ModuleLogF(pLog, "Get Version from old reg failed, return false.");
     return 0;
 }
 
@@ -185,25 +174,26 @@ int IsClientRegistered(const char* pszModule)
 
 int IsUninstallPrompt(const char* pszModule, char* pszStoredPwd)
 {
+    const ModuleLog log = {pszModule, "IsUninstallPrompt:", 1};
     if (pszStoredPwd == NULL) {
-        Log(pszModule, "parameter err.");
+        utl_ModuleLogF(&log, "parameter err.");
         return 0;
     }
     Errors errors = {""};
-    Source eSource = ChooseSource(pszModule, &errors);
-    Flush(pszModule, &errors);
+    Source eSource = ChooseSource(&log, &errors);
+    Flush(&log, &errors);
 
     DWORD dwResult = 0;
     if (eSource == SOURCE_CUSTOM)
-        dwResult = ReadFromPair(pszModule, &kCustomPair, pszStoredPwd);
+        dwResult = ReadFromPair(&log, &kCustomPair, pszStoredPwd);
     else if (eSource == SOURCE_UNINSTALL)
-        dwResult = ReadFromPair(pszModule, &kUninstallPair, pszStoredPwd);
+        dwResult = ReadFromPair(&log, &kUninstallPair, pszStoredPwd);
     else
-        dwResult = ReadFromRegistry(pszModule, pszStoredPwd);
+        dwResult = ReadFromRegistry(&log, pszStoredPwd);
 
     if (dwResult == 0) {
-        Log(pszModule, "!dwResult, return false.");
+        utl_ModuleLogF(&log, "!dwResult, return false.");
         return 0;
     }
-    return IsClientRegistered(pszModule);
+    return IsClientRegistered(&log);
 }

@@ -7,6 +7,7 @@
 #include "log.h"
 #include "package.h"
 #include "proc_check.h"
+#include "start_checks.h"
 
 #include <stdio.h>
 

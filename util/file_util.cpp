@@ -8,8 +8,6 @@
 #include <stdio.h>
 #include <string.h>
 
-static const char kTmpRoot[] = "C:\\tmp";
-
 // Compositions that would not fit the caller's buffer are refused rather
 // than cut, so a shortened path can never name some other file.
 int utl_JoinPath(char* pszOut, size_t cbOut, const char* pszDir, const char* pszName)
@@ -78,6 +76,13 @@ HANDLE utl_NewOrOpenFileForWrite(const char* pszPath)
 {
     return CreateFileA(pszPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                        NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+}
+
+void utl_CloseHandle(HANDLE* phFile)
+{
+    if (*phFile != INVALID_HANDLE_VALUE)
+        CloseHandle(*phFile);
+    *phFile = INVALID_HANDLE_VALUE;
 }
 
 // The readers of small fixed-size blocks (.vrf records, icon blocks, INI
@@ -159,11 +164,9 @@ static int IsDotEntry(const char* pszName)
     return strcmp(pszName, ".") == 0 || strcmp(pszName, "..") == 0;
 }
 
-// Calls pfnVisit with the path and attributes of each entry of pszDir that
-// matches pszPattern and is a directory (bWantDirs) or a file (!bWantDirs);
-// "." and ".." are never visited, nor an entry whose path would not fit.
-static void ForEachEntry(const char* pszDir, const char* pszPattern, int bWantDirs,
-                         void (*pfnVisit)(const char* pszPath, DWORD dwAttr))
+void utl_ForEachEntry(const char* pszDir, const char* pszPattern, int nKinds,
+                      void (*pfnVisit)(const char* pszPath, DWORD dwAttr, void* pContext),
+                      void* pContext)
 {
     char szSearch[UTL_PATH_BUF];
     if (!utl_JoinPath(szSearch, sizeof szSearch, pszDir, pszPattern))
@@ -174,16 +177,17 @@ static void ForEachEntry(const char* pszDir, const char* pszPattern, int bWantDi
     if (hFind == INVALID_HANDLE_VALUE)
         return;
     do {
-        int bIsDir = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        int nKind =
+            (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? UTL_ENTRY_DIRS : UTL_ENTRY_FILES;
         char szPath[UTL_PATH_BUF];
-        if (bIsDir == bWantDirs && !IsDotEntry(fd.cFileName) &&
+        if ((nKind & nKinds) && !IsDotEntry(fd.cFileName) &&
             utl_JoinPath(szPath, sizeof szPath, pszDir, fd.cFileName))
-            pfnVisit(szPath, fd.dwFileAttributes);
+            pfnVisit(szPath, fd.dwFileAttributes, pContext);
     } while (FindNextFileA(hFind, &fd));
     FindClose(hFind);
 }
 
-static void DeleteFoundFile(const char* pszFile, DWORD dwAttr)
+static void DeleteFoundFile(const char* pszFile, DWORD dwAttr, void*)
 {
     // Attributes set through a link could land on its target.
     if (!(dwAttr & FILE_ATTRIBUTE_REPARSE_POINT))
@@ -191,7 +195,7 @@ static void DeleteFoundFile(const char* pszFile, DWORD dwAttr)
     DeleteFileA(pszFile);
 }
 
-static void RemoveFoundDir(const char* pszDir, DWORD)
+static void RemoveFoundDir(const char* pszDir, DWORD, void*)
 {
     utl_RemoveDirTree(pszDir);
 }
@@ -203,7 +207,7 @@ static void RemoveFoundDir(const char* pszDir, DWORD)
 void utl_DeleteFilesInDir(const char* pszDir, const char* pszPattern)
 {
     if (!utl_IsLink(pszDir))
-        ForEachEntry(pszDir, pszPattern, 0, DeleteFoundFile);
+        utl_ForEachEntry(pszDir, pszPattern, UTL_ENTRY_FILES, DeleteFoundFile, NULL);
 }
 
 // Empties the directory of its files and removes it; one that still has
@@ -234,19 +238,19 @@ int utl_RemoveDirTree(const char* pszDir)
 
 void utl_RemoveSubDirs(const char* pszDir)
 {
-    ForEachEntry(pszDir, "*.*", 1, RemoveFoundDir);
+    utl_ForEachEntry(pszDir, "*.*", UTL_ENTRY_DIRS, RemoveFoundDir, NULL);
 }
 
 // Makes (or reuses) a work directory under C:\tmp. A reused directory is
 // emptied of its files; its subdirectories are the caller's business.
 int utl_CreateTempDir(char* pszOut, size_t cbOut, const char* pszPrefix, int bUnique)
 {
-    if (!utl_DirExists(kTmpRoot) && !CreateDirectoryA(kTmpRoot, NULL))
+    if (!utl_DirExists(UTL_TMP_ROOT) && !CreateDirectoryA(UTL_TMP_ROOT, NULL))
         return 0;
 
     char szPath[UTL_PATH_BUF];
     unsigned uNumber = bUnique ? GetTickCount() : 0;
-    int cch = snprintf(szPath, sizeof szPath, "%s\\%s%u", kTmpRoot, pszPrefix, uNumber);
+    int cch = snprintf(szPath, sizeof szPath, "%s\\%s%u", UTL_TMP_ROOT, pszPrefix, uNumber);
     if (cch < 0 || (size_t)cch >= sizeof szPath || (size_t)cch >= cbOut)
         return 0;
 

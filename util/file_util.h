@@ -12,6 +12,9 @@ enum {
     UTL_ERR_NULL_PATH = 1101,
 };
 
+// Where the launchers' work directories are made.
+#define UTL_TMP_ROOT "C:\\tmp"
+
 int utl_JoinPath(char* pszOut, size_t cbOut, const char* pszDir, const char* pszName);
 
 int utl_FileExists(const char* pszPattern);
@@ -25,12 +28,22 @@ void utl_DeleteFilesInDir(const char* pszDir, const char* pszPattern);
 void utl_RemoveDir(const char* pszDir);
 int utl_RemoveDirTree(const char* pszDir);
 void utl_RemoveSubDirs(const char* pszDir);
+// Calls pfnVisit with the path and attributes of each entry of pszDir that
+// matches pszPattern and is of the kinds asked for; "." and ".." are never
+// visited, nor an entry whose path would not fit.
+enum { UTL_ENTRY_FILES = 1, UTL_ENTRY_DIRS = 2, UTL_ENTRY_ALL = 3 };
+void utl_ForEachEntry(const char* pszDir, const char* pszPattern, int nKinds,
+                      void (*pfnVisit)(const char* pszPath, DWORD dwAttr, void* pContext),
+                      void* pContext);
 int utl_CreateTempDir(char* pszOut, size_t cbOut, const char* pszPrefix, int bUnique);
 
 int utl_GetFileSize(const char* pszPath, DWORD* pdwHigh, DWORD* pdwLow);
 int utl_GetFileSizeQuiet(const char* pszPath, DWORD* pdwHigh, DWORD* pdwLow);
 HANDLE utl_OpenFileForRead(const char* pszPath);
 HANDLE utl_NewOrOpenFileForWrite(const char* pszPath);
+// Closes a handle that may be INVALID_HANDLE_VALUE and marks it so: safe to
+// call twice.
+void utl_CloseHandle(HANDLE* phFile);
 // 1 when exactly cbWanted bytes were read from dwOffset on.
 int utl_ReadFileAt(const char* pszPath, DWORD dwOffset, void* pBuf, DWORD cbWanted);
 DWORD utl_ClearReadOnly(const char* pszPath);
