@@ -107,12 +107,30 @@ std::string ReadOr(const std::string& path, const char* pszMissing)
     return ReadWholeFile(path, &data) ? data : pszMissing;
 }
 
+// 64-bit Wine has, rarely, refused to start a setup with ERROR_INTERNAL_ERROR
+// (1359) just after an earlier process of the same file had ended (once
+// after the file was replaced by a new build, once after a kill); the same
+// start in a rerun worked. Under Wine that error is tried again for about a
+// second before it counts; Windows has no such refusal, and any other error
+// is returned at once.
+static BOOL CreateTestProcess(const std::string& path, std::string cmd, BOOL bInherit,
+                              STARTUPINFOA* pSi, PROCESS_INFORMATION* pPi)
+{
+    for (int nTry = 1;; ++nTry) {
+        if (CreateProcessA(path.c_str(), &cmd[0], NULL, NULL, bInherit, 0, NULL, NULL, pSi, pPi))
+            return TRUE;
+        if (GetLastError() != ERROR_INTERNAL_ERROR || !RunningOnWine() || nTry == 5)
+            return FALSE;
+        Sleep(200);
+    }
+}
+
 bool StartProgram(const std::string& path, const std::string& args, PROCESS_INFORMATION* pPi)
 {
     std::string cmd = "\"" + path + "\"" + (args.empty() ? "" : " " + args);
     STARTUPINFOA si = {};
     si.cb = sizeof si;
-    return CreateProcessA(path.c_str(), &cmd[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, pPi) != 0;
+    return CreateTestProcess(path, cmd, FALSE, &si, pPi) != 0;
 }
 
 bool RunAndCapture(const std::string& path, const std::string& args, DWORD dwTimeoutMs,
@@ -133,8 +151,7 @@ bool RunAndCapture(const std::string& path, const std::string& args, DWORD dwTim
     si.hStdError = bWithStderr ? hWrite : GetStdHandle(STD_ERROR_HANDLE);
     si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     PROCESS_INFORMATION pi;
-    BOOL bStarted =
-        CreateProcessA(path.c_str(), &cmd[0], NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi);
+    BOOL bStarted = CreateTestProcess(path, cmd, TRUE, &si, &pi);
     CloseHandle(hWrite); // the child holds the only write end now
     if (!bStarted) {
         CloseHandle(hRead);
