@@ -10,6 +10,7 @@
 
 void EndExtraction(Extraction* pEx)
 {
+    utl_CloseHandle(&pEx->hOwn);
     ReleaseWorkDir(&pEx->hold);
 }
 
@@ -19,6 +20,7 @@ int RunExtraction(int (*pfnSequence)(Extraction* pEx, DWORD* pdwErr), DWORD* pdw
     ex.szWorkDir[0] = '\0';
     ex.hold.hTmp = INVALID_HANDLE_VALUE;
     ex.hold.hWork = INVALID_HANDLE_VALUE;
+    ex.hOwn = INVALID_HANDLE_VALUE;
     int bResult = pfnSequence(&ex, pdwErr);
     EndExtraction(&ex);
     return bResult;
@@ -39,10 +41,10 @@ int ExtractPackage(Extraction* pEx, const ExtractWay* pWay, DWORD* pdwErr)
     char szZqm[UTL_PATH_BUF];
     if (pWay->bClearZqm && utl_JoinPath(szZqm, sizeof szZqm, pEx->szWorkDir, "ZQM"))
         utl_RemoveDir(szZqm);
-    const char* pszSrcDir = NULL;
-    if (!CheckOwnSize(&own, pWay->bQuiet, &pszSrcDir))
+    pEx->hOwn = OpenOwnImage();
+    if (!CheckOwnSize(&own, pEx->hOwn))
         return LaunchFail(pdwErr, LAUNCH_ERR_OWN_SIZE);
-    return pWay->pfnUnpack(pszSrcDir, own.szFile, pEx->szWorkDir, pdwErr, PKG_OFFSET);
+    return pWay->pfnUnpack(pEx->hOwn, own.szDir, own.szFile, pEx->szWorkDir, pdwErr, PKG_OFFSET);
 }
 
 int FindExtracted(const Extraction* pEx, const char* pszName)

@@ -25,11 +25,13 @@ struct OwnPath {
 };
 void GetOwnPath(OwnPath* pOwn);
 
-// Checks that the own file carries a package behind its image. When the file
-// cannot be found under its full path, the bare name is tried in the current
-// directory and pszSrcDir becomes ".". bQuiet selects the size query that
-// does not log.
-int CheckOwnSize(const OwnPath* pOwn, int bQuiet, const char** ppszSrcDir);
+// The launcher's own file, opened once by the full wide path the system
+// gives (never searched for, never taken from the current directory) and
+// shared for reading only; INVALID_HANDLE_VALUE when it cannot be opened.
+HANDLE OpenOwnImage();
+// Checks that the own file, read through hOwn, carries a package behind its
+// image and is below 4 GiB.
+int CheckOwnSize(const OwnPath* pOwn, HANDLE hOwn);
 
 // The work directory C:\tmp\KelvoSetup0, made or reused, emptied of files and
 // protected so that only SYSTEM and Administrators may change it (Users may
@@ -66,24 +68,24 @@ DWORD WaitForEnd(const char* pszName);
 struct Extraction {
     char szWorkDir[MAX_PATH];
     WorkDirHold hold;
+    HANDLE hOwn; // the own file, held from the size check to the last record
 };
 // Runs a launcher's sequence on a fresh extraction and lets go of the work
 // directory however the sequence ended.
 int RunExtraction(int (*pfnSequence)(Extraction* pEx, DWORD* pdwErr), DWORD* pdwErr);
-// Ends the hold on the work directory once the installer runs; safe to call
-// twice.
+// Ends the hold on the work directory and the own file once the installer
+// runs; safe to call twice.
 void EndExtraction(Extraction* pEx);
 // Sets *pdwErr to dwErr and returns 0, for the steps' failure paths.
 int LaunchFail(DWORD* pdwErr, DWORD dwErr);
-// How a launcher extracts. Setup logs as it goes, drops the work
-// directory's "ZQM" subdirectory and uses its unpacker; setup-lite is quiet
-// and uses its own. Each names its unpacker, so that neither image carries
+// How a launcher extracts. Setup drops the work directory's "ZQM"
+// subdirectory and uses its unpacker, which logs as it goes; setup-lite uses
+// its own quiet one. Each names its unpacker, so that neither image carries
 // the other's.
 struct ExtractWay {
     int bClearZqm;
-    int bQuiet;
-    int (*pfnUnpack)(const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
-                     DWORD* pdwErr, DWORD dwOffset);
+    int (*pfnUnpack)(HANDLE hSrc, const char* pszSrcPath, const char* pszSrcFile,
+                     const char* pszDstPath, DWORD* pdwErr, DWORD dwOffset);
 };
 int ExtractPackage(Extraction* pEx, const ExtractWay* pWay, DWORD* pdwErr);
 int FindExtracted(const Extraction* pEx, const char* pszName);

@@ -1,11 +1,16 @@
-// Where the launcher runs from, and whether its file is long enough to carry
-// a package behind the program image.
+// Where the launcher runs from, the one handle through which it reads its
+// own file, and whether that file is long enough to carry a package behind
+// the program image.
 #include "launch_steps.h"
 #include "package.h"
 #include "file_util.h"
 #include "log.h"
 
+#include <stdio.h>
 #include <string.h>
+
+// The longest path the system gives, with room for a long-path prefix.
+enum { OWN_WIDE_MAX = 32768 };
 
 void GetOwnPath(OwnPath* pOwn)
 {
@@ -20,17 +25,45 @@ void GetOwnPath(OwnPath* pOwn)
     strcpy(pOwn->szFile, pszSlash + 1);
 }
 
-int CheckOwnSize(const OwnPath* pOwn, int bQuiet, const char** ppszSrcDir)
+// The ANSI path can be cut (a path longer than MAX_PATH) or hold '?' for
+// characters the code page lacks, a wildcard to any file search: a file of
+// the current directory, the starting process's choice, could answer to it.
+// The wide path is the system's own name for the running file; it is opened
+// as it is, never searched for. Longer paths need the long-path prefix.
+HANDLE OpenOwnImage()
 {
-    const char* pszSized = pOwn->szFull;
-    *ppszSrcDir = pOwn->szDir;
-    if (!utl_FileExists(pOwn->szFull)) {
-        WriteSetupLog(pOwn->szFull);
-        pszSized = pOwn->szFile;
-        *ppszSrcDir = ".";
+    static WCHAR s_wszPath[OWN_WIDE_MAX + 8];
+    WCHAR* pwszName = s_wszPath + 8; // room for "\\?\UNC\" before the name
+    DWORD cch = GetModuleFileNameW(NULL, pwszName, OWN_WIDE_MAX);
+    if (cch == 0 || cch >= OWN_WIDE_MAX)
+        return INVALID_HANDLE_VALUE;
+    if (cch >= MAX_PATH && wcsncmp(pwszName, L"\\\\?\\", 4) != 0) {
+        if (wcsncmp(pwszName, L"\\\\", 2) == 0) { // \\server\share\... -> \\?\UNC\server\...
+            pwszName -= 6;
+            memcpy(pwszName, L"\\\\?\\UNC", 7 * sizeof(WCHAR));
+        } else {
+            pwszName -= 4;
+            memcpy(pwszName, L"\\\\?\\", 4 * sizeof(WCHAR));
+        }
     }
-    DWORD dwHigh = 0, dwLow = 0;
-    int bSized = bQuiet ? utl_GetFileSizeQuiet(pszSized, &dwHigh, &dwLow)
-                        : utl_GetFileSize(pszSized, &dwHigh, &dwLow);
-    return bSized && dwHigh == 0 && dwLow > PKG_OFFSET;
+    // Shared for reading only: nobody can rewrite the payload between records.
+    return CreateFileW(pwszName, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, NULL);
+}
+
+int CheckOwnSize(const OwnPath* pOwn, HANDLE hOwn)
+{
+    // Support staff still see the path the launcher reports for itself when
+    // no file answers to it; the package is read through hOwn all the same.
+    if (!utl_FileExists(pOwn->szFull))
+        WriteSetupLog(pOwn->szFull);
+    LARGE_INTEGER size;
+    if (hOwn == INVALID_HANDLE_VALUE || !GetFileSizeEx(hOwn, &size)) {
+        char szLine[MAX_PATH + 64];
+        snprintf(szLine, sizeof szLine, "CheckOwnSize: %s cannot be read, err %lu.", pOwn->szFull,
+                 (unsigned long)GetLastError());
+        WriteSetupLog(szLine);
+        return 0;
+    }
+    return size.QuadPart > PKG_OFFSET && size.QuadPart <= 0xFFFFFFFFll;
 }

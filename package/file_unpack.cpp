@@ -17,6 +17,7 @@ struct Unpack {
     ModuleLog log; // quiet for setup-lite
     DWORD* pdwErr;
     HANDLE hSrc;
+    int bOwnSrc; // opened here by its path, not held by the caller
     HANDLE hDst;
     unsigned long long ullPackageLen;
     unsigned long long ullTotal; // bytes of the package accounted for; 64 bits never wrap
@@ -36,7 +37,24 @@ int Fail(Unpack* pRun, DWORD dwErr)
     return 0;
 }
 
-// Checks the arguments and the source, opens it and reads the header.
+// The size of a source the caller holds comes from its handle, so that what
+// is measured is what is read.
+int SizeSource(Unpack* pRun, const char* pszSrcAbsFile, DWORD* pdwHigh, DWORD* pdwLow)
+{
+    if (!pRun->bOwnSrc) {
+        LARGE_INTEGER size;
+        if (!GetFileSizeEx(pRun->hSrc, &size))
+            return 0;
+        *pdwHigh = (DWORD)(size.QuadPart >> 32);
+        *pdwLow = (DWORD)size.QuadPart;
+        return 1;
+    }
+    return pRun->pVariant->bLog ? utl_GetFileSize(pszSrcAbsFile, pdwHigh, pdwLow)
+                                : utl_GetFileSizeQuiet(pszSrcAbsFile, pdwHigh, pdwLow);
+}
+
+// Checks the arguments and the source, opens it (unless the caller holds it)
+// and reads the header.
 int OpenPackage(Unpack* pRun, const char* pszSrcPath, const char* pszSrcFile,
                 const char* pszDstPath, DWORD dwOffset)
 {
@@ -49,7 +67,8 @@ int OpenPackage(Unpack* pRun, const char* pszSrcPath, const char* pszSrcFile,
 
     char szSrcAbsFile[UTL_PATH_BUF];
     utl_JoinPath(szSrcAbsFile, sizeof szSrcAbsFile, pszSrcPath, pszSrcFile);
-    int bSrcExists = utl_FileExists(szSrcAbsFile);
+    int bSrcExists =
+        pRun->bOwnSrc ? utl_FileExists(szSrcAbsFile) : pRun->hSrc != INVALID_HANDLE_VALUE;
     utl_ModuleLogF(&pRun->log, "szSrcAbsFile = %s", szSrcAbsFile);
     if (!bSrcExists)
         return Fail(pRun, PKG_ERR_NO_SOURCE);
@@ -57,15 +76,15 @@ int OpenPackage(Unpack* pRun, const char* pszSrcPath, const char* pszSrcFile,
         return Fail(pRun, PKG_ERR_NO_DEST_DIR);
 
     DWORD dwSizeHigh = 0, dwSizeLow = 0;
-    int bSized = pRun->pVariant->bLog ? utl_GetFileSize(szSrcAbsFile, &dwSizeHigh, &dwSizeLow)
-                                      : utl_GetFileSizeQuiet(szSrcAbsFile, &dwSizeHigh, &dwSizeLow);
+    int bSized = SizeSource(pRun, szSrcAbsFile, &dwSizeHigh, &dwSizeLow);
     utl_ModuleLogF(&pRun->log, "dwSizeHigh = %d dwSizeLow = %d", (int)dwSizeHigh, (int)dwSizeLow);
     if (!bSized || dwSizeHigh != 0 || dwOffset >= dwSizeLow)
         return Fail(pRun, PKG_ERR_SIZE);
     pRun->ullPackageLen = dwSizeLow - dwOffset;
     utl_ModuleLogF(&pRun->log, "dwSizeLow = dwSizeLow - dwOffset= %d", (int)pRun->ullPackageLen);
 
-    pRun->hSrc = utl_OpenFileForRead(szSrcAbsFile);
+    if (pRun->bOwnSrc)
+        pRun->hSrc = utl_OpenFileForRead(szSrcAbsFile);
     if (pRun->hSrc == INVALID_HANDLE_VALUE)
         return Fail(pRun, PKG_ERR_OPEN);
     LONG lHigh = 0;
@@ -179,14 +198,15 @@ RecordResult ExtractRecord(Unpack* pRun, const char* pszDstPath)
 
 } // namespace
 
-int pkg_Unpack(const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
-               DWORD* pdwErr, DWORD dwOffset, const UnpackVariant* pVariant)
+int pkg_Unpack(HANDLE hHeldSrc, const char* pszSrcPath, const char* pszSrcFile,
+               const char* pszDstPath, DWORD* pdwErr, DWORD dwOffset, const UnpackVariant* pVariant)
 {
     Unpack run;
     run.pVariant = pVariant;
     run.log = {"UtlFile", "utl_FileUnpack: ", pVariant->bLog};
     run.pdwErr = pdwErr;
-    run.hSrc = INVALID_HANDLE_VALUE;
+    run.hSrc = hHeldSrc;
+    run.bOwnSrc = hHeldSrc == INVALID_HANDLE_VALUE;
     run.hDst = INVALID_HANDLE_VALUE;
     run.ullPackageLen = 0;
     run.ullTotal = 0;
@@ -200,7 +220,8 @@ int pkg_Unpack(const char* pszSrcPath, const char* pszSrcFile, const char* pszDs
             break;
     }
     utl_CloseHandle(&run.hDst);
-    utl_CloseHandle(&run.hSrc);
+    if (run.bOwnSrc)
+        utl_CloseHandle(&run.hSrc);
     return bResult;
 }
 
@@ -208,12 +229,28 @@ int utl_FileUnpack(const char* pszSrcPath, const char* pszSrcFile, const char* p
                    DWORD* pdwErr, DWORD dwOffset)
 {
     static const UnpackVariant kSetup = {1, 1, 1, NULL, NULL};
-    return pkg_Unpack(pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset, &kSetup);
+    return pkg_Unpack(INVALID_HANDLE_VALUE, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset,
+                      &kSetup);
 }
 
 int utl_FileUnpackLite(const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
                        DWORD* pdwErr, DWORD dwOffset)
 {
     static const UnpackVariant kLite = {0, 0, 1, NULL, NULL};
-    return pkg_Unpack(pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset, &kLite);
+    return pkg_Unpack(INVALID_HANDLE_VALUE, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset,
+                      &kLite);
+}
+
+int utl_FileUnpackHeld(HANDLE hSrc, const char* pszSrcPath, const char* pszSrcFile,
+                       const char* pszDstPath, DWORD* pdwErr, DWORD dwOffset)
+{
+    static const UnpackVariant kSetup = {1, 1, 1, NULL, NULL};
+    return pkg_Unpack(hSrc, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset, &kSetup);
+}
+
+int utl_FileUnpackLiteHeld(HANDLE hSrc, const char* pszSrcPath, const char* pszSrcFile,
+                           const char* pszDstPath, DWORD* pdwErr, DWORD dwOffset)
+{
+    static const UnpackVariant kLite = {0, 0, 1, NULL, NULL};
+    return pkg_Unpack(hSrc, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset, &kLite);
 }

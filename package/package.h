@@ -59,6 +59,16 @@ int utl_FileUnpack(const char* pszSrcPath, const char* pszSrcFile, const char* p
 int utl_FileUnpackLite(const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
                        DWORD* pdwErr, DWORD dwOffset);
 
+// The launchers read their own image through a handle they opened once, by
+// the full path the system gives and sharing it for reading only: what is
+// unpacked is the file that runs, and nobody can rewrite it meanwhile. The
+// size comes from the handle; the two names only appear in the log lines.
+// The caller keeps the handle.
+int utl_FileUnpackHeld(HANDLE hSrc, const char* pszSrcPath, const char* pszSrcFile,
+                       const char* pszDstPath, DWORD* pdwErr, DWORD dwOffset);
+int utl_FileUnpackLiteHeld(HANDLE hSrc, const char* pszSrcPath, const char* pszSrcFile,
+                           const char* pszDstPath, DWORD* pdwErr, DWORD dwOffset);
+
 // What tells the two unpackers apart, and what the release engineers' tool
 // adds: a report of each record as it is reached, and a walk that checks and
 // lists the records without writing anything.
@@ -69,8 +79,11 @@ struct UnpackVariant {
     void (*pfnRecord)(void* pContext, const char* pszName, DWORD dwDataLen);
     void* pContext;
 };
-int pkg_Unpack(const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
-               DWORD* pdwErr, DWORD dwOffset, const UnpackVariant* pVariant);
+// hHeldSrc is a source the caller holds, or INVALID_HANDLE_VALUE to open
+// pszSrcPath\pszSrcFile here.
+int pkg_Unpack(HANDLE hHeldSrc, const char* pszSrcPath, const char* pszSrcFile,
+               const char* pszDstPath, DWORD* pdwErr, DWORD dwOffset,
+               const UnpackVariant* pVariant);
 
 int utl_FilePack(const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
                  const char* pszDstFile, DWORD* pdwErr, int bAdd);

@@ -121,7 +121,7 @@ int WalkPackage(const char* pszPath, int bLite, Walk* pWalk)
     pWalk->ullEnd = PKG_OFFSET + PKG_MARKER_LEN;
     UnpackVariant walk = {0, !bLite, 0, PrintRecord, pWalk};
     DWORD dwErr = 0;
-    if (pkg_Unpack(szDir, szName, ".", &dwErr, PKG_OFFSET, &walk))
+    if (pkg_Unpack(INVALID_HANDLE_VALUE, szDir, szName, ".", &dwErr, PKG_OFFSET, &walk))
         return 1;
     printf("package: error %u: %s\n", (unsigned)dwErr, tool_ErrorText(dwErr));
     return 0;

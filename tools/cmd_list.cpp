@@ -25,7 +25,7 @@ int cmd_List(int argc, char** argv)
         return tool_Usage();
     static const UnpackVariant kList = {0, 1, 0, PrintRecord, NULL};
     DWORD dwErr = 0;
-    if (!pkg_Unpack(szDir, szName, ".", &dwErr, dwOffset, &kList))
+    if (!pkg_Unpack(INVALID_HANDLE_VALUE, szDir, szName, ".", &dwErr, dwOffset, &kList))
         return tool_Fail("list", dwErr);
     return TOOL_OK;
 }

@@ -36,7 +36,7 @@ int cmd_Unpack(int argc, char** argv)
     int nRecord = 0;
     UnpackVariant variant = {!bLite, !bLite, 1, ShowProgress, &nRecord};
     DWORD dwErr = 0;
-    if (!pkg_Unpack(szDir, szName, argv[1], &dwErr, dwOffset, &variant))
+    if (!pkg_Unpack(INVALID_HANDLE_VALUE, szDir, szName, argv[1], &dwErr, dwOffset, &variant))
         return tool_Fail("unpack", dwErr);
     fprintf(stderr, "done: %d records\n", nRecord);
     return TOOL_OK;
