@@ -38,9 +38,6 @@ int ExtractPackage(Extraction* pEx, const ExtractWay* pWay, DWORD* pdwErr)
     GetOwnPath(&own);
     if (!PrepareWorkDir(pEx->szWorkDir, sizeof pEx->szWorkDir, &pEx->hold))
         return LaunchFail(pdwErr, LAUNCH_ERR_WORK_DIR);
-    char szZqm[UTL_PATH_BUF];
-    if (pWay->bClearZqm && utl_JoinPath(szZqm, sizeof szZqm, pEx->szWorkDir, "ZQM"))
-        utl_RemoveDir(szZqm);
     pEx->hOwn = OpenOwnImage();
     if (!CheckOwnSize(&own, pEx->hOwn))
         return LaunchFail(pdwErr, LAUNCH_ERR_OWN_SIZE);

@@ -2,14 +2,15 @@
 // read is given the benefit of the doubt.
 #include "start_checks.h"
 #include "log.h"
+#include "win_functions.h"
 
 #include <stdio.h>
 
 static const long long kBytesPerMB = 1048576;
 static const long long kMinFreeMB = 50;
 
-typedef BOOL(WINAPI* GetDiskFreeSpaceExAFn)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER,
-                                            PULARGE_INTEGER);
+DECL_WINDOWS_FUNCTION(static, BOOL, GetDiskFreeSpaceExA,
+                      (LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER));
 
 // Multiplied in 64 bits: a volume with 4 GiB or more free must not wrap to a
 // small number and be refused.
@@ -22,13 +23,9 @@ long long LegacyFreeBytes(DWORD dwSectorsPerCluster, DWORD dwBytesPerSector, DWO
 // read. Very old systems lack GetDiskFreeSpaceExA, so it is looked up.
 long long GetDiskFreeBytes(const char* pszRoot)
 {
-    HMODULE hKernel = GetModuleHandleA("kernel32.dll");
-    GetDiskFreeSpaceExAFn pGetEx =
-        hKernel ? (GetDiskFreeSpaceExAFn)(void*)GetProcAddress(hKernel, "GetDiskFreeSpaceExA")
-                : NULL;
-    if (pGetEx != NULL) {
+    if (GET_WINDOWS_FUNCTION(GetModuleHandleA("kernel32.dll"), GetDiskFreeSpaceExA) != NULL) {
         ULARGE_INTEGER avail, total, totalFree;
-        if (!pGetEx(pszRoot, &avail, &total, &totalFree))
+        if (!p_GetDiskFreeSpaceExA(pszRoot, &avail, &total, &totalFree))
             return -1;
         return (long long)avail.QuadPart;
     }

@@ -33,11 +33,10 @@ HANDLE OpenOwnImage();
 // image and is below 4 GiB.
 int CheckOwnSize(const OwnPath* pOwn, HANDLE hOwn);
 
-// The work directory C:\tmp\KelvoSetup0, made or reused, emptied of files and
+// The work directory C:\tmp\KelvoSetup0, made new on every run and
 // protected so that only SYSTEM and Administrators may change it (Users may
-// read and run). C:\tmp that is a link or cannot be held is a refusal that
-// changes nothing; a work directory that is a link is removed as a link, one
-// some other user owns is renamed aside, neither is ever entered. While held,
+// read and run). Whatever stood there is set aside first; C:\tmp that is a
+// link or cannot be held is a refusal that changes nothing. While held,
 // neither directory can be renamed or deleted.
 struct WorkDirHold {
     HANDLE hTmp;
@@ -45,9 +44,6 @@ struct WorkDirHold {
 };
 int PrepareWorkDir(char* pszOut, size_t cbOut, WorkDirHold* pHold);
 void ReleaseWorkDir(WorkDirHold* pHold);
-// What a reused work directory's subdirectories go through: every entry below
-// pszDir gets the protected descriptor, and links are removed as links.
-void MakeWorkSubdirsSafe(const char* pszDir);
 
 // Starts dir\name through the shell; 1 when the shell took it. A result of
 // 32 or less is its refusal (a file that is no program, or one this system
@@ -78,12 +74,9 @@ int RunExtraction(int (*pfnSequence)(Extraction* pEx, DWORD* pdwErr), DWORD* pdw
 void EndExtraction(Extraction* pEx);
 // Sets *pdwErr to dwErr and returns 0, for the steps' failure paths.
 int LaunchFail(DWORD* pdwErr, DWORD dwErr);
-// How a launcher extracts. Setup drops the work directory's "ZQM"
-// subdirectory and uses its unpacker, which logs as it goes; setup-lite uses
-// its own quiet one. Each names its unpacker, so that neither image carries
-// the other's.
+// How a launcher extracts: setup's unpacker logs as it goes, setup-lite's
+// is quiet. Each names its own, so that neither image carries the other's.
 struct ExtractWay {
-    int bClearZqm;
     int (*pfnUnpack)(HANDLE hSrc, const char* pszSrcPath, const char* pszSrcFile,
                      const char* pszDstPath, DWORD* pdwErr, DWORD dwOffset);
 };

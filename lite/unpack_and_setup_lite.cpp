@@ -73,7 +73,7 @@ static DWORD WaitForFlag(DWORD* pdwFlag)
 
 static int RunExtracted(Extraction* pEx, DWORD* pdwErr)
 {
-    static const ExtractWay kWay = {0, utl_FileUnpackLiteHeld};
+    static const ExtractWay kWay = {utl_FileUnpackLiteHeld};
     if (!ExtractPackage(pEx, &kWay, pdwErr))
         return 0;
     if (!utl_WriteRegDword(HKEY_LOCAL_MACHINE, SETUP_FLAG_KEY, SETUP_FLAG_VALUE, 0))

@@ -8,6 +8,8 @@
 #include "log.h"
 #include "path_util.h"
 
+#include "win_functions.h"
+
 #include <stdio.h>
 #include <string.h>
 
@@ -20,15 +22,17 @@ const char* const kPairFiles[] = {"KelvoCustom.ini", "KelvoCustom.vrf", "KelvoUn
 // The debugging-help library is not always loaded by Windows itself, so it
 // comes from the system directory by full path, never from beside the
 // launcher.
+DECL_WINDOWS_FUNCTION(static, BOOL, MakeSureDirectoryPathExists, (PCSTR));
+
 BOOL MakeDirectoryPath(const char* pszDirWithSlash)
 {
-    typedef BOOL(WINAPI * MakeSureFn)(PCSTR);
     HMODULE hDbgHelp = utl_LoadSystemLibrary("dbghelp.dll");
     if (hDbgHelp == NULL)
         return FALSE;
-    MakeSureFn pMakeSure =
-        (MakeSureFn)(void*)GetProcAddress(hDbgHelp, "MakeSureDirectoryPathExists");
-    BOOL bMade = pMakeSure != NULL && pMakeSure(pszDirWithSlash);
+    // dbghelp.h is not among the headers the launchers build with.
+    GET_WINDOWS_FUNCTION_NO_TYPECHECK(hDbgHelp, MakeSureDirectoryPathExists);
+    BOOL bMade =
+        p_MakeSureDirectoryPathExists != NULL && p_MakeSureDirectoryPathExists(pszDirWithSlash);
     DWORD dwErr = GetLastError();
     FreeLibrary(hDbgHelp);
     SetLastError(dwErr);

@@ -24,7 +24,7 @@ static void WaitForCompanion()
 
 static int RunExtracted(Extraction* pEx, DWORD* pdwErr)
 {
-    static const ExtractWay kWay = {1, utl_FileUnpackHeld};
+    static const ExtractWay kWay = {utl_FileUnpackHeld};
     if (!ExtractPackage(pEx, &kWay, pdwErr))
         return 0;
     if (!FindExtracted(pEx, kCompanion))

@@ -3,6 +3,7 @@
 // and removing directory trees, and the work directories under C:\tmp. None
 // of the deletions follows a link.
 #include "file_util.h"
+#include "held_dir.h"
 #include "log.h"
 
 #include <stdio.h>
@@ -159,86 +160,65 @@ int utl_DeleteFile(const char* pszPath)
     return DeleteFileA(pszPath) ? 1 : 0;
 }
 
-static int IsDotEntry(const char* pszName)
+// A directory that is a link is never entered: the elevated launcher must
+// not delete or change files that only a link leads to. Entries go through
+// handles opened relative to the held directory (utl_RemoveHeldEntries), so
+// nothing swapped in between a look and a removal is followed either.
+static void RemoveFromDir(const char* pszDir, const char* pszPattern, int nKinds)
 {
-    return strcmp(pszName, ".") == 0 || strcmp(pszName, "..") == 0;
-}
-
-void utl_ForEachEntry(const char* pszDir, const char* pszPattern, int nKinds,
-                      void (*pfnVisit)(const char* pszPath, DWORD dwAttr, void* pContext),
-                      void* pContext)
-{
-    char szSearch[UTL_PATH_BUF];
-    if (!utl_JoinPath(szSearch, sizeof szSearch, pszDir, pszPattern))
+    HANDLE hDir = utl_HoldDir(pszDir);
+    if (hDir == INVALID_HANDLE_VALUE)
         return;
-
-    WIN32_FIND_DATAA fd;
-    HANDLE hFind = FindFirstFileA(szSearch, &fd);
-    if (hFind == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        int nKind =
-            (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? UTL_ENTRY_DIRS : UTL_ENTRY_FILES;
-        char szPath[UTL_PATH_BUF];
-        if ((nKind & nKinds) && !IsDotEntry(fd.cFileName) &&
-            utl_JoinPath(szPath, sizeof szPath, pszDir, fd.cFileName))
-            pfnVisit(szPath, fd.dwFileAttributes, pContext);
-    } while (FindNextFileA(hFind, &fd));
-    FindClose(hFind);
-}
-
-static void DeleteFoundFile(const char* pszFile, DWORD dwAttr, void*)
-{
-    // Attributes set through a link could land on its target.
-    if (!(dwAttr & FILE_ATTRIBUTE_REPARSE_POINT))
-        SetFileAttributesA(pszFile, FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(pszFile);
-}
-
-static void RemoveFoundDir(const char* pszDir, DWORD, void*)
-{
-    utl_RemoveDirTree(pszDir);
+    if (utl_IsPlainHeldDir(hDir, pszDir))
+        utl_RemoveHeldEntries(hDir, pszDir, pszPattern, nKinds);
+    CloseHandle(hDir);
 }
 
 // Subdirectories are left alone; a file that cannot be deleted is skipped so
-// that as many as possible go. A directory that is a link is never entered,
-// and a link among the files is deleted as a link: the elevated launcher must
-// not delete or change files that only a link leads to.
+// that as many as possible go, and a link among the files is deleted as a
+// link.
 void utl_DeleteFilesInDir(const char* pszDir, const char* pszPattern)
 {
-    if (!utl_IsLink(pszDir))
-        utl_ForEachEntry(pszDir, pszPattern, UTL_ENTRY_FILES, DeleteFoundFile, NULL);
+    RemoveFromDir(pszDir, pszPattern, UTL_REMOVE_FILES);
+}
+
+// Removes the directory with what the walk of nKinds leaves of it: a link is
+// removed as a link and nothing behind it is touched; a directory that still
+// has entries stays.
+static int RemoveDirWith(const char* pszDir, int nKinds)
+{
+    if (utl_IsLink(pszDir))
+        return RemoveDirectoryA(pszDir) ? 1 : 0;
+    HANDLE hDir = utl_HoldDirForRemoval(pszDir);
+    if (hDir == INVALID_HANDLE_VALUE)
+        return 0;
+    int bRemoved = 0;
+    if (utl_IsPlainHeldDir(hDir, pszDir)) {
+        utl_RemoveHeldEntries(hDir, pszDir, "*", nKinds);
+        bRemoved = utl_DeleteHeldDir(hDir);
+    }
+    CloseHandle(hDir);
+    return bRemoved;
 }
 
 // Empties the directory of its files and removes it; one that still has
-// subdirectories stays, without complaint. A directory that is a link is
-// removed as a link, and nothing behind it is touched.
+// subdirectories stays, without complaint.
 void utl_RemoveDir(const char* pszDir)
 {
-    if (!utl_DirExists(pszDir))
-        return;
-    if (!utl_IsLink(pszDir))
-        utl_DeleteFilesInDir(pszDir, "*.*");
-    RemoveDirectoryA(pszDir);
+    if (utl_DirExists(pszDir))
+        RemoveDirWith(pszDir, UTL_REMOVE_FILES);
 }
 
-// A junction or directory link met on the way is removed as a link and
-// never followed, so the removal cannot reach files outside the tree it was
-// asked to remove.
 int utl_RemoveDirTree(const char* pszDir)
 {
     if (!utl_DirExists(pszDir))
         return 1;
-    if (utl_IsLink(pszDir))
-        return RemoveDirectoryA(pszDir) ? 1 : 0;
-    utl_DeleteFilesInDir(pszDir, "*.*");
-    utl_RemoveSubDirs(pszDir);
-    return RemoveDirectoryA(pszDir) ? 1 : 0;
+    return RemoveDirWith(pszDir, UTL_REMOVE_ALL);
 }
 
 void utl_RemoveSubDirs(const char* pszDir)
 {
-    utl_ForEachEntry(pszDir, "*.*", UTL_ENTRY_DIRS, RemoveFoundDir, NULL);
+    RemoveFromDir(pszDir, "*", UTL_REMOVE_DIRS);
 }
 
 // Makes (or reuses) a work directory under C:\tmp. A reused directory is

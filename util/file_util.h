@@ -28,13 +28,6 @@ void utl_DeleteFilesInDir(const char* pszDir, const char* pszPattern);
 void utl_RemoveDir(const char* pszDir);
 int utl_RemoveDirTree(const char* pszDir);
 void utl_RemoveSubDirs(const char* pszDir);
-// Calls pfnVisit with the path and attributes of each entry of pszDir that
-// matches pszPattern and is of the kinds asked for; "." and ".." are never
-// visited, nor an entry whose path would not fit.
-enum { UTL_ENTRY_FILES = 1, UTL_ENTRY_DIRS = 2, UTL_ENTRY_ALL = 3 };
-void utl_ForEachEntry(const char* pszDir, const char* pszPattern, int nKinds,
-                      void (*pfnVisit)(const char* pszPath, DWORD dwAttr, void* pContext),
-                      void* pContext);
 int utl_CreateTempDir(char* pszOut, size_t cbOut, const char* pszPrefix, int bUnique);
 
 int utl_GetFileSize(const char* pszPath, DWORD* pdwHigh, DWORD* pdwLow);

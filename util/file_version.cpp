@@ -24,12 +24,9 @@ int utl_LoadVersionLibrary(VersionLibrary* pLib)
     pLib->hModule = utl_LoadSystemLibrary("version.dll");
     if (pLib->hModule == NULL)
         return 0;
-    pLib->pfnGetSize = (DWORD(WINAPI*)(LPCSTR, LPDWORD))(void*)GetProcAddress(
-        pLib->hModule, "GetFileVersionInfoSizeA");
-    pLib->pfnGetInfo = (BOOL(WINAPI*)(LPCSTR, DWORD, DWORD, LPVOID))(void*)GetProcAddress(
-        pLib->hModule, "GetFileVersionInfoA");
-    pLib->pfnQuery = (BOOL(WINAPI*)(LPCVOID, LPCSTR, LPVOID*, PUINT))(void*)GetProcAddress(
-        pLib->hModule, "VerQueryValueA");
+    pLib->pfnGetSize = WINDOWS_FUNCTION(pLib->hModule, GetFileVersionInfoSizeA);
+    pLib->pfnGetInfo = WINDOWS_FUNCTION(pLib->hModule, GetFileVersionInfoA);
+    pLib->pfnQuery = WINDOWS_FUNCTION(pLib->hModule, VerQueryValueA);
     if (pLib->pfnGetSize == NULL || pLib->pfnGetInfo == NULL || pLib->pfnQuery == NULL) {
         DWORD dwErr = GetLastError();
         utl_FreeVersionLibrary(pLib);

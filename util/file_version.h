@@ -4,6 +4,8 @@
 // would otherwise be loaded in its place.
 #pragma once
 
+#include "win_functions.h"
+
 #include <windows.h>
 
 // Read one of two ways: ver after success, fail after failure.
@@ -34,11 +36,14 @@ int getVer(const char* pszModule, const char* pszFile, DWORD* pdwVersionMS, DWOR
 int utl_GetFileVersion(const char* pszFile, FileVersionResult* pResult);
 
 // The three calls of the version library, from the system directory's copy.
+WINDOWS_FUNCTION_TYPE(DWORD, GetFileVersionInfoSizeA, (LPCSTR, LPDWORD));
+WINDOWS_FUNCTION_TYPE(BOOL, GetFileVersionInfoA, (LPCSTR, DWORD, DWORD, LPVOID));
+WINDOWS_FUNCTION_TYPE(BOOL, VerQueryValueA, (LPCVOID, LPCSTR, LPVOID*, PUINT));
 struct VersionLibrary {
     HMODULE hModule;
-    DWORD(WINAPI* pfnGetSize)(LPCSTR, LPDWORD);
-    BOOL(WINAPI* pfnGetInfo)(LPCSTR, DWORD, DWORD, LPVOID);
-    BOOL(WINAPI* pfnQuery)(LPCVOID, LPCSTR, LPVOID*, PUINT);
+    t_GetFileVersionInfoSizeA pfnGetSize;
+    t_GetFileVersionInfoA pfnGetInfo;
+    t_VerQueryValueA pfnQuery;
 };
 
 // Fills pLib; 0 (with the system error set) when the library or one of its

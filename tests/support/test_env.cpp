@@ -254,23 +254,33 @@ std::string WorkFile(const char* pszName)
     return std::string(kWorkDir) + "\\" + pszName;
 }
 
-void RemoveWorkDirs()
+// The entry at pszPath and whatever was set aside beside it (<path>.*),
+// files and directories alike.
+static void RemoveWithSetAside(const char* pszPath)
 {
-    RemoveTree(kWorkDir);
+    RemoveTree(pszPath);
+    DeleteFileA(pszPath);
+    std::string dir(pszPath, strrchr(pszPath, '\\') - pszPath);
     WIN32_FIND_DATAA fd;
-    HANDLE hFind = FindFirstFileA((std::string(kWorkDir) + ".untrusted.*").c_str(), &fd);
+    HANDLE hFind = FindFirstFileA((std::string(pszPath) + ".*").c_str(), &fd);
     if (hFind == INVALID_HANDLE_VALUE)
         return;
     do {
-        RemoveTree(std::string("C:\\tmp\\") + fd.cFileName);
+        std::string aside = dir + "\\" + fd.cFileName;
+        RemoveTree(aside);
+        DeleteFileA(aside.c_str());
     } while (FindNextFileA(hFind, &fd));
     FindClose(hFind);
 }
 
+void RemoveWorkDirs()
+{
+    RemoveWithSetAside(kWorkDir);
+}
+
 void RemoveLogDir()
 {
-    RemoveTree("c:\\KelvoLog");
-    DeleteFileA("c:\\KelvoLog");
+    RemoveWithSetAside("c:\\KelvoLog");
 }
 
 void ResetInstalledClient()

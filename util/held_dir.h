@@ -1,0 +1,57 @@
+// Directories the elevated launchers use in places any user may write to
+// (C:\tmp, the root of drive C:). What stands there may have been prepared
+// by somebody else: a link, a planted file, a folder of theirs, or a swap
+// between a check and a use. So a directory is opened first and checked
+// through the handle, held without delete sharing while it is used, made
+// new rather than reused, and what is not used is set aside by renaming.
+// Removal walks open each entry relative to its held parent and never enter
+// a link.
+#pragma once
+
+#include <windows.h>
+
+// Opened as itself, never through a link, and without delete sharing: while
+// the handle is held nobody can rename, delete or replace the directory.
+HANDLE utl_HoldDir(const char* pszDir);
+// The same, with delete access, for a directory about to be removed.
+HANDLE utl_HoldDirForRemoval(const char* pszDir);
+// A plain directory, not a link: asked of the held handle and of the path,
+// since Wine's handle on a link describes the link's target.
+int utl_IsPlainHeldDir(HANDLE hDir, const char* pszDir);
+// Owned by SYSTEM, by Administrators, or by the owner this process's token
+// gives to what it creates.
+int utl_HasTrustedOwner(HANDLE hObject);
+// Makes a directory that must not exist yet and opens it in the same step,
+// with the descriptor given in SDDL, so that what is held is what was made.
+// pszName is relative to the held hParent, or a full path when hParent is
+// NULL. The handle is held as utl_HoldDir holds; *pdwErr gets a Win32 error
+// number on failure.
+HANDLE utl_MakeNewDir(HANDLE hParent, const char* pszName, const char* pszSddl, DWORD* pdwErr);
+// 1 when the handle's final path is pszPath (a full path), or when the
+// system cannot tell (no GetFinalPathNameByHandleW).
+int utl_HeldPathIs(HANDLE hEntry, const char* pszPath);
+
+// Sets aside whatever stands at pszParentDir\pszName by renaming it to
+// <name>.<pszTag>.<n> in the same directory (hParent holds it; NULL when
+// the directory needs no holding). A link is never renamed (Wine would move
+// its target): it is removed as a link. Returns 1 when the name is free
+// afterwards; pszAside gets the new name ("" when nothing was renamed),
+// and *phAside, when not NULL, the renamed directory still held (or
+// INVALID_HANDLE_VALUE), so that the caller can remove it without a swap in
+// between. *pdwErr gets the Win32 error of a failure.
+int utl_SetAside(HANDLE hParent, const char* pszParentDir, const char* pszName, const char* pszTag,
+                 char* pszAside, size_t cbAside, HANDLE* phAside, DWORD* pdwErr);
+
+// What a removal walk removes below a directory.
+enum { UTL_REMOVE_FILES = 1, UTL_REMOVE_DIRS = 2, UTL_REMOVE_ALL = 3 };
+// Removes the entries of the held directory hDir (full path pszDir) that
+// match pszPattern (* and ?, case-insensitive), best-effort: files
+// (read-only ones too, unless they have other names), subdirectories with
+// everything in them, links as links. Each entry is opened relative to its
+// held parent, never through a link, and names the code page cannot show are
+// removed too. Subdirectories deeper than 64 levels are left.
+void utl_RemoveHeldEntries(HANDLE hDir, const char* pszDir, const char* pszPattern, int nKinds);
+// Marks the held directory (opened with delete access, as utl_HoldDir and
+// utl_SetAside do) to go when its handle is closed; 0 when it is not empty
+// or cannot go.
+int utl_DeleteHeldDir(HANDLE hDir);
