@@ -47,6 +47,32 @@ bool LaidOutBy(const char* pszScript)
     return strcmp(sz, pszScript) == 0;
 }
 
+// The names that match a pattern (files and directories), sorted.
+std::vector<std::string> Names(const std::string& pattern)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA fd;
+    HANDLE hFind = FindFirstFileA(pattern.c_str(), &fd);
+    if (hFind == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (strcmp(fd.cFileName, ".") != 0 && strcmp(fd.cFileName, "..") != 0)
+            names.push_back(fd.cFileName);
+    } while (FindNextFileA(hFind, &fd));
+    FindClose(hFind);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// What a work directory holds after a demo install: the package's files, the
+// end record's empty file and what the demo programs recorded.
+const std::vector<std::string> kInstalledNames = {
+    "KelvoClient.ini", "KelvoSetup.exe", "KelvoSetup.ini", "KelvoSetup.record.txt",
+    "^Kelvo_end^",     "dovRelsvc.exe",  "dovRelsvc.ini",  "dovRelsvc.record.txt"};
+
+const char kSetAsideLine[] = "PrepareWorkDir: C:\\\\tmp\\\\KelvoSetup0 is set aside as "
+                             "C:\\\\tmp\\\\KelvoSetup0\\.old\\.\\d+\\.";
+
 class InstallTest : public TestDirFixture
 {
   protected:
@@ -198,7 +224,10 @@ TEST_F(InstallTest, OwnFileMustCarryMoreThanTheImage)
         << "past the size test, the unpacker finds no header in one byte";
 }
 
-TEST_F(InstallTest, NextRunStartsFromAnEmptiedWorkDirectoryAndRunsAgain)
+// Every run extracts into a directory made new for it. The one an earlier
+// run left is set aside and removed with all it holds, so however many runs
+// there are, one payload stays under C:\tmp.
+TEST_F(InstallTest, EveryRunExtractsIntoANewDirectoryAndOneCopyStays)
 {
     AddDemoPrograms();
     std::string setup = BuildSetup();
@@ -207,14 +236,112 @@ TEST_F(InstallTest, NextRunStartsFromAnEmptiedWorkDirectoryAndRunsAgain)
     CreateDirectoryA(WorkFile("ZQM").c_str(), NULL);
     ASSERT_TRUE(WriteWholeFile(WorkFile("ZQM\\old.dat"), "old"));
 
-    // The first run released the single-instance event: the second starts.
+    // Each run released the single-instance event: the next one starts.
+    for (int nRun = 2; nRun <= 3; ++nRun) {
+        RemoveLogDir();
+        EXPECT_EQ(RunSetup(setup), 0u);
+        EXPECT_TRUE(LogHasInOrder({kSetAsideLine, "is-stp ended at \\d+\\.", "Exit main"}));
+    }
+    EXPECT_EQ(Names("C:\\tmp\\KelvoSetup0*"), std::vector<std::string>{"KelvoSetup0"});
+    EXPECT_EQ(Names(WorkFile("*")), kInstalledNames);
+}
+
+// A file in place of the work directory, which any user may put there, is
+// renamed aside and kept; the install goes on.
+TEST_F(InstallTest, FileInPlaceOfTheWorkDirectoryIsKeptAsideAndTheInstallRuns)
+{
+    AddDemoPrograms();
+    std::string setup = BuildSetup();
+    ASSERT_TRUE(WriteWholeFile(kWorkDir, "a user's file"));
+    EXPECT_EQ(RunSetup(setup), 0u);
+    EXPECT_TRUE(LogHasInOrder({kSetAsideLine, "is-stp ended at \\d+\\.", "Exit main"}));
+    std::vector<std::string> kept = Names("C:\\tmp\\KelvoSetup0.old.*");
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(ReadOr("C:\\tmp\\" + kept[0]), "a user's file");
+    EXPECT_EQ(Names(WorkFile("*")), kInstalledNames);
+}
+
+// A folder somebody made in place of the work directory, with a DLL in it
+// held open without delete sharing so that it cannot be deleted: it never
+// becomes the installer's directory. Wine renames a folder in which a file is
+// open, so there it is set aside, the package goes into a new directory, and
+// the folder, which cannot be removed while the file is held, goes at the
+// next run. Windows refuses to rename such a folder: the run stops with 351
+// and nothing is started.
+TEST_F(InstallTest, PlantedFolderWithAFileHeldOpenNeverHoldsTheInstaller)
+{
+    AddDemoPrograms();
+    std::string setup = BuildSetup();
+    ASSERT_TRUE(CreateDirectoryA(kWorkDir, NULL));
+    ASSERT_TRUE(
+        CopyFileA(BinPath("kelvo_planted.dll").c_str(), WorkFile("version.dll").c_str(), FALSE));
+    HANDLE hHeld = CreateFileA(WorkFile("version.dll").c_str(), GENERIC_READ, FILE_SHARE_READ, NULL,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    ASSERT_NE(hHeld, INVALID_HANDLE_VALUE);
+    DWORD dwExit = RunSetup(setup);
+    CloseHandle(hHeld);
+    EXPECT_EQ(dwExit, 0u);
+    if (!RunningOnWine()) {
+        EXPECT_TRUE(LogHasInOrder({"PrepareWorkDir: C:\\\\tmp\\\\KelvoSetup0 cannot be set aside, "
+                                   "err \\d+\\.",
+                                   "install failed with Err 351\\.", "Exit main"}));
+        EXPECT_EQ(ReadOr(WorkFile("KelvoSetup.record.txt")), "<missing>");
+        return;
+    }
+    EXPECT_TRUE(LogHasInOrder({kSetAsideLine, "is-stp ended at \\d+\\.", "Exit main"}));
+    EXPECT_EQ(Names(WorkFile("*")), kInstalledNames);
+    EXPECT_EQ(Names("C:\\tmp\\KelvoSetup0.old.*").size(), 1u) << "held, so it stays aside";
     RemoveLogDir();
     EXPECT_EQ(RunSetup(setup), 0u);
-    EXPECT_EQ(ReadOr(WorkFile("stale.txt")), "<missing>");
-    EXPECT_EQ(GetFileAttributesA(WorkFile("ZQM").c_str()), INVALID_FILE_ATTRIBUTES);
-    EXPECT_NE(ReadOr(WorkFile("KelvoSetup.exe")), "<missing>");
-    EXPECT_TRUE(
-        LogHasInOrder({"The C free space is \\d+M\\.", "is-stp ended at \\d+\\.", "Exit main"}));
+    EXPECT_EQ(Names("C:\\tmp\\KelvoSetup0*"), std::vector<std::string>{"KelvoSetup0"});
+}
+
+// The launcher reads its package from the file that runs, whatever path the
+// ANSI calls report for it. Here that path holds '?' for a character the
+// code page lacks, a wildcard to the ANSI file search, so no file answers to
+// it; and the launcher is started from a folder holding another setup of
+// the same name: a standard user's way to have their package installed by
+// an administrator who approves the genuine setup. (A path longer than
+// MAX_PATH, which the ANSI calls cut, does the same on Windows; Wine 8 starts
+// no program from so deep a path.)
+TEST_F(InstallTest, OwnPackageComesFromTheRunningFileNeverFromTheCurrentDirectory)
+{
+    AddDemoPrograms();
+    std::string genuine = BuildSetup();
+    ASSERT_TRUE(CreateDirectoryA(In("planted").c_str(), NULL));
+    ASSERT_TRUE(::AddDemoPrograms(In("planted")));
+    ASSERT_TRUE(AddFile(In("planted"), "planted.txt", "from the current directory"));
+    std::string cwd = In("cwd");
+    ASSERT_TRUE(CreateDirectoryA(cwd.c_str(), NULL));
+    ASSERT_FALSE(::BuildSetup(In("planted"), "setup.exe", cwd + "\\setup.exe").empty());
+
+    std::wstring folderW = std::wstring(dir.begin(), dir.end()) + L"\\kelvo-\x4E2D";
+    BOOL bLost = FALSE;
+    char szAnsi[MAX_PATH];
+    WideCharToMultiByte(CP_ACP, 0, folderW.c_str(), -1, szAnsi, sizeof szAnsi, NULL, &bLost);
+    ASSERT_TRUE(bLost) << "the system code page must lack the folder's last character";
+    ASSERT_TRUE(CreateDirectoryW(folderW.c_str(), NULL));
+    std::wstring exeW = folderW + L"\\setup.exe";
+    ASSERT_TRUE(
+        CopyFileW(std::wstring(genuine.begin(), genuine.end()).c_str(), exeW.c_str(), FALSE));
+
+    RemoveLogDir();
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi;
+    std::wstring cmd = L"\"" + exeW + L"\"";
+    std::wstring cwdW(cwd.begin(), cwd.end());
+    ASSERT_TRUE(
+        CreateProcessW(exeW.c_str(), &cmd[0], NULL, NULL, FALSE, 0, NULL, cwdW.c_str(), &si, &pi))
+        << GetLastError();
+    DWORD dwExit = 99;
+    EXPECT_TRUE(WaitProgram(&pi, 120000, &dwExit));
+    EXPECT_EQ(dwExit, 0u);
+    EXPECT_EQ(ReadOr(WorkFile("planted.txt")), "<missing>");
+    EXPECT_EQ(Names(WorkFile("*")), kInstalledNames);
+    EXPECT_TRUE(LogHasInOrder(
+        {Literally(std::string(szAnsi) + "\\setup.exe"), "is-stp ended at \\d+\\.", "Exit main"}))
+        << "the path the launcher reports for itself is still logged";
 }
 
 // The work directory's descriptor as SDDL: protected, SYSTEM and
@@ -304,20 +431,10 @@ TEST_F(InstallTest, RunAfterAKilledExtractionInstallsFromThePackageAlone)
     RemoveLogDir();
     EXPECT_EQ(RunSetup(setup), 0u);
     EXPECT_TRUE(LogHasInOrder({"is-stp ended at \\d+\\.", "Exit main"}));
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA fd;
-    HANDLE hFind = FindFirstFileA(WorkFile("*").c_str(), &fd);
-    ASSERT_NE(hFind, INVALID_HANDLE_VALUE);
-    do {
-        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.push_back(fd.cFileName);
-    } while (FindNextFileA(hFind, &fd));
-    FindClose(hFind);
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names,
-              (std::vector<std::string>{"KelvoClient.ini", "KelvoSetup.exe", "KelvoSetup.ini",
-                                        "KelvoSetup.record.txt", "^Kelvo_end^", "big.bin",
-                                        "dovRelsvc.exe", "dovRelsvc.ini", "dovRelsvc.record.txt"}));
+    std::vector<std::string> expected = kInstalledNames;
+    expected.push_back("big.bin");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Names(WorkFile("*")), expected);
     EXPECT_EQ(ReadOr(WorkFile("big.bin"), "").size(), (size_t)64 << 20);
 }
 

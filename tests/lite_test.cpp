@@ -168,6 +168,7 @@ class LiteExclusion : public LiteTest
         ASSERT_TRUE(bSeen);
         EXPECT_EQ(ToHex(seen.text), ToHex(text));
         EXPECT_EQ(dwExit, 0u);
+        EXPECT_EQ(PlantedDllLoads(), "") << "see PasswordDialogTest for what Wine can show";
     }
     void BuildBoth(std::string* pSetup, std::string* pLite)
     {
@@ -176,6 +177,7 @@ class LiteExclusion : public LiteTest
         Add("dovRelsvc.exe");
         *pLite = BuildLite();
         *pSetup = BuildSetup(In("src"), "setup.exe", In("setup.exe"), false);
+        ASSERT_TRUE(PlantDlls(dir)); // beside both launchers
     }
 };
 

@@ -283,6 +283,26 @@ void RemoveLogDir()
     RemoveWithSetAside("c:\\KelvoLog");
 }
 
+static const char kPlantedRecord[] = "C:\\tmp\\kelvo-planted-loaded.txt";
+
+bool PlantDlls(const std::string& dir)
+{
+    static const char* const kNames[] = {"version.dll", "dbghelp.dll",   "uxtheme.dll",
+                                         "dwmapi.dll",  "cryptbase.dll", "cryptsp.dll",
+                                         "rsaenh.dll",  "msimg32.dll",   "textshaping.dll"};
+    DeleteFileA(kPlantedRecord);
+    for (const char* pszName : kNames) {
+        if (!CopyFileA(BinPath("kelvo_planted.dll").c_str(), (dir + "\\" + pszName).c_str(), FALSE))
+            return false;
+    }
+    return true;
+}
+
+std::string PlantedDllLoads()
+{
+    return ReadOr(kPlantedRecord, "");
+}
+
 void ResetInstalledClient()
 {
     static const char* const kKeys[] = {

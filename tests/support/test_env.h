@@ -65,6 +65,14 @@ class ScopedStandIn
     bool m_bStarted = false;
 };
 
+// Copies of kelvo_planted.dll in dir under the names of libraries that
+// Windows loads by name for a launcher's windows and its own run-time loads
+// (version.dll, uxtheme.dll, dwmapi.dll, ...), and no record of any load yet.
+bool PlantDlls(const std::string& dir);
+// What the planted copies recorded: one line per copy that was loaded, ""
+// when none was.
+std::string PlantedDllLoads();
+
 // A machine without the client: no uninstall keys, no protection flag or
 // stored password in the registry, no SetupFlag, no reginfo or legacy
 // directory under Common Files, nothing under Program Files\Kelvo.
