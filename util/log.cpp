@@ -3,14 +3,83 @@
 // line removes that log's file of the same weekday from an earlier week, so
 // each log keeps seven days of history. The logs never report their own
 // failures: a line that cannot be written is lost and the caller goes on.
+//
+// c:\KelvoLog lies in the root of drive C:, where any user may make a folder
+// or a link before the elevated launcher's first run. A line is written only
+// into a plain folder, not a link, owned by SYSTEM or Administrators (or by
+// the owner this process gives what it makes) or made by this process; any
+// other folder is set aside by renaming, never deleted (a support engineer
+// may want it), and a new one is made. The folder is held while the line is
+// written, so nobody can swap it in between, and a log file that is a link,
+// or has other names, is not written through.
 #include "log.h"
 #include "file_util.h"
+#include "held_dir.h"
 
 #include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
 
 static const char kLogDir[] = "c:\\KelvoLog";
+// Administrators write the logs; users may read them (and send them in).
+static const char kLogDacl[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)";
+
+// The log folder this process made, known by its file id.
+static struct {
+    int bMade;
+    DWORD dwVolume, dwIndexHigh, dwIndexLow;
+} s_made;
+
+static int IsFolderMadeHere(HANDLE hDir)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    return s_made.bMade && GetFileInformationByHandle(hDir, &info) &&
+           info.dwVolumeSerialNumber == s_made.dwVolume &&
+           info.nFileIndexHigh == s_made.dwIndexHigh && info.nFileIndexLow == s_made.dwIndexLow;
+}
+
+static HANDLE MakeLogFolder()
+{
+    DWORD dwErr = 0;
+    HANDLE hDir = utl_MakeNewDir(NULL, kLogDir, kLogDacl, &dwErr);
+    BY_HANDLE_FILE_INFORMATION info;
+    if (hDir != INVALID_HANDLE_VALUE && GetFileInformationByHandle(hDir, &info)) {
+        s_made.bMade = 1;
+        s_made.dwVolume = info.dwVolumeSerialNumber;
+        s_made.dwIndexHigh = info.nFileIndexHigh;
+        s_made.dwIndexLow = info.nFileIndexLow;
+    }
+    return hDir;
+}
+
+// The log folder, held for one line; INVALID_HANDLE_VALUE when there is none
+// to write into.
+static HANDLE HoldLogFolder()
+{
+    HANDLE hDir = utl_HoldDir(kLogDir);
+    if (hDir != INVALID_HANDLE_VALUE && utl_IsPlainHeldDir(hDir, kLogDir) &&
+        (IsFolderMadeHere(hDir) || utl_HasTrustedOwner(hDir)))
+        return hDir;
+    utl_CloseHandle(&hDir);
+    char szAside[MAX_PATH + 64];
+    DWORD dwErr = 0;
+    if (!utl_SetAside(NULL, "c:", "KelvoLog", "untrusted", szAside, sizeof szAside, NULL, &dwErr))
+        return INVALID_HANDLE_VALUE;
+    return MakeLogFolder();
+}
+
+// A log file is written only as itself: not through a link, and not when
+// it has other names, which could be a file anywhere.
+static HANDLE CheckedLogFile(HANDLE hFile)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    if (hFile != INVALID_HANDLE_VALUE &&
+        (!GetFileInformationByHandle(hFile, &info) ||
+         (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ||
+         info.nNumberOfLinks > 1))
+        utl_CloseHandle(&hFile);
+    return hFile;
+}
 
 int g_bLogDetail = 0;
 
@@ -18,8 +87,9 @@ int g_bLogDetail = 0;
 // is at that moment, so concurrent writers cannot overwrite each other.
 static HANDLE OpenExistingLog(const char* pszPath)
 {
-    return CreateFileA(pszPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    return CheckedLogFile(CreateFileA(pszPath, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, NULL));
 }
 
 static HANDLE OpenDayLog(const char* pszPath, const char* pszFileBase, WORD wDayOfWeek)
@@ -32,8 +102,9 @@ static HANDLE OpenDayLog(const char* pszPath, const char* pszFileBase, WORD wDay
     if (cch > 0 && (size_t)cch < sizeof szOldWeek)
         utl_DeleteFilesInDir(kLogDir, szOldWeek);
 
-    HANDLE hFile = CreateFileA(pszPath, FILE_APPEND_DATA, FILE_SHARE_READ, NULL, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE hFile = CreateFileA(pszPath, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
+                               NULL, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
     if (hFile == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS)
         hFile = OpenExistingLog(pszPath); // another writer created it meanwhile
     return hFile;
@@ -65,8 +136,9 @@ static void WriteLine(HANDLE hFile, const char* pszPrefix, size_t cchPrefix, con
 
 void utl_AppendLogLine(const char* pszFileBase, int bModuleLog, int bDetail, const char* pszText)
 {
-    if (!utl_DirExists(kLogDir))
-        CreateDirectoryA(kLogDir, NULL);
+    HANDLE hDir = HoldLogFolder();
+    if (hDir == INVALID_HANDLE_VALUE)
+        return;
 
     SYSTEMTIME st; // one reading serves both the file name and the line
     GetLocalTime(&st);
@@ -74,12 +146,13 @@ void utl_AppendLogLine(const char* pszFileBase, int bModuleLog, int bDetail, con
     char szPath[UTL_PATH_BUF];
     int cch = snprintf(szPath, sizeof szPath, "%s\\%s%04u%02u%02u%02u.log", kLogDir, pszFileBase,
                        st.wYear, st.wMonth, st.wDay, st.wDayOfWeek);
-    if (cch < 0 || (size_t)cch >= sizeof szPath)
+    HANDLE hFile = INVALID_HANDLE_VALUE;
+    if (cch > 0 && (size_t)cch < sizeof szPath)
+        hFile = OpenDayLog(szPath, pszFileBase, st.wDayOfWeek);
+    if (hFile == INVALID_HANDLE_VALUE) {
+        CloseHandle(hDir);
         return;
-
-    HANDLE hFile = OpenDayLog(szPath, pszFileBase, st.wDayOfWeek);
-    if (hFile == INVALID_HANDLE_VALUE)
-        return;
+    }
 
     char szPrefix[96];
     int cchTime =
@@ -89,6 +162,7 @@ void utl_AppendLogLine(const char* pszFileBase, int bModuleLog, int bDetail, con
                              bModuleLog ? "[0x%x] " : "[%x] ", (unsigned)GetCurrentThreadId());
     WriteLine(hFile, szPrefix, (size_t)(cchTime + cchThread), pszText);
     CloseHandle(hFile);
+    CloseHandle(hDir);
 }
 
 // The main steps of the launcher flow, in setup<yyyymmdd><weekday>.log.
