@@ -7,11 +7,14 @@
 #include "held_dir.h"
 #include "win_functions.h"
 
-#include <aclapi.h>
-#include <sddl.h>
+// stdio.h before aclapi.h: that header drags in the C++ runtime's settings,
+// which would switch snprintf to mingw-w64's own 12 KB implementation.
 #include <stdio.h>
+
+#include <aclapi.h>
+#include <ctype.h>
+#include <sddl.h>
 #include <string.h>
-#include <wchar.h>
 #include <winternl.h>
 
 namespace
