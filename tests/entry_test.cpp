@@ -2,6 +2,7 @@
 // real processes of the watched names, its message boxes on the test display
 // read and answered, and the log it leaves in c:\KelvoLog.
 #include "chinese_system.h"
+#include "english_texts.h"
 #include "log_lines.h"
 #include "msgbox_watch.h"
 #include "start_checks.h"
@@ -15,7 +16,6 @@ namespace
 {
 
 const char kInstanceEvent[] = "evnt_Kelvo_stpDamon";
-const LANGID kEnglishUs = 1033;
 const DWORD kBoxTimeoutMs = 20000;
 const DWORD kExitTimeoutMs = 20000;
 
@@ -51,12 +51,12 @@ class EntryTest : public TestDirFixture
     }
 };
 
-// The English refusals, as the launcher's own table words them.
+// The English refusals, word for word.
 class EntryEnglish : public EntryTest
 {
   protected:
-    const std::string caption = RefusalCaption(kEnglishUs, LAUNCHER_SETUP);
-    const std::string busy = RefusalText(REFUSE_ANOTHER_INSTANCE, kEnglishUs, LAUNCHER_SETUP);
+    const std::string caption = kEnglishCaption;
+    const std::string busy = kEnglishAnotherInstance;
 };
 
 // The bare launcher image carries no package: it passes every check and then
@@ -115,7 +115,7 @@ TEST_F(EntryEnglish, RunningUpdateToolRefusesTheStartUnderEitherName)
         RemoveLogDir();
         ScopedStandIn tool(dir, pszName);
         ASSERT_TRUE(tool.Started());
-        ExpectRefusal(caption, RefusalText(REFUSE_UPDATE_TOOL_RUNNING, kEnglishUs, LAUNCHER_SETUP));
+        ExpectRefusal(caption, kEnglishUpdateToolRunning);
         EXPECT_TRUE(LogHasInOrder({"The C free space is \\d+M\\."}));
         EXPECT_EQ(ReadOr(TodaySetupLogPath()).find("Exit main"), std::string::npos);
     }

@@ -2,6 +2,7 @@
 // cannot reach them under Wine (a small disk, a missing API).
 #include "start_checks.h"
 #include "chinese_system.h"
+#include "english_texts.h"
 #include "test_env.h"
 
 #include <gtest/gtest.h>
@@ -66,16 +67,19 @@ TEST(Administrator, WineTokenListsTheAdministratorsGroup)
 TEST(RefusalTexts, ChinesePrcGetsTheGbkTextsOthersTheEnglish)
 {
     const LANGID kEnglishUs = 1033, kChinesePrc = 2052, kChineseTaiwan = 1028;
-    EXPECT_STREQ(RefusalCaption(kChineseTaiwan, LAUNCHER_SETUP),
-                 RefusalCaption(kEnglishUs, LAUNCHER_SETUP));
-    EXPECT_STREQ(RefusalText(REFUSE_NOT_ADMIN, kChineseTaiwan, LAUNCHER_SETUP),
-                 RefusalText(REFUSE_NOT_ADMIN, kEnglishUs, LAUNCHER_SETUP));
+    for (LANGID wLang : {kEnglishUs, kChineseTaiwan}) {
+        for (LauncherKind eLauncher : {LAUNCHER_SETUP, LAUNCHER_LITE}) {
+            SCOPED_TRACE(testing::Message() << wLang << " " << (int)eLauncher);
+            EXPECT_STREQ(RefusalCaption(wLang, eLauncher), kEnglishCaption);
+            EXPECT_STREQ(RefusalText(REFUSE_ANOTHER_INSTANCE, wLang, eLauncher),
+                         kEnglishAnotherInstance);
+            EXPECT_STREQ(RefusalText(REFUSE_NOT_ADMIN, wLang, eLauncher), kEnglishNotAdmin);
+            EXPECT_STREQ(RefusalText(REFUSE_LOW_DISK_SPACE, wLang, eLauncher),
+                         kEnglishLowDiskSpace);
+        }
+    }
     EXPECT_STREQ(RefusalText(REFUSE_UPDATE_TOOL_RUNNING, kEnglishUs, LAUNCHER_SETUP),
-                 RefusalText(REFUSE_ANOTHER_INSTANCE, kEnglishUs, LAUNCHER_SETUP));
-    EXPECT_STREQ(RefusalCaption(kEnglishUs, LAUNCHER_LITE),
-                 RefusalCaption(kEnglishUs, LAUNCHER_SETUP));
-    EXPECT_STREQ(RefusalText(REFUSE_ANOTHER_INSTANCE, kEnglishUs, LAUNCHER_LITE),
-                 RefusalText(REFUSE_ANOTHER_INSTANCE, kEnglishUs, LAUNCHER_SETUP));
+                 kEnglishUpdateToolRunning);
     // The English texts read alike in every code page.
     for (Refusal eWhy : {REFUSE_ANOTHER_INSTANCE, REFUSE_NOT_ADMIN, REFUSE_LOW_DISK_SPACE}) {
         std::string text = std::string(RefusalCaption(kEnglishUs, LAUNCHER_SETUP)) +

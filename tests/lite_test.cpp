@@ -2,6 +2,7 @@
 // with packages of demo programs, the registry it reads and writes, and the
 // lines it leaves in the setup log.
 #include "chinese_system.h"
+#include "english_texts.h"
 #include "file_util.h"
 #include "log_lines.h"
 #include "machine_registry.h"
@@ -185,12 +186,9 @@ TEST_F(LiteExclusion, EachLauncherRefusesWhileTheOtherRuns)
 {
     std::string setup, lite;
     BuildBoth(&setup, &lite);
-    LANGID wLang = GetSystemDefaultLangID();
-    ExpectRefusedWhileOtherRuns(lite, setup, RefusalCaption(wLang, LAUNCHER_SETUP),
-                                RefusalText(REFUSE_ANOTHER_INSTANCE, wLang, LAUNCHER_SETUP));
+    ExpectRefusedWhileOtherRuns(lite, setup, kEnglishCaption, kEnglishAnotherInstance);
     RemoveWorkDirs();
-    ExpectRefusedWhileOtherRuns(setup, lite, RefusalCaption(wLang, LAUNCHER_LITE),
-                                RefusalText(REFUSE_ANOTHER_INSTANCE, wLang, LAUNCHER_LITE));
+    ExpectRefusedWhileOtherRuns(setup, lite, kEnglishCaption, kEnglishAnotherInstance);
 }
 
 // Each launcher refuses in its own Chinese words, in GBK.

@@ -1,6 +1,7 @@
 // The uninstall-password dialog end to end: a real setup.exe upgrading a
 // protected client in the prefix, its dialog found on the test display,
 // typed into and answered like a user would, and what the run did after.
+#include "chinese_system.h"
 #include "des_text.h"
 #include "file_util.h"
 #include "log_lines.h"
@@ -84,6 +85,7 @@ class PasswordDialogTest : public TestDirFixture
         setup = BuildSetup(In("src"), "setup.exe", In("setup.exe"));
         ASSERT_FALSE(setup.empty());
         Protect(kRightPassword);
+        ASSERT_CHINESE_SYSTEM_IN_CHINESE_RUN();
         texts = GetSystemDefaultLangID() == 2052 ? Chinese() : English();
     }
     void TearDown() override

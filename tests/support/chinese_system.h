@@ -8,6 +8,7 @@
 
 #include <windows.h>
 #include <gtest/gtest.h>
+#include <string.h>
 #include <string>
 
 inline bool ChineseSystem()
@@ -15,9 +16,34 @@ inline bool ChineseSystem()
     return GetSystemDefaultLangID() == 2052 && GetACP() == 936;
 }
 
-// Tests of the Chinese system skip themselves on any other.
+// A run registered for the Chinese system says so (KELVO_RUN_LOCALE=zh_CN).
+inline bool ChineseRun()
+{
+    char sz[16] = "";
+    DWORD cch = GetEnvironmentVariableA("KELVO_RUN_LOCALE", sz, sizeof sz);
+    return cch > 0 && cch < sizeof sz && strcmp(sz, "zh_CN") == 0;
+}
+
+inline std::string SystemLocaleText()
+{
+    return "Wine reports language " + std::to_string(GetSystemDefaultLangID()) + ", code page " +
+           std::to_string(GetACP()) + ", not 2052 and 936";
+}
+
+// In the Chinese run a system that is not Chinese is a failure: a skip or
+// the other code page's expectations would pass having tested nothing.
+#define ASSERT_CHINESE_SYSTEM_IN_CHINESE_RUN()                                                     \
+    do {                                                                                           \
+        if (ChineseRun()) {                                                                        \
+            ASSERT_TRUE(ChineseSystem())                                                           \
+                << "a run for the Chinese system: " << SystemLocaleText();                         \
+        }                                                                                          \
+    } while (0)
+
+// Tests of the Chinese system skip themselves in other runs.
 #define SKIP_UNLESS_CHINESE_SYSTEM()                                                               \
     do {                                                                                           \
+        ASSERT_CHINESE_SYSTEM_IN_CHINESE_RUN();                                                    \
         if (!ChineseSystem())                                                                      \
             GTEST_SKIP() << "needs a Chinese (PRC) system: run with LANG=zh_CN.UTF-8";             \
     } while (0)
