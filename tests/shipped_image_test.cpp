@@ -206,8 +206,9 @@ void ExpectWindowsGuiImage(const std::string& path, WORD wMagic, WORD wMachine)
 // moving needs) and keep data unexecutable (NX_COMPAT); a 32-bit image also
 // lets no exception reach a handler inside it (NO_SEH), a 64-bit one takes
 // the whole 64-bit range for its placement (HIGH_ENTROPY_VA). Stack guards:
-// the guard code's failure handler is linked in only when functions call it,
-// and its guard word is drawn from the system's random source at start.
+// our guard's failure handler (util/stack_guard.cpp) is linked in only when
+// functions call it, and nothing loads the crypto provider at start, as the
+// toolchain's own guard would, before the DLL search is restricted.
 void ExpectReleaseMitigations(const std::string& path, WORD wMagic)
 {
     SCOPED_TRACE(path);
@@ -221,12 +222,24 @@ void ExpectReleaseMitigations(const std::string& path, WORD wMagic)
     EXPECT_EQ(pe.DllCharacteristics() & wWanted, wWanted)
         << std::hex << "DllCharacteristics 0x" << pe.DllCharacteristics();
     EXPECT_TRUE(pe.HasRelocations());
-    EXPECT_NE(data.find("stack smashing detected"), std::string::npos)
+    EXPECT_NE(data.find("stack guard: a stack buffer overrun ended the process"),
+              std::string::npos)
         << "no function checks a stack guard";
+    EXPECT_EQ(data.find("stack smashing detected"), std::string::npos) << "libssp's guard";
     std::vector<std::string> imports;
     ASSERT_TRUE(pe.Imports(&imports));
-    EXPECT_EQ(pe.Functions().count("advapi32.dll!CryptGenRandom"), 1u)
-        << "the stack guard is not drawn at random";
+    for (const char* pszCall : {"advapi32.dll!CryptGenRandom", "advapi32.dll!CryptAcquireContextA"})
+        EXPECT_EQ(pe.Functions().count(pszCall), 0u) << pszCall;
+}
+
+// The guard stops a real overrun: the process ends at once with the code
+// Windows gives an overrun its own checks find.
+TEST(ShippedImage, StackGuardEndsAProgramThatOverrunsABuffer)
+{
+    DWORD dwExit = 0;
+    std::string out;
+    ASSERT_TRUE(RunAndCapture(BinPath("standin.exe"), "--overrun", 20000, &dwExit, &out));
+    EXPECT_EQ(dwExit, (DWORD)STATUS_STACK_BUFFER_OVERRUN);
 }
 
 TEST(ShippedImage, ImagesMoveKeepDataUnexecutableRefuseSehAndGuardTheStack)

@@ -2,6 +2,8 @@
 // name (KelvoSetup.exe, Tramvelcordix.e, ...), it is a real process of that
 // name until its time is up or it is told to stop.
 //   standin [--ms N] [--exit N]
+//   standin --overrun    overruns a stack buffer, which the stack guard of
+//                        every program we build must stop
 // Without --ms it runs for 120 s, so a forgotten stand-in does not live on.
 // StopStandIns(name) of the test support, or setting the event
 // "KelvoStandIn.stop.<lower-case name>", stops every stand-in of that name.
@@ -18,8 +20,19 @@ static const char* OwnFileName(char* pszBuf, DWORD cbBuf)
     return pszSlash ? pszSlash + 1 : pszBuf;
 }
 
+// Writes past a local array through an index the compiler cannot see.
+__attribute__((noinline)) static int Overrun(volatile int nLength)
+{
+    char buf[16];
+    for (int i = 0; i < nLength; ++i)
+        buf[i] = 'x';
+    return buf[3];
+}
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
+    if (__argc == 2 && strcmp(__argv[1], "--overrun") == 0)
+        return Overrun(64);
     DWORD dwRunMs = 120000;
     int nExit = 0;
     for (int i = 1; i + 1 < __argc; i += 2) {
