@@ -22,6 +22,7 @@
 #include "log.h"
 
 #include <sddl.h>
+#include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -39,11 +40,13 @@ const char kAsideTag[] = "old";
 // extracted (an installer may start helpers without elevation), never write.
 const char kProtectedDacl[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)";
 
-void LogWorkDir(const char* pszFormat, const char* pszDir, const char* pszMore,
-                unsigned long ulCode)
+__attribute__((format(__MINGW_PRINTF_FORMAT, 1, 2))) void LogWorkDir(const char* pszFormat, ...)
 {
     char szLine[2 * MAX_PATH + 96];
-    snprintf(szLine, sizeof szLine, pszFormat, pszDir, pszMore, ulCode);
+    va_list args;
+    va_start(args, pszFormat);
+    vsnprintf(szLine, sizeof szLine, pszFormat, args);
+    va_end(args);
     WriteSetupLog(szLine);
 }
 
@@ -56,8 +59,7 @@ HANDLE HoldTmpRoot()
     if (hTmp != INVALID_HANDLE_VALUE && utl_IsPlainHeldDir(hTmp, kTmpRoot))
         return hTmp;
     utl_CloseHandle(&hTmp);
-    LogWorkDir("PrepareWorkDir: %s%s is a link or cannot be held; nothing is changed.", kTmpRoot,
-               "", 0);
+    LogWorkDir("PrepareWorkDir: %s is a link or cannot be held; nothing is changed.", kTmpRoot);
     return INVALID_HANDLE_VALUE;
 }
 
@@ -80,13 +82,14 @@ int FreeWorkName(HANDLE hTmp)
     DWORD dwErr = 0;
     if (!utl_SetAside(hTmp, kTmpRoot, kWorkName, kAsideTag, szAside, sizeof szAside, &hAside,
                       &dwErr)) {
-        LogWorkDir("PrepareWorkDir: %s%s cannot be set aside, err %lu.", kWorkDir, "", dwErr);
+        LogWorkDir("PrepareWorkDir: %s cannot be set aside, err %lu.", kWorkDir,
+                   (unsigned long)dwErr);
         return 0;
     }
     if (bLink)
-        LogWorkDir("PrepareWorkDir: %s%s is a link and is removed as a link.", kWorkDir, "", 0);
+        LogWorkDir("PrepareWorkDir: %s is a link and is removed as a link.", kWorkDir);
     else if (szAside[0] != '\0')
-        LogWorkDir("PrepareWorkDir: %s is set aside as %s.", kWorkDir, szAside, 0);
+        LogWorkDir("PrepareWorkDir: %s is set aside as %s.", kWorkDir, szAside);
     if (hAside != INVALID_HANDLE_VALUE)
         RemoveSetAside(hAside, szAside);
     return 1;
@@ -117,18 +120,18 @@ HANDLE MakeWorkDir(HANDLE hTmp)
     HANDLE hWork = utl_MakeNewDir(hTmp, kWorkName, kProtectedDacl, &dwErr);
     if (hWork == INVALID_HANDLE_VALUE) {
         LogWorkDir(dwErr == ERROR_ALREADY_EXISTS
-                       ? "PrepareWorkDir: %s%s appeared while it was being made, err %lu."
-                       : "PrepareWorkDir: %s%s cannot be made, err %lu.",
-                   kWorkDir, "", dwErr);
+                       ? "PrepareWorkDir: %s appeared while it was being made, err %lu."
+                       : "PrepareWorkDir: %s cannot be made, err %lu.",
+                   kWorkDir, (unsigned long)dwErr);
         return INVALID_HANDLE_VALUE;
     }
     if (!utl_IsPlainHeldDir(hWork, kWorkDir) || !utl_HeldPathIs(hWork, kWorkDir)) {
-        LogWorkDir("PrepareWorkDir: %s%s is not the directory that was made; nothing goes into it.",
-                   kWorkDir, "", 0);
+        LogWorkDir("PrepareWorkDir: %s is not the directory that was made; nothing goes into it.",
+                   kWorkDir);
         utl_CloseHandle(&hWork);
     } else if (!Protect(hWork)) {
-        LogWorkDir("PrepareWorkDir: %s%s cannot be protected, err %lu.", kWorkDir, "",
-                   GetLastError());
+        LogWorkDir("PrepareWorkDir: %s cannot be protected, err %lu.", kWorkDir,
+                   (unsigned long)GetLastError());
         utl_CloseHandle(&hWork);
     }
     return hWork;
