@@ -1,0 +1,188 @@
+// The Win32 edge of the record walk: the source is the launcher's held image
+// or a file opened by its path, the records become files through the ANSI
+// file calls (or, in a code page of the tool's choosing, the wide ones), and
+// the setup unpacker's lines go to the "UtlFile" module log. The launchers'
+// 4096-byte buffer and every line and number are the walk's as before.
+#include "package.h"
+#include "file_util.h"
+#include "log.h"
+
+#include <string.h>
+
+namespace
+{
+
+struct Source {
+    HANDLE hSrc;
+    int bHeld; // the caller's handle, not opened here by its path
+    int bLog;
+};
+
+int SourceExists(void* pCtx, const char* pszPath)
+{
+    Source* pSrc = (Source*)pCtx;
+    return pSrc->bHeld ? pSrc->hSrc != INVALID_HANDLE_VALUE : utl_FileExists(pszPath);
+}
+
+// A held source is measured through its handle, so that what is measured is
+// what is read.
+int SourceSize(void* pCtx, const char* pszPath, uint64_t* pcb)
+{
+    Source* pSrc = (Source*)pCtx;
+    if (pSrc->bHeld) {
+        LARGE_INTEGER size;
+        if (!GetFileSizeEx(pSrc->hSrc, &size))
+            return 0;
+        *pcb = (uint64_t)size.QuadPart;
+        return 1;
+    }
+    DWORD dwHigh = 0, dwLow = 0;
+    int bSized = pSrc->bLog ? utl_GetFileSize(pszPath, &dwHigh, &dwLow)
+                            : utl_GetFileSizeQuiet(pszPath, &dwHigh, &dwLow);
+    *pcb = (uint64_t)dwHigh << 32 | dwLow;
+    return bSized;
+}
+
+int SourceOpen(void* pCtx, const char* pszPath)
+{
+    Source* pSrc = (Source*)pCtx;
+    if (!pSrc->bHeld)
+        pSrc->hSrc = utl_OpenFileForRead(pszPath);
+    return pSrc->hSrc != INVALID_HANDLE_VALUE;
+}
+
+void SourceSeek(void* pCtx, uint64_t cbFromStart)
+{
+    LARGE_INTEGER pos;
+    pos.QuadPart = (LONGLONG)cbFromStart;
+    SetFilePointerEx(((Source*)pCtx)->hSrc, pos, NULL, FILE_BEGIN);
+}
+
+uint32_t SourceRead(void* pCtx, void* pBuf, uint32_t cb, uint32_t* pcbRead)
+{
+    DWORD dwRead = 0;
+    BOOL bRead = ReadFile(((Source*)pCtx)->hSrc, pBuf, cb, &dwRead, NULL);
+    *pcbRead = dwRead;
+    return bRead ? 0 : (uint32_t)GetLastError();
+}
+
+struct Dest {
+    HANDLE hDst;
+    uint32_t uCodePage; // 0: the ANSI calls, else the wide calls from this code page
+};
+
+int DestDirExists(void*, const char* pszDir)
+{
+    return utl_DirExists(pszDir);
+}
+
+// The destination directory is in the system's code page, the name in the
+// package's; both become one wide path.
+HANDLE OpenWide(const char* pszPath, const char* pszName, uint32_t uCodePage)
+{
+    WCHAR wszPath[UTL_PATH_BUF];
+    size_t cchDir = strlen(pszPath) - strlen(pszName);
+    int cwDir = MultiByteToWideChar(CP_ACP, 0, pszPath, (int)cchDir, wszPath, UTL_PATH_BUF);
+    int cwName = cwDir <= 0 ? 0
+                            : MultiByteToWideChar(uCodePage, MB_ERR_INVALID_CHARS, pszName, -1,
+                                                  wszPath + cwDir, UTL_PATH_BUF - cwDir);
+    if (cwName <= 0)
+        return INVALID_HANDLE_VALUE;
+    return CreateFileW(wszPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                       NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+}
+
+int DestOpen(void* pCtx, const char* pszPath, const char* pszName)
+{
+    Dest* pDst = (Dest*)pCtx;
+    pDst->hDst = pDst->uCodePage == 0 ? utl_NewOrOpenFileForWrite(pszPath)
+                                      : OpenWide(pszPath, pszName, pDst->uCodePage);
+    return pDst->hDst != INVALID_HANDLE_VALUE;
+}
+
+// A write that lands fewer bytes than asked found no room: its own error
+// code is then none of the system's, so the full disk is named.
+uint32_t DestWrite(void* pCtx, const void* pBuf, uint32_t cb)
+{
+    DWORD dwWritten = 0;
+    if (!WriteFile(((Dest*)pCtx)->hDst, pBuf, cb, &dwWritten, NULL))
+        return (uint32_t)GetLastError();
+    return dwWritten == cb ? 0 : ERROR_DISK_FULL;
+}
+
+int DestEnd(void* pCtx)
+{
+    return SetEndOfFile(((Dest*)pCtx)->hDst) ? 1 : 0;
+}
+
+void DestClose(void* pCtx)
+{
+    utl_CloseHandle(&((Dest*)pCtx)->hDst);
+}
+
+void LogToUtlFile(const char* pszLine)
+{
+    utl_WriteModuleLog("UtlFile", pszLine, 0);
+}
+
+const UnpackVariant kSetup = {1, 1, 1, NULL, NULL, 0};
+const UnpackVariant kLite = {0, 0, 1, NULL, NULL, 0};
+
+} // namespace
+
+int pkg_Unpack(HANDLE hHeldSrc, const char* pszSrcPath, const char* pszSrcFile,
+               const char* pszDstPath, DWORD* pdwErr, DWORD dwOffset, const UnpackVariant* pVariant)
+{
+    const PkgCodePage* pCodePage = pkg_CodePage(pVariant->uCodePage);
+    if (pCodePage == NULL) {
+        *pdwErr = PKG_ERR_NULL_ARG;
+        return 0;
+    }
+    Source src = {hHeldSrc, hHeldSrc != INVALID_HANDLE_VALUE, pVariant->bLog};
+    Dest dst = {INVALID_HANDLE_VALUE, pVariant->uCodePage};
+    BYTE buf[PKG_CHUNK];
+    const PkgEdge edge = {
+        {&src, SourceExists, SourceSize, SourceOpen, SourceSeek, SourceRead},
+        {&dst, DestDirExists, DestOpen, DestWrite, DestEnd, DestClose},
+        LogToUtlFile,
+        MAX_PATH,
+        '\\',
+        pCodePage,
+        buf,
+        PKG_CHUNK,
+    };
+    uint32_t dwErr = 0;
+    int bResult = pkg_Walk(pszSrcPath, pszSrcFile, pszDstPath, &dwErr, dwOffset, &edge, pVariant);
+    DestClose(&dst);
+    if (!src.bHeld)
+        utl_CloseHandle(&src.hSrc);
+    if (!bResult)
+        *pdwErr = dwErr;
+    return bResult;
+}
+
+int utl_FileUnpack(const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
+                   DWORD* pdwErr, DWORD dwOffset)
+{
+    return pkg_Unpack(INVALID_HANDLE_VALUE, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset,
+                      &kSetup);
+}
+
+int utl_FileUnpackLite(const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
+                       DWORD* pdwErr, DWORD dwOffset)
+{
+    return pkg_Unpack(INVALID_HANDLE_VALUE, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset,
+                      &kLite);
+}
+
+int utl_FileUnpackHeld(HANDLE hSrc, const char* pszSrcPath, const char* pszSrcFile,
+                       const char* pszDstPath, DWORD* pdwErr, DWORD dwOffset)
+{
+    return pkg_Unpack(hSrc, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset, &kSetup);
+}
+
+int utl_FileUnpackLiteHeld(HANDLE hSrc, const char* pszSrcPath, const char* pszSrcFile,
+                           const char* pszDstPath, DWORD* pdwErr, DWORD dwOffset)
+{
+    return pkg_Unpack(hSrc, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset, &kLite);
+}
