@@ -14,40 +14,49 @@ namespace
 
 struct Source {
     HANDLE hSrc;
-    int bHeld; // the caller's handle, not opened here by its path
     int bLog;
 };
 
-int SourceExists(void* pCtx, const char* pszPath)
+// A source the caller holds: it is there, and measured through its handle,
+// so that what is measured is what is read.
+int HeldExists(void* pCtx, const char*)
 {
-    Source* pSrc = (Source*)pCtx;
-    return pSrc->bHeld ? pSrc->hSrc != INVALID_HANDLE_VALUE : utl_FileExists(pszPath);
+    return ((Source*)pCtx)->hSrc != INVALID_HANDLE_VALUE;
 }
 
-// A held source is measured through its handle, so that what is measured is
-// what is read.
-int SourceSize(void* pCtx, const char* pszPath, uint64_t* pcb)
+int HeldSize(void* pCtx, const char*, uint64_t* pcb)
 {
-    Source* pSrc = (Source*)pCtx;
-    if (pSrc->bHeld) {
-        LARGE_INTEGER size;
-        if (!GetFileSizeEx(pSrc->hSrc, &size))
-            return 0;
-        *pcb = (uint64_t)size.QuadPart;
-        return 1;
-    }
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(((Source*)pCtx)->hSrc, &size))
+        return 0;
+    *pcb = (uint64_t)size.QuadPart;
+    return 1;
+}
+
+int HeldOpen(void* pCtx, const char*)
+{
+    return ((Source*)pCtx)->hSrc != INVALID_HANDLE_VALUE;
+}
+
+// A source named by its path, opened here.
+int PathExists(void*, const char* pszPath)
+{
+    return utl_FileExists(pszPath);
+}
+
+int PathSize(void* pCtx, const char* pszPath, uint64_t* pcb)
+{
     DWORD dwHigh = 0, dwLow = 0;
-    int bSized = pSrc->bLog ? utl_GetFileSize(pszPath, &dwHigh, &dwLow)
-                            : utl_GetFileSizeQuiet(pszPath, &dwHigh, &dwLow);
+    int bSized = ((Source*)pCtx)->bLog ? utl_GetFileSize(pszPath, &dwHigh, &dwLow)
+                                       : utl_GetFileSizeQuiet(pszPath, &dwHigh, &dwLow);
     *pcb = (uint64_t)dwHigh << 32 | dwLow;
     return bSized;
 }
 
-int SourceOpen(void* pCtx, const char* pszPath)
+int PathOpen(void* pCtx, const char* pszPath)
 {
     Source* pSrc = (Source*)pCtx;
-    if (!pSrc->bHeld)
-        pSrc->hSrc = utl_OpenFileForRead(pszPath);
+    pSrc->hSrc = utl_OpenFileForRead(pszPath);
     return pSrc->hSrc != INVALID_HANDLE_VALUE;
 }
 
@@ -68,7 +77,7 @@ uint32_t SourceRead(void* pCtx, void* pBuf, uint32_t cb, uint32_t* pcbRead)
 
 struct Dest {
     HANDLE hDst;
-    uint32_t uCodePage; // 0: the ANSI calls, else the wide calls from this code page
+    uint32_t uCodePage; // the names' code page, for the wide calls
 };
 
 int DestDirExists(void*, const char* pszDir)
@@ -92,11 +101,17 @@ HANDLE OpenWide(const char* pszPath, const char* pszName, uint32_t uCodePage)
                        NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
 }
 
-int DestOpen(void* pCtx, const char* pszPath, const char* pszName)
+int DestOpenAnsi(void* pCtx, const char* pszPath, const char*)
 {
     Dest* pDst = (Dest*)pCtx;
-    pDst->hDst = pDst->uCodePage == 0 ? utl_NewOrOpenFileForWrite(pszPath)
-                                      : OpenWide(pszPath, pszName, pDst->uCodePage);
+    pDst->hDst = utl_NewOrOpenFileForWrite(pszPath);
+    return pDst->hDst != INVALID_HANDLE_VALUE;
+}
+
+int DestOpenWide(void* pCtx, const char* pszPath, const char* pszName)
+{
+    Dest* pDst = (Dest*)pCtx;
+    pDst->hDst = OpenWide(pszPath, pszName, pDst->uCodePage);
     return pDst->hDst != INVALID_HANDLE_VALUE;
 }
 
@@ -125,8 +140,60 @@ void LogToUtlFile(const char* pszLine)
     utl_WriteModuleLog("UtlFile", pszLine, 0);
 }
 
+// The edge's parts: a source held or named, files made by their ANSI or
+// their wide names. The launchers' entries name only what they use, so that
+// their images carry nothing else.
+struct EdgeParts {
+    int (*pfnExists)(void* pCtx, const char* pszPath);
+    int (*pfnSize)(void* pCtx, const char* pszPath, uint64_t* pcb);
+    int (*pfnOpen)(void* pCtx, const char* pszPath);
+    int (*pfnOpenDest)(void* pCtx, const char* pszPath, const char* pszName);
+    const PkgCodePage* pCodePage;
+};
+
+int Unpack(HANDLE hHeldSrc, const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
+           DWORD* pdwErr, DWORD dwOffset, const UnpackVariant* pVariant, const EdgeParts* pParts)
+{
+    Source src = {hHeldSrc, pVariant->bLog};
+    Dest dst = {INVALID_HANDLE_VALUE, pVariant->uCodePage};
+    BYTE buf[PKG_CHUNK];
+    const PkgEdge edge = {
+        {&src, pParts->pfnExists, pParts->pfnSize, pParts->pfnOpen, SourceSeek, SourceRead},
+        {&dst, DestDirExists, pParts->pfnOpenDest, DestWrite, DestEnd, DestClose},
+        LogToUtlFile,
+        MAX_PATH,
+        '\\',
+        pParts->pCodePage,
+        buf,
+        PKG_CHUNK,
+    };
+    uint32_t dwErr = 0;
+    int bResult = pkg_Walk(pszSrcPath, pszSrcFile, pszDstPath, &dwErr, dwOffset, &edge, pVariant);
+    DestClose(&dst);
+    if (hHeldSrc == INVALID_HANDLE_VALUE)
+        utl_CloseHandle(&src.hSrc);
+    if (!bResult)
+        *pdwErr = dwErr;
+    return bResult;
+}
+
 const UnpackVariant kSetup = {1, 1, 1, NULL, NULL, 0};
 const UnpackVariant kLite = {0, 0, 1, NULL, NULL, 0};
+
+int UnpackByPath(const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
+                 DWORD* pdwErr, DWORD dwOffset, const UnpackVariant* pVariant)
+{
+    const EdgeParts kParts = {PathExists, PathSize, PathOpen, DestOpenAnsi, pkg_CodePage(0)};
+    return Unpack(INVALID_HANDLE_VALUE, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset,
+                  pVariant, &kParts);
+}
+
+int UnpackHeld(HANDLE hSrc, const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
+               DWORD* pdwErr, DWORD dwOffset, const UnpackVariant* pVariant)
+{
+    const EdgeParts kParts = {HeldExists, HeldSize, HeldOpen, DestOpenAnsi, pkg_CodePage(0)};
+    return Unpack(hSrc, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset, pVariant, &kParts);
+}
 
 } // namespace
 
@@ -138,51 +205,33 @@ int pkg_Unpack(HANDLE hHeldSrc, const char* pszSrcPath, const char* pszSrcFile,
         *pdwErr = PKG_ERR_NULL_ARG;
         return 0;
     }
-    Source src = {hHeldSrc, hHeldSrc != INVALID_HANDLE_VALUE, pVariant->bLog};
-    Dest dst = {INVALID_HANDLE_VALUE, pVariant->uCodePage};
-    BYTE buf[PKG_CHUNK];
-    const PkgEdge edge = {
-        {&src, SourceExists, SourceSize, SourceOpen, SourceSeek, SourceRead},
-        {&dst, DestDirExists, DestOpen, DestWrite, DestEnd, DestClose},
-        LogToUtlFile,
-        MAX_PATH,
-        '\\',
-        pCodePage,
-        buf,
-        PKG_CHUNK,
-    };
-    uint32_t dwErr = 0;
-    int bResult = pkg_Walk(pszSrcPath, pszSrcFile, pszDstPath, &dwErr, dwOffset, &edge, pVariant);
-    DestClose(&dst);
-    if (!src.bHeld)
-        utl_CloseHandle(&src.hSrc);
-    if (!bResult)
-        *pdwErr = dwErr;
-    return bResult;
+    int bHeld = hHeldSrc != INVALID_HANDLE_VALUE;
+    const EdgeParts parts = {bHeld ? HeldExists : PathExists, bHeld ? HeldSize : PathSize,
+                             bHeld ? HeldOpen : PathOpen,
+                             pVariant->uCodePage == 0 ? DestOpenAnsi : DestOpenWide, pCodePage};
+    return Unpack(hHeldSrc, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset, pVariant, &parts);
 }
 
 int utl_FileUnpack(const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
                    DWORD* pdwErr, DWORD dwOffset)
 {
-    return pkg_Unpack(INVALID_HANDLE_VALUE, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset,
-                      &kSetup);
+    return UnpackByPath(pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset, &kSetup);
 }
 
 int utl_FileUnpackLite(const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
                        DWORD* pdwErr, DWORD dwOffset)
 {
-    return pkg_Unpack(INVALID_HANDLE_VALUE, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset,
-                      &kLite);
+    return UnpackByPath(pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset, &kLite);
 }
 
 int utl_FileUnpackHeld(HANDLE hSrc, const char* pszSrcPath, const char* pszSrcFile,
                        const char* pszDstPath, DWORD* pdwErr, DWORD dwOffset)
 {
-    return pkg_Unpack(hSrc, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset, &kSetup);
+    return UnpackHeld(hSrc, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset, &kSetup);
 }
 
 int utl_FileUnpackLiteHeld(HANDLE hSrc, const char* pszSrcPath, const char* pszSrcFile,
                            const char* pszDstPath, DWORD* pdwErr, DWORD dwOffset)
 {
-    return pkg_Unpack(hSrc, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset, &kLite);
+    return UnpackHeld(hSrc, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset, &kLite);
 }
