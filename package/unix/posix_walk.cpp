@@ -78,7 +78,7 @@ uint32_t SourceRead(void* pCtx, void* pBuf, uint32_t cb, uint32_t* pcbRead)
 struct Dest {
     int fdDir;
     int fdFile;
-    uint32_t uCodePage;
+    const PkgCodePage* pCodePage;
 };
 
 int DestOpenDir(void* pCtx, const char* pszDir)
@@ -101,7 +101,7 @@ int ComponentName(const Dest* pDst, const char* pComp, size_t cch, char* pszOut,
     char szBytes[PKG_MAX_NAME + 1];
     memcpy(szBytes, pComp, cch);
     szBytes[cch] = '\0';
-    return pkg_FromCodePage(pDst->uCodePage, szBytes, pszOut, cbOut);
+    return pkg_FromCodePage(pDst->pCodePage->uCodePage, szBytes, pszOut, cbOut);
 }
 
 // A plain file, opened without following a link and without blocking on
@@ -118,6 +118,20 @@ int OpenPlainFile(int fdDir, const char* pszName)
     return fd;
 }
 
+// The next backslash that is one: in a double-byte code page the second
+// byte of a character may be 0x5C too.
+const char* NextSeparator(const PkgCodePage* pCodePage, const char* p)
+{
+    for (; *p != '\0'; ++p) {
+        if (*p == '\\')
+            return p;
+        if (!pCodePage->bAsciiOnly && pCodePage->pfnIsLeadByte(pCodePage->uCodePage, (uint8_t)*p) &&
+            p[1] != '\0')
+            ++p;
+    }
+    return NULL;
+}
+
 // The walk has checked the name: no empty, dot or device component.
 int DestOpen(void* pCtx, const char*, const char* pszName)
 {
@@ -125,7 +139,8 @@ int DestOpen(void* pCtx, const char*, const char* pszName)
     int fdParent = -1;
     int fdAt = pDst->fdDir;
     const char* pComp = pszName;
-    for (const char* pSep; (pSep = strchr(pComp, '\\')) != NULL; pComp = pSep + 1) {
+    for (const char* pSep; (pSep = NextSeparator(pDst->pCodePage, pComp)) != NULL;
+         pComp = pSep + 1) {
         char szDir[4 * PKG_MAX_NAME + 1];
         int fdSub = -1;
         if (ComponentName(pDst, pComp, (size_t)(pSep - pComp), szDir, sizeof szDir))
@@ -179,7 +194,7 @@ int pkg_Unpack(const char* pszSrcPath, const char* pszSrcFile, const char* pszDs
         return 0;
     }
     Source src = {-1};
-    Dest dst = {-1, -1, pVariant->uCodePage};
+    Dest dst = {-1, -1, pCodePage};
     const PkgEdge edge = {
         {&src, SourceExists, SourceSize, SourceOpen, SourceSeek, SourceRead},
         {&dst, DestOpenDir, DestOpen, DestWrite, DestEnd, DestClose},
