@@ -24,6 +24,14 @@ add_custom_command(OUTPUT ${man_page}
   COMMENT "Making the manual page from kelvo-setuptool --help")
 add_custom_target(man_page ALL DEPENDS ${man_page})
 
+# The host tool's own tests, and the corpus maker of the test that holds it
+# against setuptool.exe (run by the x64 twin's suite, under Wine).
+enable_testing()
+add_executable(kelvo-corpus tests/agreement/make_corpus.cpp)
+target_link_libraries(kelvo-corpus PRIVATE kelvo_product_options)
+add_test(NAME host_tool_test
+  COMMAND ${PROJECT_SOURCE_DIR}/tests/host-tool-test ${CMAKE_BINARY_DIR})
+
 include(GNUInstallDirs)
 install(TARGETS kelvo-setuptool DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

@@ -96,6 +96,7 @@ int WalkPackage(const char* pszPath, int bLite, Walk* pWalk)
     if (tos_Walk(szDir, szName, ".", &dwErr, PKG_OFFSET, &walk))
         return 1;
     printf("package: error %u: %s\n", (unsigned)dwErr, tool_ErrorText(dwErr));
+    tool_NoteCodePage(dwErr, pWalk->uCodePage);
     return 0;
 }
 

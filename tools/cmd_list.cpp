@@ -27,7 +27,9 @@ int cmd_List(int argc, char** argv)
         return tool_Usage();
     const UnpackVariant kList = {0, 1, 0, PrintRecord, &uCodePage, uCodePage};
     uint32_t dwErr = 0;
-    if (!tos_Walk(szDir, szName, ".", &dwErr, dwOffset, &kList))
+    if (!tos_Walk(szDir, szName, ".", &dwErr, dwOffset, &kList)) {
+        tool_NoteCodePage(dwErr, uCodePage);
         return tool_Fail("list", dwErr);
+    }
     return TOOL_OK;
 }

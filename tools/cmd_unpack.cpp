@@ -46,8 +46,10 @@ int cmd_Unpack(int argc, char** argv)
     tos_MakeDir(argv[1]); // the unpacker itself wants an existing directory
     UnpackVariant variant = {!bLite, !bLite, 1, ShowProgress, &progress, progress.uCodePage};
     uint32_t dwErr = 0;
-    if (!tos_Walk(szDir, szName, argv[1], &dwErr, dwOffset, &variant))
+    if (!tos_Walk(szDir, szName, argv[1], &dwErr, dwOffset, &variant)) {
+        tool_NoteCodePage(dwErr, progress.uCodePage);
         return tool_Fail("unpack", dwErr);
+    }
     fprintf(stderr, "done: %d records\n", progress.nRecord);
     return TOOL_OK;
 }

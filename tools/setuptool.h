@@ -50,3 +50,6 @@ int tool_TempBeside(const char* pszPath, char* pszTemp, size_t cbTemp);
 int tool_Replace(const char* pszCommand, const char* pszTemp, const char* pszPath);
 // Prints "error N: meaning" for the command and returns TOOL_FAILED.
 int tool_Fail(const char* pszCommand, uint32_t dwErr);
+// After a walk refused a name (165) in the default code page: a note that
+// --codepage reads the names in another.
+void tool_NoteCodePage(uint32_t dwErr, uint32_t uCodePage);

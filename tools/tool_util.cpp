@@ -127,3 +127,10 @@ int tool_Fail(const char* pszCommand, uint32_t dwErr)
             tool_ErrorText(dwErr));
     return TOOL_FAILED;
 }
+
+void tool_NoteCodePage(uint32_t dwErr, uint32_t uCodePage)
+{
+    if (dwErr == PKG_ERR_OPEN_DEST && uCodePage == 0)
+        fprintf(stderr, "note: names are read in the default code page; a package made for "
+                        "another is read with --codepage 1252 or --codepage 936\n");
+}

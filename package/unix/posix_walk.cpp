@@ -6,6 +6,7 @@
 // tool writes no log: a Linux build host has no c:\KelvoLog.
 #include "package_posix.h"
 
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <string.h>
@@ -95,13 +96,49 @@ void CloseFd(int* pfd)
     *pfd = -1;
 }
 
-// One component of a record name, as this file system names it.
-int ComponentName(const Dest* pDst, const char* pComp, size_t cch, char* pszOut, size_t cbOut)
+int SameNoCase(const char* pszA, const char* pszB)
+{
+    for (; *pszA != '\0'; ++pszA, ++pszB) {
+        char a = *pszA >= 'A' && *pszA <= 'Z' ? (char)(*pszA - 'A' + 'a') : *pszA;
+        char b = *pszB >= 'A' && *pszB <= 'Z' ? (char)(*pszB - 'A' + 'a') : *pszB;
+        if (a != b)
+            return 0;
+    }
+    return *pszB == '\0';
+}
+
+// Windows matches names without regard to the case of ASCII letters: a
+// record "A.TXT" after "a.txt" writes the same file there, and so it does
+// here. An entry of such a name takes the place of the one asked for.
+void MatchExisting(int fdDir, char* pszName, size_t cbName)
+{
+    int fdList = openat(fdDir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* pDir = fdList >= 0 ? fdopendir(fdList) : NULL;
+    if (pDir == NULL) {
+        if (fdList >= 0)
+            close(fdList);
+        return;
+    }
+    for (struct dirent* pEntry; (pEntry = readdir(pDir)) != NULL;) {
+        if (SameNoCase(pEntry->d_name, pszName) && strlen(pEntry->d_name) < cbName) {
+            strcpy(pszName, pEntry->d_name);
+            break;
+        }
+    }
+    closedir(pDir);
+}
+
+// One component of a record name, as this file system names it in fdDir.
+int ComponentName(const Dest* pDst, int fdDir, const char* pComp, size_t cch, char* pszOut,
+                  size_t cbOut)
 {
     char szBytes[PKG_MAX_NAME + 1];
     memcpy(szBytes, pComp, cch);
     szBytes[cch] = '\0';
-    return pkg_FromCodePage(pDst->pCodePage->uCodePage, szBytes, pszOut, cbOut);
+    if (!pkg_FromCodePage(pDst->pCodePage->uCodePage, szBytes, pszOut, cbOut))
+        return 0;
+    MatchExisting(fdDir, pszOut, cbOut);
+    return 1;
 }
 
 // A plain file, opened without following a link and without blocking on
@@ -143,7 +180,7 @@ int DestOpen(void* pCtx, const char*, const char* pszName)
          pComp = pSep + 1) {
         char szDir[4 * PKG_MAX_NAME + 1];
         int fdSub = -1;
-        if (ComponentName(pDst, pComp, (size_t)(pSep - pComp), szDir, sizeof szDir))
+        if (ComponentName(pDst, fdAt, pComp, (size_t)(pSep - pComp), szDir, sizeof szDir))
             fdSub = openat(fdAt, szDir, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         CloseFd(&fdParent);
         if (fdSub < 0)
@@ -151,7 +188,7 @@ int DestOpen(void* pCtx, const char*, const char* pszName)
         fdAt = fdParent = fdSub;
     }
     char szFile[4 * PKG_MAX_NAME + 1];
-    if (ComponentName(pDst, pComp, strlen(pComp), szFile, sizeof szFile))
+    if (ComponentName(pDst, fdAt, pComp, strlen(pComp), szFile, sizeof szFile))
         pDst->fdFile = OpenPlainFile(fdAt, szFile);
     CloseFd(&fdParent);
     return pDst->fdFile >= 0;
