@@ -104,10 +104,10 @@ int CheckSources(char** argv, int nFiles, uint32_t uCodePage, std::vector<PackSo
 }
 
 // The failure of one record, named by its file.
-int FailRecord(const char* pszPath, uint32_t dwErr)
+int FailRecord(const char* pszPath, uint32_t dwErr, const char* pszWhy)
 {
-    fprintf(stderr, "%s pack: \"%s\": error %u: %s\n", g_szToolName, pszPath, (unsigned)dwErr,
-            tool_ErrorText(dwErr));
+    fprintf(stderr, "%s pack: \"%s\"%s: error %u: %s\n", g_szToolName, pszPath, pszWhy,
+            (unsigned)dwErr, tool_ErrorText(dwErr));
     return 0;
 }
 
@@ -123,10 +123,10 @@ int PackSourceFile(PkgPackOut* pOut, const PackSource* pSource)
     uint32_t dwErr = 0;
     int bDone = 0;
     if (!tos_Size(pFile, &cbSize) || cbSize > 0xFFFFFFFFull)
-        FailRecord(pszPath, PKG_ERR_SIZE);
+        FailRecord(pszPath, PKG_ERR_SIZE, "");
     else if (!pkg_WriteRecord(pOut, pszPath, pSource->szName, (uint32_t)cbSize, pFile, tos_Read,
                               &dwErr))
-        FailRecord(pszPath, dwErr);
+        FailRecord(pszPath, dwErr, dwErr == PKG_ERR_SIZE ? " changed while it was packed" : "");
     else
         bDone = 1;
     tos_Close(&pFile);
@@ -151,7 +151,7 @@ int PackAll(PkgPackOut* pOut, const std::vector<PackSource>& sources, int nFiles
         return 1;
     fprintf(stderr, "[%d/%d] %s\n", nCount, nCount, g_szPkgEndName);
     uint32_t dwErr = 0;
-    return pkg_WriteEndRecord(pOut, &dwErr) || FailRecord(g_szPkgEndName, dwErr);
+    return pkg_WriteEndRecord(pOut, &dwErr) || FailRecord(g_szPkgEndName, dwErr, "");
 }
 
 // The tool is not bound by the launchers' 4096-byte buffer.

@@ -32,8 +32,7 @@ struct Crafted {
     {
         return Raw((uint32_t)name.size(), (uint32_t)data.size(), name, data);
     }
-    Crafted& Raw(uint32_t cbName, uint32_t cbData, const std::string& name,
-                 const std::string& data)
+    Crafted& Raw(uint32_t cbName, uint32_t cbData, const std::string& name, const std::string& data)
     {
         bytes += Le32(cbName) + Le32(cbData) + Mixed(name) + Mixed(data);
         return *this;
@@ -68,11 +67,11 @@ bool WriteSources(const std::string& dir)
         const char* pszName;
         size_t cb;
     } kFiles[] = {
-        {"empty.dat", 0},       {"one.bin", 1},           {"page-1.bin", 4095},
-        {"page.bin", 4096},     {"page+1.bin", 4097},     {"KelvoSetup.exe", 300000},
-        {"with space.txt", 10}, {"CON.txt", 3},           {"nul", 3},
-        {"trailing.", 3},       {"other/one.bin", 2},     {"ONE.BIN", 5},
-        {"^Kelvo_end^", 4},
+        {"empty.dat", 0},       {"one.bin", 1},         {"page-1.bin", 4095},
+        {"page.bin", 4096},     {"page+1.bin", 4097},   {"KelvoSetup.exe", 300000},
+        {"with space.txt", 10}, {"CON.txt", 3},         {"nul", 3},
+        {"trailing.", 3},       {"other/one.bin", 2},   {"ONE.BIN", 5},
+        {"^Kelvo_end^", 4},     {"caf\xc3\xa9.txt", 6}, {"\xe5\xae\x89\xe8\xa3\x85.exe", 8},
     };
     for (const auto& f : kFiles) {
         if (!Write(dir + "/" + f.pszName, Noise(f.cb, (uint32_t)f.cb + 7)))
@@ -108,9 +107,27 @@ void AddValid(std::vector<Package>* pOut)
 void AddHostile(std::vector<Package>* pOut)
 {
     const char* const kNames[] = {
-        "..\\evil.txt", "sub\\..\\..\\evil", "C:\\evil.txt", "C:evil", "\\evil.txt", "a/b",
-        "a.txt:stream", "CON", "nul.txt", "COM1", "lpt9.log", "CONIN$", "name.", "name ",
-        "a\x01.txt", "a*.txt", "a|b", "sub\\", "", "nosub\\a.txt", "a\x7f",
+        "..\\evil.txt",
+        "sub\\..\\..\\evil",
+        "C:\\evil.txt",
+        "C:evil",
+        "\\evil.txt",
+        "a/b",
+        "a.txt:stream",
+        "CON",
+        "nul.txt",
+        "COM1",
+        "lpt9.log",
+        "CONIN$",
+        "name.",
+        "name ",
+        "a\x01.txt",
+        "a*.txt",
+        "a|b",
+        "sub\\",
+        "",
+        "nosub\\a.txt",
+        "a\x7f",
     };
     int i = 0;
     for (const char* pszName : kNames)
@@ -118,12 +135,14 @@ void AddHostile(std::vector<Package>* pOut)
             {"hostile-name-" + std::to_string(i++), Crafted().Record(pszName, "pwned").bytes});
     pOut->push_back({"name-65", Crafted().Record(std::string(65, 'n'), "x").bytes});
     pOut->push_back({"name-with-nul", Crafted().Record(std::string("ab\0cd", 5), "x").bytes});
-    pOut->push_back({"end-name-with-nul",
-                     Crafted().Record(std::string("^Kelvo_end^\0x", 13), "").Record("b", "2").bytes});
+    pOut->push_back(
+        {"end-name-with-nul",
+         Crafted().Record(std::string("^Kelvo_end^\0x", 13), "").Record("b", "2").bytes});
     pOut->push_back({"data-past-end", Crafted().Raw(1, 4, "x", "abc").bytes});
     pOut->push_back({"data-length-wraps", Crafted().Raw(1, 0xFFFFFFF0, "x", "abc").bytes});
     pOut->push_back({"name-length-huge", Crafted().Raw(0xFFFFFFFF, 1, "x", "abc").bytes});
-    pOut->push_back({"bad-marker", Mixed("^-=Kelvo=-^ Mirk_") + Crafted().Record("a", "b").bytes.substr(17)});
+    pOut->push_back(
+        {"bad-marker", Mixed("^-=Kelvo=-^ Mirk_") + Crafted().Record("a", "b").bytes.substr(17)});
     pOut->push_back({"plain-marker", "^-=Kelvo=-^ Mirk " + Le32(1) + Le32(1) + "ab"});
     pOut->push_back({"western-name", Crafted().Record("caf\xe9.txt", "1").bytes});
     pOut->push_back({"gbk-name", Crafted().Record("\xb0\xb2\xd7\xb0.exe", "2").bytes});
