@@ -3,6 +3,7 @@
 // all go through.
 #include "package_format.h"
 
+#include <stdio.h>
 #include <string.h>
 
 const char g_szPkgMarker[PKG_MARKER_LEN + 1] = "^-=Kelvo=-^ Mirk ";
@@ -14,4 +15,16 @@ uint32_t pkg_CheckMarker(const uint8_t abStored[PKG_MARKER_LEN])
     memcpy(abPlain, abStored, sizeof abPlain);
     MixBuffer(abPlain, sizeof abPlain);
     return memcmp(abPlain, g_szPkgMarker, PKG_MARKER_LEN) == 0 ? 0 : PKG_ERR_BAD_HEADER;
+}
+
+void pkg_LogV(void (*pfnLog)(const char* pszLine), const char* pszPrefix, const char* pszFormat,
+              va_list args)
+{
+    if (pfnLog == NULL)
+        return;
+    char szLine[1024];
+    int cchPrefix = snprintf(szLine, sizeof szLine, "%s", pszPrefix);
+    if (cchPrefix >= 0 && (size_t)cchPrefix < sizeof szLine)
+        vsnprintf(szLine + cchPrefix, sizeof szLine - cchPrefix, pszFormat, args);
+    pfnLog(szLine);
 }

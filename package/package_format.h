@@ -5,6 +5,7 @@
 // headers, so that the launchers, setuptool.exe and the Linux tool share it.
 #pragma once
 
+#include <stdarg.h>
 #include <stddef.h>
 #include <stdint.h>
 
@@ -57,22 +58,30 @@ uint32_t pkg_CheckMarker(const uint8_t abStored[PKG_MARKER_LEN]);
 typedef uint32_t (*PkgReadFn)(void* pCtx, void* pBuf, uint32_t cb, uint32_t* pcbRead);
 typedef uint32_t (*PkgWriteFn)(void* pCtx, const void* pBuf, uint32_t cb);
 
-// How record names are read: the code page of the PC that unpacks them.
-// uCodePage is handed to both functions (0: the system's own); with
-// bAsciiOnly every byte above 0x7F is refused, for a tool that was not told.
+// How record names are read: the code page of the PC that unpacks them (0:
+// the system's own); with bAsciiOnly every byte above 0x7F is refused, for a
+// tool that was not told.
 struct PkgCodePage {
     int bAsciiOnly;
     uint32_t uCodePage;
-    int (*pfnIsLeadByte)(uint32_t uCodePage, uint8_t b);
-    // The UTF-16 units of cb bytes, at most cwMax of them: their count, or
-    // -1 when the bytes are no text of the code page or need more room.
-    int (*pfnDecode)(uint32_t uCodePage, const char* p, size_t cb, uint16_t* pw, size_t cwMax);
 };
 
-// The rules of a code page, from the edge: 0 for the system's own ANSI code
-// page (on Linux, which has none: ASCII only), 1252 (Western) or 936
-// (Chinese, GBK). NULL for any other number.
+// 0 for the system's own ANSI code page (on Linux, which has none: ASCII
+// only), 1252 (Western) or 936 (Chinese, GBK). NULL for any other number.
 const PkgCodePage* pkg_CodePage(uint32_t uCodePage);
+
+// From the edge: whether code page 0 is a system's own (Windows) or stands
+// for ASCII only (Linux), and how a code page reads bytes.
+extern const int g_bPkgSystemCodePage;
+int pkg_IsLeadByte(uint32_t uCodePage, uint8_t b);
+// The UTF-16 units of cb bytes, at most cwMax of them: their count, or -1
+// when the bytes are no text of the code page or need more room.
+int pkg_DecodeName(uint32_t uCodePage, const char* p, size_t cb, uint16_t* pw, size_t cwMax);
+
+// A log line of the prefix and a printf-style text, cut at 1023 bytes, for
+// pfnLog (nothing when it is NULL).
+void pkg_LogV(void (*pfnLog)(const char* pszLine), const char* pszPrefix, const char* pszFormat,
+              va_list args);
 
 // A record name may only name a plain file inside the destination directory
 // (or an existing subdirectory of it, after one inner backslash).

@@ -45,7 +45,7 @@ static int IsNumberedDevice(const char* pszBase, size_t cchBase, const PkgCodePa
     uint16_t aw[8];
     if (cchBase < 4 || cchBase > 8)
         return 0;
-    int cw = pCodePage->pfnDecode(pCodePage->uCodePage, pszBase, cchBase, aw, 8);
+    int cw = pkg_DecodeName(pCodePage->uCodePage, pszBase, cchBase, aw, 8);
     if (cw != 4)
         return 0;
     char szPrefix[4] = {(char)aw[0], (char)aw[1], (char)aw[2], '\0'};
@@ -80,6 +80,22 @@ static int IsSafeComponent(const char* pszComp, size_t cchComp, const PkgCodePag
     return !IsDeviceName(pszComp, cchComp, pCodePage);
 }
 
+const PkgCodePage* pkg_CodePage(uint32_t uCodePage)
+{
+    static const PkgCodePage kSystem = {0, 0}, kAscii = {1, 0};
+    static const PkgCodePage kWestern = {0, 1252}, kChinese = {0, 936};
+    switch (uCodePage) {
+    case 0:
+        return g_bPkgSystemCodePage ? &kSystem : &kAscii;
+    case 1252:
+        return &kWestern;
+    case 936:
+        return &kChinese;
+    default:
+        return NULL;
+    }
+}
+
 int pkg_IsSafeName(const char* pszName, const PkgCodePage* pCodePage)
 {
     const char* pszComp = pszName;
@@ -96,7 +112,7 @@ int pkg_IsSafeName(const char* pszName, const PkgCodePage* pCodePage)
         }
         // The trail byte of a double-byte character is never a separator or
         // a forbidden character; a lead byte without one is malformed.
-        if (!pCodePage->bAsciiOnly && pCodePage->pfnIsLeadByte(pCodePage->uCodePage, c)) {
+        if (!pCodePage->bAsciiOnly && pkg_IsLeadByte(pCodePage->uCodePage, c)) {
             if (p[1] == '\0')
                 return 0;
             p += 2;

@@ -32,15 +32,12 @@ enum RecordResult { RECORD_FAILED, RECORD_DONE, RECORD_END };
 // A line of the setup unpacker's log, cut at 1023 bytes.
 WALK_PRINTF(2, 3) void Log(const Walk* pRun, const char* pszFormat, ...)
 {
-    if (!pRun->pVariant->bLog || pRun->pEdge->pfnLog == NULL)
+    if (!pRun->pVariant->bLog)
         return;
-    char szLine[1024] = "utl_FileUnpack: ";
-    size_t cchPrefix = strlen(szLine);
     va_list args;
     va_start(args, pszFormat);
-    vsnprintf(szLine + cchPrefix, sizeof szLine - cchPrefix, pszFormat, args);
+    pkg_LogV(pRun->pEdge->pfnLog, "utl_FileUnpack: ", pszFormat, args);
     va_end(args);
-    pRun->pEdge->pfnLog(szLine);
 }
 
 int Fail(Walk* pRun, uint32_t dwErr)

@@ -18,15 +18,10 @@ namespace
 
 PACK_PRINTF(2, 3) void Log(const PkgPackOut* pOut, const char* pszFormat, ...)
 {
-    if (pOut->pfnLog == NULL)
-        return;
-    char szLine[1024] = "utl_FilePack: ";
-    size_t cchPrefix = strlen(szLine);
     va_list args;
     va_start(args, pszFormat);
-    vsnprintf(szLine + cchPrefix, sizeof szLine - cchPrefix, pszFormat, args);
+    pkg_LogV(pOut->pfnLog, "utl_FilePack: ", pszFormat, args);
     va_end(args);
-    pOut->pfnLog(szLine);
 }
 
 uint32_t Write(PkgPackOut* pOut, const void* p, uint32_t cb)

@@ -41,40 +41,6 @@ int IsAscii(const char* psz)
     return 1;
 }
 
-// Code page 936 takes two bytes for every character whose first byte is 81
-// to FE; 1252 has none.
-int IsLeadByte(uint32_t uCodePage, uint8_t b)
-{
-    return uCodePage == 936 && b >= 0x81 && b <= 0xFE;
-}
-
-int Decode(uint32_t uCodePage, const char* p, size_t cb, uint16_t* pw, size_t cwMax)
-{
-    const char* pszName = IconvName(uCodePage);
-    if (pszName == NULL) {
-        if (cb > cwMax)
-            return -1;
-        for (size_t i = 0; i < cb; ++i) {
-            if ((unsigned char)p[i] > 0x7F)
-                return -1;
-            pw[i] = (unsigned char)p[i];
-        }
-        return (int)cb;
-    }
-    char abOut[64];
-    long cbOut = Convert("UTF-16LE", pszName, p, cb, abOut,
-                         cwMax * 2 < sizeof abOut ? cwMax * 2 : sizeof abOut);
-    if (cbOut < 0)
-        return -1;
-    for (long i = 0; i < cbOut / 2; ++i)
-        pw[i] = (uint16_t)((unsigned char)abOut[2 * i] | (unsigned char)abOut[2 * i + 1] << 8);
-    return (int)(cbOut / 2);
-}
-
-const PkgCodePage kAscii = {1, 0, IsLeadByte, Decode};
-const PkgCodePage kWestern = {0, 1252, IsLeadByte, Decode};
-const PkgCodePage kChinese = {0, 936, IsLeadByte, Decode};
-
 int ConvertText(const char* pszTo, const char* pszFrom, const char* pszIn, char* pszOut,
                 size_t cbOut)
 {
@@ -103,18 +69,37 @@ int CopyAscii(const char* pszIn, char* pszOut, size_t cbOut)
 
 } // namespace
 
-const PkgCodePage* pkg_CodePage(uint32_t uCodePage)
+// Linux has no ANSI code page: 0 takes ASCII only.
+const int g_bPkgSystemCodePage = 0;
+
+// Code page 936 takes two bytes for every character whose first byte is 81
+// to FE; 1252 has none.
+int pkg_IsLeadByte(uint32_t uCodePage, uint8_t b)
 {
-    switch (uCodePage) {
-    case 0:
-        return &kAscii;
-    case 1252:
-        return &kWestern;
-    case 936:
-        return &kChinese;
-    default:
-        return NULL;
+    return uCodePage == 936 && b >= 0x81 && b <= 0xFE;
+}
+
+int pkg_DecodeName(uint32_t uCodePage, const char* p, size_t cb, uint16_t* pw, size_t cwMax)
+{
+    const char* pszName = IconvName(uCodePage);
+    if (pszName == NULL) {
+        if (cb > cwMax)
+            return -1;
+        for (size_t i = 0; i < cb; ++i) {
+            if ((unsigned char)p[i] > 0x7F)
+                return -1;
+            pw[i] = (unsigned char)p[i];
+        }
+        return (int)cb;
     }
+    char abOut[64];
+    long cbOut = Convert("UTF-16LE", pszName, p, cb, abOut,
+                         cwMax * 2 < sizeof abOut ? cwMax * 2 : sizeof abOut);
+    if (cbOut < 0)
+        return -1;
+    for (long i = 0; i < cbOut / 2; ++i)
+        pw[i] = (uint16_t)((unsigned char)abOut[2 * i] | (unsigned char)abOut[2 * i + 1] << 8);
+    return (int)(cbOut / 2);
 }
 
 int pkg_ToCodePage(uint32_t uCodePage, const char* pszUtf8, char* pszOut, size_t cbOut)

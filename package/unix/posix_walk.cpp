@@ -162,7 +162,7 @@ const char* NextSeparator(const PkgCodePage* pCodePage, const char* p)
     for (; *p != '\0'; ++p) {
         if (*p == '\\')
             return p;
-        if (!pCodePage->bAsciiOnly && pCodePage->pfnIsLeadByte(pCodePage->uCodePage, (uint8_t)*p) &&
+        if (!pCodePage->bAsciiOnly && pkg_IsLeadByte(pCodePage->uCodePage, (uint8_t)*p) &&
             p[1] != '\0')
             ++p;
     }

@@ -2,42 +2,22 @@
 // system's ANSI code page, or of one the release engineer names.
 #include "package.h"
 
-namespace
-{
+// Code page 0 is CP_ACP, the system's own.
+const int g_bPkgSystemCodePage = 1;
 
-int IsLeadByte(uint32_t uCodePage, uint8_t b)
+int pkg_IsLeadByte(uint32_t uCodePage, uint8_t b)
 {
     return IsDBCSLeadByteEx(uCodePage, b) ? 1 : 0;
 }
 
-int Decode(uint32_t uCodePage, const char* p, size_t cb, uint16_t* pw, size_t cwMax)
+int pkg_DecodeName(uint32_t uCodePage, const char* p, size_t cb, uint16_t* pw, size_t cwMax)
 {
     int cw =
         MultiByteToWideChar(uCodePage, MB_ERR_INVALID_CHARS, p, (int)cb, (WCHAR*)pw, (int)cwMax);
     return cw > 0 ? cw : -1;
 }
 
-const PkgCodePage kSystem = {0, CP_ACP, IsLeadByte, Decode};
-const PkgCodePage kWestern = {0, 1252, IsLeadByte, Decode};
-const PkgCodePage kChinese = {0, 936, IsLeadByte, Decode};
-
-} // namespace
-
-const PkgCodePage* pkg_CodePage(uint32_t uCodePage)
-{
-    switch (uCodePage) {
-    case 0:
-        return &kSystem;
-    case 1252:
-        return &kWestern;
-    case 936:
-        return &kChinese;
-    default:
-        return NULL;
-    }
-}
-
 int pkg_IsSafeRecordName(const char* pszName)
 {
-    return pkg_IsSafeName(pszName, &kSystem);
+    return pkg_IsSafeName(pszName, pkg_CodePage(0));
 }
