@@ -15,8 +15,15 @@ enum {
     PKG_MAX_NAME = 64,
     PKG_RECORD_HEAD = 8, // the two plain length fields
     PKG_CHUNK = 4096,    // the launchers' one transfer buffer
-    PKG_PATH_MAX = 4096, // the longest path any edge takes, without its terminator
 };
+
+// The longest path the walk takes, without its terminator: Windows' limit,
+// or Linux's.
+#ifdef _WIN32
+enum { PKG_PATH_MAX = 260 };
+#else
+enum { PKG_PATH_MAX = 4096 };
+#endif
 
 // Error numbers of the packer and the unpacker.
 enum {

@@ -17,9 +17,10 @@ struct Source {
     int bLog;
 };
 
-// A source the caller holds: it is there, and measured through its handle,
-// so that what is measured is what is read.
-int HeldExists(void* pCtx, const char*)
+// A source the caller holds: it is there and open when its handle is
+// valid, and measured through that handle, so that what is measured is what
+// is read.
+int HeldIsOpen(void* pCtx, const char*)
 {
     return ((Source*)pCtx)->hSrc != INVALID_HANDLE_VALUE;
 }
@@ -31,11 +32,6 @@ int HeldSize(void* pCtx, const char*, uint64_t* pcb)
         return 0;
     *pcb = (uint64_t)size.QuadPart;
     return 1;
-}
-
-int HeldOpen(void* pCtx, const char*)
-{
-    return ((Source*)pCtx)->hSrc != INVALID_HANDLE_VALUE;
 }
 
 // A source named by its path, opened here.
@@ -161,7 +157,7 @@ int Unpack(HANDLE hHeldSrc, const char* pszSrcPath, const char* pszSrcFile, cons
         {&src, pParts->pfnExists, pParts->pfnSize, pParts->pfnOpen, SourceSeek, SourceRead},
         {&dst, DestDirExists, pParts->pfnOpenDest, DestWrite, DestEnd, DestClose},
         LogToUtlFile,
-        MAX_PATH,
+        PKG_PATH_MAX,
         '\\',
         pParts->pCodePage,
         buf,
@@ -191,7 +187,7 @@ int UnpackByPath(const char* pszSrcPath, const char* pszSrcFile, const char* psz
 int UnpackHeld(HANDLE hSrc, const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
                DWORD* pdwErr, DWORD dwOffset, const UnpackVariant* pVariant)
 {
-    const EdgeParts kParts = {HeldExists, HeldSize, HeldOpen, DestOpenAnsi, pkg_CodePage(0)};
+    const EdgeParts kParts = {HeldIsOpen, HeldSize, HeldIsOpen, DestOpenAnsi, pkg_CodePage(0)};
     return Unpack(hSrc, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset, pVariant, &kParts);
 }
 
@@ -206,8 +202,8 @@ int pkg_Unpack(HANDLE hHeldSrc, const char* pszSrcPath, const char* pszSrcFile,
         return 0;
     }
     int bHeld = hHeldSrc != INVALID_HANDLE_VALUE;
-    const EdgeParts parts = {bHeld ? HeldExists : PathExists, bHeld ? HeldSize : PathSize,
-                             bHeld ? HeldOpen : PathOpen,
+    const EdgeParts parts = {bHeld ? HeldIsOpen : PathExists, bHeld ? HeldSize : PathSize,
+                             bHeld ? HeldIsOpen : PathOpen,
                              pVariant->uCodePage == 0 ? DestOpenAnsi : DestOpenWide, pCodePage};
     return Unpack(hHeldSrc, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset, pVariant, &parts);
 }
