@@ -48,10 +48,15 @@ int NameSource(PackSource* pSource, uint32_t uCodePage, const PkgCodePage* pCode
 {
     const char* pszPath = pSource->pszArg;
     if (!tos_RecordName(pSource->pszArg, uCodePage, pSource->szName, sizeof pSource->szName)) {
-        if (uCodePage == 0)
+        if (uCodePage == 0 && !g_bPkgSystemCodePage)
             fprintf(stderr,
                     "%s pack: \"%s\": the name is not ASCII; say with --codepage 1252 or "
                     "--codepage 936 which code page the setup is for\n",
+                    g_szToolName, pszPath);
+        else if (uCodePage == 0)
+            fprintf(stderr,
+                    "%s pack: \"%s\": this system's code page has no place for the name; "
+                    "--codepage 1252 or --codepage 936 names another\n",
                     g_szToolName, pszPath);
         else
             fprintf(stderr, "%s pack: \"%s\": code page %u has no place for the name\n",

@@ -187,8 +187,14 @@ ToolSource tos_OpenSource(const char* pszArg, ToolFile** ppFile)
 int tos_RecordName(const char* pszArg, uint32_t uCodePage, char* pszOut, size_t cbOut)
 {
     const WCHAR* pwszPath = WideArgument(pszArg);
-    if (pwszPath == NULL)
-        return 0;
+    if (pwszPath == NULL) { // the ANSI command line is all there is
+        const char* pszName = pszArg;
+        for (const char* p = pszArg; *p != '\0'; ++p) {
+            if (tos_IsSeparator(*p))
+                pszName = p + 1;
+        }
+        return uCodePage == 0 && snprintf(pszOut, cbOut, "%s", pszName) < (int)cbOut;
+    }
     const WCHAR* pwszName = pwszPath;
     for (const WCHAR* p = pwszPath; *p != L'\0'; ++p) {
         if (*p == L'\\' || *p == L'/')
