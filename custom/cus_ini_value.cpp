@@ -1,13 +1,13 @@
 // Changes one value of the customisation INI file and seals the pair again
 // with a fresh verification file; and the texts of its results.
 #include "cus_ini_value.h"
-#include "file_util.h"
+#include "cus_platform.h"
 #include "vrf.h"
 
 #include <stdio.h>
 #include <string.h>
 
-static const DWORD kCurrentValueBuf = 128; // at most 127 characters come back
+static const unsigned kCurrentValueBuf = 128; // at most 127 characters come back
 
 // True only when the key is known to hold exactly pszValue. A text that
 // filled the buffer may go on beyond it, so it never counts as equal: a
@@ -16,8 +16,7 @@ static bool HasValue(const char* pszIni, const char* pszSection, const char* psz
                      const char* pszValue)
 {
     char szCurrent[kCurrentValueBuf] = {};
-    DWORD cch =
-        GetPrivateProfileStringA(pszSection, pszKey, "", szCurrent, sizeof szCurrent, pszIni);
+    unsigned cch = cus_IniString(pszIni, pszSection, pszKey, szCurrent, sizeof szCurrent);
     return cch < kCurrentValueBuf - 1 && strcmp(szCurrent, pszValue) == 0;
 }
 
@@ -25,17 +24,17 @@ static bool HasValue(const char* pszIni, const char* pszSection, const char* psz
 // ".lzj" appended; when that name is taken, it stays where it is.
 static void MoveAside(const char* pszIni)
 {
-    char szAside[UTL_PATH_BUF + 4];
+    char szAside[CUS_PATH_BUF + 4];
     snprintf(szAside, sizeof szAside, "%s.lzj", pszIni);
-    MoveFileA(pszIni, szAside);
+    cus_MoveFile(pszIni, szAside);
 }
 
 int SetCusIniValue(const char* pszDir, const char* pszSection, const char* pszKey,
                    const char* pszValue)
 {
-    char szIni[UTL_PATH_BUF];
-    if (pszDir == NULL || !utl_JoinPath(szIni, sizeof szIni, pszDir, "KelvoCustom.ini") ||
-        !utl_FileExists(szIni))
+    char szIni[CUS_PATH_BUF];
+    if (pszDir == NULL || !cus_JoinPath(szIni, sizeof szIni, pszDir, "KelvoCustom.ini") ||
+        !cus_FileExists(szIni))
         return CUSINI_ERR_NO_INI;
     // The profile functions read a NULL key as "the whole section" and a NULL
     // value as "delete the key": never what a caller setting one value means.
@@ -46,7 +45,7 @@ int SetCusIniValue(const char* pszDir, const char* pszSection, const char* pszKe
         return CUSINI_OK;
     if (!CusIniVerify(pszDir, 0))
         return CUSINI_ERR_NOT_VERIFIED;
-    if (!WritePrivateProfileStringA(pszSection, pszKey, pszValue, szIni)) {
+    if (!cus_SetIniString(szIni, pszSection, pszKey, pszValue)) {
         MoveAside(szIni);
         return CUSINI_ERR_INI_WRITE;
     }

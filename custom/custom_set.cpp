@@ -4,8 +4,7 @@
 // display name with it, so the two never disagree and a pair that is fixed
 // later is still read.
 #include "custom_set.h"
-#include "file_util.h"
-#include "path_util.h"
+#include "cus_platform.h"
 #include "vrf.h"
 
 #include <string.h>
@@ -15,20 +14,20 @@ static char s_szDisplayName[CUSSET_DISPLAY_NAME_LEN + 1];
 
 static int PairPaths(char* pszIni, char* pszVrf)
 {
-    char szDir[UTL_PATH_BUF];
-    return getCurRunPath(szDir, sizeof szDir, 0) &&
-           utl_JoinPath(pszIni, UTL_PATH_BUF, szDir, "KelvoCustomSet.ini") &&
-           utl_JoinPath(pszVrf, UTL_PATH_BUF, szDir, "KelvoCustomSet.vrf");
+    char szDir[CUS_PATH_BUF];
+    return cus_ProgramDir(szDir, sizeof szDir) &&
+           cus_JoinPath(pszIni, CUS_PATH_BUF, szDir, "KelvoCustomSet.ini") &&
+           cus_JoinPath(pszVrf, CUS_PATH_BUF, szDir, "KelvoCustomSet.vrf");
 }
 
 int ReadCustomSetVersion(char szVersion[CUSSET_VERSION_LEN + 1])
 {
-    char szIni[UTL_PATH_BUF], szVrf[UTL_PATH_BUF];
+    char szIni[CUS_PATH_BUF], szVrf[CUS_PATH_BUF];
     if (!PairPaths(szIni, szVrf))
         return CUSSET_NO_PATH;
-    if (!utl_FileExists(szIni))
+    if (!cus_FileExists(szIni))
         return CUSSET_NO_INI;
-    if (!utl_FileExists(szVrf))
+    if (!cus_FileExists(szVrf))
         return CUSSET_NO_VRF;
     if (!IniVerify(szIni, szVrf))
         return CUSSET_NOT_VERIFIED;
@@ -37,7 +36,7 @@ int ReadCustomSetVersion(char szVersion[CUSSET_VERSION_LEN + 1])
     // a longer text to the buffer, and its first 11 characters must not pass
     // for a version.
     char szRead[CUSSET_VERSION_LEN + 2] = {};
-    DWORD cch = GetPrivateProfileStringA("Common", "Version", "", szRead, sizeof szRead, szIni);
+    unsigned cch = cus_IniString(szIni, "Common", "Version", szRead, sizeof szRead);
     if (cch != CUSSET_VERSION_LEN)
         return CUSSET_BAD_LENGTH;
     if (strchr(szRead, '-') == NULL)

@@ -17,3 +17,15 @@ set(KELVO_PURE_TESTS
   md5_test.cpp
   vrf_salt_test.cpp
 )
+# The verified pairs, the customisation-set version and the safe change of a
+# value: portable over cus_platform.h, whose POSIX edge (with its INI
+# editor) serves the Linux tool.
+set(KELVO_CUSTOM_PORTABLE_SOURCES
+  cus_ini_value.cpp
+  custom_set.cpp
+  vrf.cpp
+)
+set(KELVO_CUSTOM_POSIX_SOURCES
+  unix/cus_platform.cpp
+  unix/ini_text.cpp
+)

@@ -6,10 +6,8 @@
 // own: no heap, and the size limits keep the input (at most 8122 bytes)
 // inside the area.
 #include "vrf.h"
-#include "file_util.h"
+#include "cus_platform.h"
 #include "md5.h"
-#include "path_util.h"
-#include "reg_ini.h"
 #include "vrf_salt.h"
 
 #include <string.h>
@@ -18,7 +16,7 @@
 struct VrfKind {
     const char* pszIniName; // file names inside a directory, or NULL
     const char* pszVrfName;
-    DWORD dwMaxIniSize;
+    uint32_t dwMaxIniSize;
     int bIconBlock;
     uint8_t* pWorkArea; // kWorkAreaSize bytes
 };
@@ -26,7 +24,7 @@ struct VrfKind {
 static const size_t kWorkAreaSize = 8192;
 
 // An icon file lends the bytes here, inside the image data of any real icon.
-static const DWORD kIconBlockOffset = 512;
+static const uint32_t kIconBlockOffset = 512;
 
 static_assert(VRF_MAX_INI_SIZE + VRF_NONCE_SIZE + VRF_ICON_BLOCK_SIZE + VRF_SALT_SIZE <=
                   kWorkAreaSize,
@@ -50,34 +48,34 @@ static const VrfKind kGenericWriteKind = {NULL, NULL, VRF_MAX_GENERIC_INI_SIZE, 
 static const VrfKind kGenericVerifyKind = {NULL, NULL, VRF_MAX_GENERIC_INI_SIZE, 0,
                                            s_abGenericVerifyArea};
 
-static LONG s_nWrites = 0;
+static uint32_t s_nWrites = 0;
 
 // dir\iniName and dir\vrfName; with pszDir NULL (writers only) the "custom"
 // directory beside the program. 0 when a path does not fit.
 static int PairPaths(const VrfKind* pKind, const char* pszDir, char* pszIni, char* pszVrf)
 {
-    char szDir[UTL_PATH_BUF];
+    char szDir[CUS_PATH_BUF];
     if (pszDir == NULL) {
-        char szRun[UTL_PATH_BUF];
-        if (!getCurRunPath(szRun, sizeof szRun, 0) ||
-            !utl_JoinPath(szDir, sizeof szDir, szRun, "custom"))
+        char szRun[CUS_PATH_BUF];
+        if (!cus_ProgramDir(szRun, sizeof szRun) ||
+            !cus_JoinPath(szDir, sizeof szDir, szRun, "custom"))
             return 0;
         pszDir = szDir;
     }
-    return utl_JoinPath(pszIni, UTL_PATH_BUF, pszDir, pKind->pszIniName) &&
-           utl_JoinPath(pszVrf, UTL_PATH_BUF, pszDir, pKind->pszVrfName);
+    return cus_JoinPath(pszIni, CUS_PATH_BUF, pszDir, pKind->pszIniName) &&
+           cus_JoinPath(pszVrf, CUS_PATH_BUF, pszDir, pKind->pszVrfName);
 }
 
 // The INI file's size when it is obtainable and within the kind's limit:
 // 0, or VRF_ERR_INI_SIZE / VRF_ERR_INI_LARGE.
-static int IniSize(const VrfKind* pKind, const char* pszIni, DWORD* pcbIni)
+static int IniSize(const VrfKind* pKind, const char* pszIni, uint32_t* pcbIni)
 {
-    DWORD dwHigh = 0, dwLow = 0;
-    if (!utl_GetFileSize(pszIni, &dwHigh, &dwLow))
+    uint64_t cb = 0;
+    if (!cus_FileSize(pszIni, &cb))
         return VRF_ERR_INI_SIZE;
-    if (dwHigh != 0 || dwLow > pKind->dwMaxIniSize)
+    if (cb > pKind->dwMaxIniSize)
         return VRF_ERR_INI_LARGE;
-    *pcbIni = dwLow;
+    *pcbIni = (uint32_t)cb;
     return 0;
 }
 
@@ -105,14 +103,7 @@ static uint64_t NextRandom(uint64_t* pState)
 // writes in the same second, or in different processes, still differ.
 static void MakeNonce(uint8_t abNonce[VRF_NONCE_SIZE])
 {
-    FILETIME ft;
-    GetSystemTimeAsFileTime(&ft);
-    LARGE_INTEGER liCounter = {};
-    QueryPerformanceCounter(&liCounter);
-    uint64_t qwState = ((uint64_t)ft.dwHighDateTime << 32 | ft.dwLowDateTime) ^
-                       ((uint64_t)liCounter.QuadPart * 0x2545f4914f6cdd1dull) ^
-                       ((uint64_t)GetCurrentProcessId() << 40) ^
-                       (uint64_t)InterlockedIncrement(&s_nWrites);
+    uint64_t qwState = cus_Seed() ^ (uint64_t)++s_nWrites;
     for (int i = 0; i < VRF_NONCE_SIZE; ++i)
         abNonce[i] = (uint8_t)(NextRandom(&qwState) % 255); // never 0xFF
 }
@@ -122,7 +113,7 @@ static void MakeNonce(uint8_t abNonce[VRF_NONCE_SIZE])
 // VRF_ERR_INI_OPEN. The INI file is read in one read; a file that changed
 // size since it was measured reads short and is refused like one that
 // cannot be opened.
-static int Digest(const VrfKind* pKind, const char* pszIni, DWORD cbIni,
+static int Digest(const VrfKind* pKind, const char* pszIni, uint32_t cbIni,
                   const uint8_t abNonce[VRF_NONCE_SIZE], const uint8_t abIcon[VRF_ICON_BLOCK_SIZE],
                   uint8_t abDigest[16])
 {
@@ -130,7 +121,7 @@ static int Digest(const VrfKind* pKind, const char* pszIni, DWORD cbIni,
     if (!BuildPairSalt(abSalt))
         return VRF_ERR_SALT;
     uint8_t* p = pKind->pWorkArea;
-    if (!utl_ReadFileAt(pszIni, 0, p, cbIni))
+    if (!cus_ReadFileAt(pszIni, 0, p, cbIni))
         return VRF_ERR_INI_OPEN;
     p += cbIni;
     memcpy(p, abNonce, VRF_NONCE_SIZE);
@@ -147,11 +138,11 @@ static int Digest(const VrfKind* pKind, const char* pszIni, DWORD cbIni,
 
 int ReadIconBlock(const char* pszIconPath, uint8_t abOut[VRF_ICON_BLOCK_SIZE])
 {
-    DWORD dwHigh = 0, dwLow = 0;
-    if (!utl_GetFileSize(pszIconPath, &dwHigh, &dwLow) || dwHigh != 0 || dwLow < VRF_ICON_MIN_SIZE)
+    uint64_t cb = 0;
+    if (!cus_FileSize(pszIconPath, &cb) || cb > 0xFFFFFFFFull || cb < VRF_ICON_MIN_SIZE)
         return 0;
     uint8_t abBlock[VRF_ICON_BLOCK_SIZE];
-    if (!utl_ReadFileAt(pszIconPath, kIconBlockOffset, abBlock, sizeof abBlock))
+    if (!cus_ReadFileAt(pszIconPath, kIconBlockOffset, abBlock, sizeof abBlock))
         return 0;
     memcpy(abOut, abBlock, sizeof abBlock);
     return 1;
@@ -163,11 +154,11 @@ static int VerifyPair(const VrfKind* pKind, const char* pszIni, const char* pszV
                       const uint8_t abIcon[VRF_ICON_BLOCK_SIZE])
 {
     uint8_t abRecord[VRF_FILE_SIZE];
-    DWORD dwHigh = 0, dwLow = 0;
-    if (!utl_GetFileSize(pszVrf, &dwHigh, &dwLow) || dwHigh != 0 || dwLow != VRF_FILE_SIZE ||
-        !utl_ReadFileAt(pszVrf, 0, abRecord, VRF_FILE_SIZE))
+    uint64_t cbVrf = 0;
+    if (!cus_FileSize(pszVrf, &cbVrf) || cbVrf != VRF_FILE_SIZE ||
+        !cus_ReadFileAt(pszVrf, 0, abRecord, VRF_FILE_SIZE))
         return 0;
-    DWORD cbIni = 0;
+    uint32_t cbIni = 0;
     if (IniSize(pKind, pszIni, &cbIni) != 0)
         return 0;
     uint8_t abDigest[16];
@@ -176,24 +167,33 @@ static int VerifyPair(const VrfKind* pKind, const char* pszIni, const char* pszV
     return memcmp(abDigest, abRecord + VRF_NONCE_SIZE, sizeof abDigest) == 0 ? 1 : 0;
 }
 
+// "CusIconName", read through a 128-byte buffer: at most 127 characters, the
+// rest of the field zero; a missing or empty name leaves it as it was.
+static void ReadIconName(const char* pszIni, char szName[VRF_ICON_NAME_BUF])
+{
+    char szValue[128] = {};
+    if (cus_IniString(pszIni, "LogoOptions", "CusIconName", szValue, sizeof szValue) != 0)
+        strncpy(szName, szValue, VRF_ICON_NAME_BUF);
+}
+
 // With the icon option on and a custom icon configured, the icon file's
 // bytes stand in for the fixed block; a missing or small icon file does not.
 static void IconBlockFor(const char* pszDir, const char* pszIni, int bIncludeIcon,
                          uint8_t abIcon[VRF_ICON_BLOCK_SIZE])
 {
     DefaultIconBlock(abIcon);
-    if (!bIncludeIcon || GetPrivateProfileIntA("LogoOptions", "CustomIcon", 0, pszIni) == 0)
+    if (!bIncludeIcon || cus_IniInt(pszIni, "LogoOptions", "CustomIcon", 0) == 0)
         return;
-    char szName[UTL_PATH_BUF] = "";
-    utl_ReadIniString(pszIni, "LogoOptions", "CusIconName", szName, sizeof szName);
-    char szIcon[UTL_PATH_BUF];
-    if (szName[0] != '\0' && utl_JoinPath(szIcon, sizeof szIcon, pszDir, szName))
+    char szName[VRF_ICON_NAME_BUF] = "";
+    ReadIconName(pszIni, szName);
+    char szIcon[CUS_PATH_BUF];
+    if (szName[0] != '\0' && cus_JoinPath(szIcon, sizeof szIcon, pszDir, szName))
         ReadIconBlock(szIcon, abIcon);
 }
 
 static int VerifyKindInDir(const VrfKind* pKind, const char* pszDir, int bIncludeIcon)
 {
-    char szIni[UTL_PATH_BUF], szVrf[UTL_PATH_BUF];
+    char szIni[CUS_PATH_BUF], szVrf[CUS_PATH_BUF];
     if (pszDir == NULL || !PairPaths(pKind, pszDir, szIni, szVrf))
         return 0;
     uint8_t abIcon[VRF_ICON_BLOCK_SIZE];
@@ -213,7 +213,7 @@ int UninstallIniVerify(const char* pszDir)
 
 int IniVerify(const char* pszIniPath, const char* pszVrfPath)
 {
-    if (!utl_FileExists(pszVrfPath))
+    if (!cus_FileExists(pszVrfPath))
         return 0;
     return VerifyPair(&kGenericVerifyKind, pszIniPath, pszVrfPath, NULL);
 }
@@ -224,7 +224,7 @@ int IniVerify(const char* pszIniPath, const char* pszVrfPath)
 // number.
 static int WritePair(const VrfKind* pKind, const char* pszIni, const char* pszVrf)
 {
-    DWORD cbIni = 0;
+    uint32_t cbIni = 0;
     int nError = IniSize(pKind, pszIni, &cbIni);
     if (nError != 0)
         return nError;
@@ -237,23 +237,13 @@ static int WritePair(const VrfKind* pKind, const char* pszIni, const char* pszVr
     if (nError != 0)
         return nError;
 
-    utl_DeleteFile(pszVrf);
-    HANDLE hFile = CreateFileA(pszVrf, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL, NULL);
-    if (hFile == INVALID_HANDLE_VALUE)
-        return VRF_ERR_CREATE;
-    DWORD cbWritten = 0;
-    BOOL bWritten = WriteFile(hFile, abRecord, sizeof abRecord, &cbWritten, NULL);
-    CloseHandle(hFile);
-    if (!bWritten || cbWritten != sizeof abRecord)
-        return VRF_ERR_WRITE;
-    return 0;
+    return cus_WriteNewFile(pszVrf, abRecord, sizeof abRecord);
 }
 
 // A pair whose paths do not fit has no INI file that could be measured.
 static int WriteKindInDir(const VrfKind* pKind, const char* pszDir)
 {
-    char szIni[UTL_PATH_BUF], szVrf[UTL_PATH_BUF];
+    char szIni[CUS_PATH_BUF], szVrf[CUS_PATH_BUF];
     return PairPaths(pKind, pszDir, szIni, szVrf) ? WritePair(pKind, szIni, szVrf)
                                                   : VRF_ERR_INI_SIZE;
 }
@@ -288,14 +278,13 @@ int VrfWrite(const char* pszIniPath, const char* pszVrfPath, int* pnError)
 // the caller verifies the pair first when it must trust them.
 int ReadCusOptions(const char* pszDir, CusOptions* pOut)
 {
-    char szIni[UTL_PATH_BUF];
-    if (!utl_JoinPath(szIni, sizeof szIni, pszDir, "KelvoCustom.ini") || !utl_FileExists(szIni))
+    char szIni[CUS_PATH_BUF];
+    if (!cus_JoinPath(szIni, sizeof szIni, pszDir, "KelvoCustom.ini") || !cus_FileExists(szIni))
         return 0;
-    pOut->customIcon = (int)GetPrivateProfileIntA("LogoOptions", "CustomIcon", 0, szIni);
-    pOut->silentInstall = (int)GetPrivateProfileIntA("OtherOptions", "SilentInstall", 0, szIni);
-    pOut->silentUpd = (int)GetPrivateProfileIntA("OtherOptions", "SilentUpd", 0, szIni);
-    utl_ReadIniString(szIni, "LogoOptions", "CusIconName", pOut->cusIconName,
-                      sizeof pOut->cusIconName);
+    pOut->customIcon = cus_IniInt(szIni, "LogoOptions", "CustomIcon", 0);
+    pOut->silentInstall = cus_IniInt(szIni, "OtherOptions", "SilentInstall", 0);
+    pOut->silentUpd = cus_IniInt(szIni, "OtherOptions", "SilentUpd", 0);
+    ReadIconName(szIni, pOut->cusIconName);
     return 1;
 }
 

@@ -2,10 +2,10 @@
 // name, which holds 240 random bytes and the MD5 digest of the INI file's
 // exact bytes, those random bytes, (for the customisation and uninstall
 // kinds) a 32-byte icon block, and the pair salt. An INI file edited by hand,
-// or a .vrf file copied from another pair, no longer verifies.
+// or a .vrf file copied from another pair, no longer verifies. Portable: the
+// files are reached through cus_platform.h.
 #pragma once
 
-#include <windows.h>
 #include <stdint.h>
 
 enum {
@@ -15,6 +15,7 @@ enum {
     VRF_MAX_INI_SIZE = 7820,         // customisation and uninstall kinds
     VRF_MAX_GENERIC_INI_SIZE = 7852, // the generic kind, which has no icon block
     VRF_ICON_MIN_SIZE = 544,         // an icon file lends the 32 bytes at offset 512
+    VRF_ICON_NAME_BUF = 261,
 };
 
 // Error numbers of the writers; a successful write leaves *pnError as it was.
@@ -47,10 +48,10 @@ int IniVerify(const char* pszIniPath, const char* pszVrfPath);
 int ReadIconBlock(const char* pszIconPath, uint8_t abOut[VRF_ICON_BLOCK_SIZE]);
 
 struct CusOptions {
-    int customIcon;                 // "LogoOptions"/"CustomIcon"
-    int silentInstall;              // "OtherOptions"/"SilentInstall"
-    int silentUpd;                  // "OtherOptions"/"SilentUpd"
-    char cusIconName[MAX_PATH + 1]; // "LogoOptions"/"CusIconName", untouched when unset
+    int customIcon;                      // "LogoOptions"/"CustomIcon"
+    int silentInstall;                   // "OtherOptions"/"SilentInstall"
+    int silentUpd;                       // "OtherOptions"/"SilentUpd"
+    char cusIconName[VRF_ICON_NAME_BUF]; // "LogoOptions"/"CusIconName", untouched when unset
 };
 
 // Reads the options from pszDir\KelvoCustom.ini without verifying the pair;

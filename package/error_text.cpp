@@ -1,10 +1,10 @@
 // One line of English for each packer and unpacker error number, for the
 // release engineers' tool and the error page; the numbers are the package
 // code's own constants.
-#include "package.h"
+#include "package_format.h"
 
 struct PkgErrorText {
-    DWORD dwErr;
+    uint32_t dwErr;
     const char* pszText;
 };
 
@@ -15,7 +15,8 @@ static const PkgErrorText kTexts[] = {
     {PKG_ERR_NO_PACKAGE, "there is no package file to append to"},
     {PKG_ERR_DELETE_PACKAGE, "the existing package file cannot be deleted"},
     {PKG_ERR_SIZE,
-     "the file size cannot be read, is 4 GiB or more, or the offset lies outside the file"},
+     "the file size cannot be read, is 4 GiB or more, changed while the file was packed, or the "
+     "offset lies outside the file"},
     {PKG_ERR_OPEN, "a file cannot be opened"},
     {PKG_ERR_WRITE, "writing failed"},
     {PKG_ERR_NO_DEST_DIR, "the destination directory does not exist"},
@@ -30,7 +31,7 @@ static const PkgErrorText kTexts[] = {
     {PKG_ERR_READ_DATA, "a record's data cannot be read in full"},
 };
 
-const char* pkg_ErrorText(DWORD dwErr)
+const char* pkg_ErrorText(uint32_t dwErr)
 {
     for (const PkgErrorText& text : kTexts) {
         if (text.dwErr == dwErr)

@@ -3,26 +3,26 @@
 // Every byte of a package passes through here, so four bytes are negated at
 // a time: the low seven bits of each byte take the +1 without carrying into
 // the next byte, and the top bit is fixed up afterwards.
-#include "package.h"
+#include "package_format.h"
 
 #include <string.h>
 
-static DWORD NegateBytes(DWORD dw)
+static uint32_t NegateBytes(uint32_t dw)
 {
-    DWORD dwInv = ~dw;
+    uint32_t dwInv = ~dw;
     return ((dwInv & 0x7F7F7F7Fu) + 0x01010101u) ^ (dwInv & 0x80808080u);
 }
 
-DWORD MixBuffer(BYTE* pBuf, DWORD cbBuf)
+uint32_t MixBuffer(uint8_t* pBuf, uint32_t cbBuf)
 {
-    DWORD i = 0;
+    uint32_t i = 0;
     for (; i + 4 <= cbBuf; i += 4) {
-        DWORD dw;
+        uint32_t dw;
         memcpy(&dw, pBuf + i, 4);
         dw = NegateBytes(dw);
         memcpy(pBuf + i, &dw, 4);
     }
     for (; i < cbBuf; ++i)
-        pBuf[i] = (BYTE)(0u - pBuf[i]);
+        pBuf[i] = (uint8_t)(0u - pBuf[i]);
     return cbBuf;
 }

@@ -1,35 +1,30 @@
-// The package format's fixed marks and its scrambled reads and writes: what
-// the packer, both unpackers and the release engineers' tool all go through.
-#include "package.h"
+// The package format's fixed marks, and the test of a header read from a
+// package: what the packer, both unpackers and the release engineers' tools
+// all go through.
+#include "package_format.h"
 
+#include <stdio.h>
 #include <string.h>
 
 const char g_szPkgMarker[PKG_MARKER_LEN + 1] = "^-=Kelvo=-^ Mirk ";
 const char g_szPkgEndName[] = "^Kelvo_end^";
 
-// Reads exactly cbBuf bytes and unscrambles them; a short read is a failure.
-int ReadAndUnmix(HANDLE hFile, BYTE* pBuf, DWORD cbBuf)
+uint32_t pkg_CheckMarker(const uint8_t abStored[PKG_MARKER_LEN])
 {
-    DWORD dwRead = 0;
-    if (!ReadFile(hFile, pBuf, cbBuf, &dwRead, NULL) || dwRead != cbBuf)
-        return 0;
-    MixBuffer(pBuf, cbBuf);
-    return 1;
+    uint8_t abPlain[PKG_MARKER_LEN];
+    memcpy(abPlain, abStored, sizeof abPlain);
+    MixBuffer(abPlain, sizeof abPlain);
+    return memcmp(abPlain, g_szPkgMarker, PKG_MARKER_LEN) == 0 ? 0 : PKG_ERR_BAD_HEADER;
 }
 
-// Scrambles the caller's buffer in place and writes it; the buffer stays
-// scrambled afterwards.
-BOOL MixAndWrite(HANDLE hFile, BYTE* pBuf, DWORD cbBuf)
+void pkg_LogV(void (*pfnLog)(const char* pszLine), const char* pszPrefix, const char* pszFormat,
+              va_list args)
 {
-    MixBuffer(pBuf, cbBuf);
-    DWORD dwWritten = 0;
-    return WriteFile(hFile, pBuf, cbBuf, &dwWritten, NULL);
-}
-
-DWORD pkg_ReadHeader(HANDLE hFile)
-{
-    BYTE marker[PKG_MARKER_LEN];
-    if (!ReadAndUnmix(hFile, marker, sizeof marker))
-        return PKG_ERR_READ_HEADER;
-    return memcmp(marker, g_szPkgMarker, PKG_MARKER_LEN) == 0 ? 0 : PKG_ERR_BAD_HEADER;
+    if (pfnLog == NULL)
+        return;
+    char szLine[1024];
+    int cchPrefix = snprintf(szLine, sizeof szLine, "%s", pszPrefix);
+    if (cchPrefix >= 0 && (size_t)cchPrefix < sizeof szLine)
+        vsnprintf(szLine + cchPrefix, sizeof szLine - cchPrefix, pszFormat, args);
+    pfnLog(szLine);
 }

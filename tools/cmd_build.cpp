@@ -4,8 +4,7 @@
 // <out.exe> and put in its place only when complete, so no half-written
 // setup is ever left, and a failed build leaves an existing one as it was.
 #include "setuptool.h"
-#include "package.h"
-#include "file_util.h"
+#include "tool_os.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -13,51 +12,83 @@
 namespace
 {
 
-HANDLE OpenIn(const char* pszPath, LARGE_INTEGER* pSize)
+ToolFile* OpenIn(const char* pszPath, uint64_t* pcbSize)
 {
-    HANDLE hFile = CreateFileA(pszPath, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, NULL);
-    if (hFile != INVALID_HANDLE_VALUE && !GetFileSizeEx(hFile, pSize)) {
-        CloseHandle(hFile);
-        hFile = INVALID_HANDLE_VALUE;
-    }
-    if (hFile == INVALID_HANDLE_VALUE)
-        fprintf(stderr, "setuptool build: cannot read \"%s\": %s\n", pszPath,
-                tool_SystemErrorText(GetLastError()));
-    return hFile;
+    ToolFile* pFile = tos_OpenRead(pszPath);
+    if (pFile != NULL && !tos_Size(pFile, pcbSize))
+        tos_Close(&pFile);
+    if (pFile == NULL)
+        fprintf(stderr, "%s build: cannot read \"%s\": %s\n", g_szToolName, pszPath,
+                tos_ErrorText(tos_LastError()));
+    return pFile;
 }
 
-int IsPackage(HANDLE hPackage)
+int IsPackage(ToolFile* pPackage)
 {
-    int bIs = pkg_ReadHeader(hPackage) == 0;
-    SetFilePointer(hPackage, 0, NULL, FILE_BEGIN);
+    uint8_t abMarker[PKG_MARKER_LEN];
+    uint32_t cbRead = 0;
+    int bIs = tos_Read(pPackage, abMarker, sizeof abMarker, &cbRead) == 0 &&
+              cbRead == sizeof abMarker && pkg_CheckMarker(abMarker) == 0;
+    tos_Seek(pPackage, 0);
     return bIs;
 }
 
-// Copies the rest of hIn; with hIn NULL writes cbZeros zero bytes instead.
-int Copy(HANDLE hIn, HANDLE hOut, DWORD cbZeros)
+uint8_t s_abBuf[1u << 16];
+
+// Copies the rest of pIn; with pIn NULL writes cbZeros zero bytes instead.
+uint32_t Copy(ToolFile* pIn, ToolFile* pOut, uint32_t cbZeros)
 {
-    static BYTE buf[65536];
-    DWORD dwWritten = 0;
-    if (hIn == NULL) {
-        memset(buf, 0, sizeof buf);
-        for (DWORD cbLeft = cbZeros; cbLeft > 0;) {
-            DWORD cb = cbLeft < sizeof buf ? cbLeft : (DWORD)sizeof buf;
-            if (!WriteFile(hOut, buf, cb, &dwWritten, NULL))
-                return 0;
+    if (pIn == NULL) {
+        memset(s_abBuf, 0, sizeof s_abBuf);
+        for (uint32_t cbLeft = cbZeros; cbLeft > 0;) {
+            uint32_t cb = cbLeft < sizeof s_abBuf ? cbLeft : (uint32_t)sizeof s_abBuf;
+            uint32_t dwErr = tos_Write(pOut, s_abBuf, cb);
+            if (dwErr != 0)
+                return dwErr;
             cbLeft -= cb;
         }
-        return 1;
+        return 0;
     }
     for (;;) {
-        DWORD dwRead = 0;
-        if (!ReadFile(hIn, buf, sizeof buf, &dwRead, NULL))
-            return 0;
-        if (dwRead == 0)
-            return 1;
-        if (!WriteFile(hOut, buf, dwRead, &dwWritten, NULL))
-            return 0;
+        uint32_t cbRead = 0;
+        uint32_t dwErr = tos_Read(pIn, s_abBuf, sizeof s_abBuf, &cbRead);
+        if (dwErr != 0 || cbRead == 0)
+            return dwErr;
+        dwErr = tos_Write(pOut, s_abBuf, cbRead);
+        if (dwErr != 0)
+            return dwErr;
     }
+}
+
+// The setup into a new file beside argv[2], then in its place.
+int WriteSetup(ToolFile* pLauncher, uint64_t cbLauncher, ToolFile* pPackage, const char* pszOut)
+{
+    char szTemp[TOOL_PATH_BUF];
+    if (tos_IsDir(pszOut) || !tool_TempBeside(pszOut, szTemp, sizeof szTemp)) {
+        fprintf(stderr, "%s build: \"%s\" cannot be written: name the setup file\n", g_szToolName,
+                pszOut);
+        return 0;
+    }
+    ToolFile* pOut = tos_CreateNew(szTemp);
+    if (pOut == NULL) {
+        fprintf(stderr, "%s build: cannot write beside \"%s\": %s\n", g_szToolName, pszOut,
+                tos_ErrorText(tos_LastError()));
+        return 0;
+    }
+    uint32_t dwErr = Copy(pLauncher, pOut, 0);
+    if (dwErr == 0)
+        dwErr = Copy(NULL, pOut, (uint32_t)(PKG_OFFSET - cbLauncher));
+    if (dwErr == 0)
+        dwErr = Copy(pPackage, pOut, 0);
+    if (!tos_Close(&pOut) && dwErr == 0)
+        dwErr = tos_LastError();
+    if (dwErr != 0) {
+        fprintf(stderr, "%s build: writing \"%s\" failed: %s\n", g_szToolName, pszOut,
+                tos_ErrorText(dwErr));
+        tos_Remove(szTemp);
+        return 0;
+    }
+    return tool_Replace("build", szTemp, pszOut);
 }
 
 } // namespace
@@ -67,59 +98,32 @@ int cmd_Build(int argc, char** argv)
     if (argc != 3)
         return tool_Usage();
     int nResult = TOOL_FAILED;
-    int bWritten = 0;
-    char szTemp[MAX_PATH + 32];
-    LARGE_INTEGER launcherSize, packageSize;
-    HANDLE hOut = INVALID_HANDLE_VALUE;
-    HANDLE hPackage = INVALID_HANDLE_VALUE;
-    HANDLE hLauncher = OpenIn(argv[0], &launcherSize);
-    if (hLauncher == INVALID_HANDLE_VALUE)
+    uint64_t cbLauncher = 0, cbPackage = 0;
+    ToolFile* pPackage = NULL;
+    ToolFile* pLauncher = OpenIn(argv[0], &cbLauncher);
+    if (pLauncher == NULL)
         goto out;
-    if (launcherSize.QuadPart > PKG_OFFSET) {
-        fprintf(stderr, "setuptool build: the launcher image is %lld bytes; it must fit in %d\n",
-                launcherSize.QuadPart, PKG_OFFSET);
+    if (cbLauncher > PKG_OFFSET) {
+        fprintf(stderr, "%s build: the launcher image is %llu bytes; it must fit in %d\n",
+                g_szToolName, (unsigned long long)cbLauncher, PKG_OFFSET);
         goto out;
     }
-    hPackage = OpenIn(argv[1], &packageSize);
-    if (hPackage == INVALID_HANDLE_VALUE)
+    pPackage = OpenIn(argv[1], &cbPackage);
+    if (pPackage == NULL)
         goto out;
-    if (!IsPackage(hPackage)) {
-        fprintf(stderr, "setuptool build: \"%s\" is not a package\n", argv[1]);
-        goto out;
-    }
-    if (PKG_OFFSET + packageSize.QuadPart >= 0x100000000LL) {
-        fprintf(stderr, "setuptool build: a setup must stay below 4 GiB\n");
+    if (!IsPackage(pPackage)) {
+        fprintf(stderr, "%s build: \"%s\" is not a package\n", g_szToolName, argv[1]);
         goto out;
     }
-    if (utl_DirExists(argv[2]) || !tool_TempBeside(argv[2], szTemp, sizeof szTemp)) {
-        fprintf(stderr, "setuptool build: \"%s\" cannot be written: name the setup file\n",
-                argv[2]);
+    if (PKG_OFFSET + cbPackage >= 0x100000000ull) {
+        fprintf(stderr, "%s build: a setup must stay below 4 GiB\n", g_szToolName);
         goto out;
     }
-    hOut = CreateFileA(szTemp, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (hOut == INVALID_HANDLE_VALUE) {
-        fprintf(stderr, "setuptool build: cannot write beside \"%s\": %s\n", argv[2],
-                tool_SystemErrorText(GetLastError()));
-        goto out;
-    }
-    bWritten = Copy(hLauncher, hOut, 0) && Copy(NULL, hOut, PKG_OFFSET - launcherSize.LowPart) &&
-               Copy(hPackage, hOut, 0);
-    if (!bWritten)
-        fprintf(stderr, "setuptool build: writing \"%s\" failed: %s\n", argv[2],
-                tool_SystemErrorText(GetLastError()));
-    CloseHandle(hOut);
-    hOut = INVALID_HANDLE_VALUE;
-    if (!bWritten)
-        DeleteFileA(szTemp);
-    else if (tool_Replace("build", szTemp, argv[2]))
+    if (WriteSetup(pLauncher, cbLauncher, pPackage, argv[2]))
         nResult = TOOL_OK;
 
 out:
-    if (hOut != INVALID_HANDLE_VALUE)
-        CloseHandle(hOut);
-    if (hPackage != INVALID_HANDLE_VALUE)
-        CloseHandle(hPackage);
-    if (hLauncher != INVALID_HANDLE_VALUE)
-        CloseHandle(hLauncher);
+    tos_Close(&pPackage);
+    tos_Close(&pLauncher);
     return nResult;
 }

@@ -2,13 +2,12 @@
 //   custom version                            the customisation-set version and
 //                                             display name beside setuptool.exe
 //   custom set <dir> <section> <key> <value>  changes one value of
-//                                             <dir>\KelvoCustom.ini, keeping the
+//                                             KelvoCustom.ini in <dir>, keeping the
 //                                             pair verified
 #include "setuptool.h"
 #include "cus_ini_value.h"
+#include "cus_platform.h"
 #include "custom_set.h"
-#include "file_util.h"
-#include "path_util.h"
 #include "vrf.h"
 
 #include <stdio.h>
@@ -23,8 +22,8 @@ int NoVersion()
 {
     char szVersion[CUSSET_VERSION_LEN + 1];
     int nStatus = ReadCustomSetVersion(szVersion);
-    char szDir[UTL_PATH_BUF] = "";
-    getCurRunPath(szDir, sizeof szDir, 0);
+    char szDir[CUS_PATH_BUF] = "";
+    cus_ProgramDir(szDir, sizeof szDir);
     printf("no version in %s: %s\n", szDir, CustomSetStatusText(nStatus));
     return TOOL_FAILED;
 }

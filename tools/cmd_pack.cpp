@@ -1,12 +1,14 @@
-// setuptool pack <package> <file>... [--end]
+// setuptool pack <package> <file>... [--end] [--codepage N]
 // A new package: the header, one record per file in the order given, and with
 // --end an end record last. Every source is checked first (a plain file name
-// the unpacker accepts, once only, an existing file that opens), and the
-// package is written under a temporary name beside its place and put there
-// only when complete: a failed pack leaves an existing package as it was.
+// the unpacker accepts, in the package's code page, once only, an existing
+// file that opens), and the package is written under a temporary name beside
+// its place and put there only when complete: a failed pack leaves an
+// existing package as it was, and no new one. Each file is measured through
+// the handle it is read from and copied to exactly that size.
 #include "setuptool.h"
-#include "package.h"
-#include "file_util.h"
+#include "record_writer.h"
+#include "tool_os.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -16,97 +18,89 @@ namespace
 {
 
 struct PackSource {
-    char szDir[UTL_PATH_BUF];
-    char szName[UTL_PATH_BUF];
+    const char* pszArg; // the path as given: one of main's own argv strings
+    char szName[PKG_MAX_NAME * 4 + 1];
 };
 
-// The source exists, is a file, and opens for reading now.
-int CheckSource(const char* pszPath)
+int OpenSource(const PackSource* pSource, ToolFile** ppFile)
 {
-    if (utl_DirExists(pszPath)) {
-        fprintf(stderr, "setuptool pack: \"%s\" is a directory, not a file\n", pszPath);
+    const char* pszPath = pSource->pszArg;
+    switch (tos_OpenSource(pSource->pszArg, ppFile)) {
+    case TOS_SOURCE_OPEN:
+        return 1;
+    case TOS_SOURCE_DIR:
+        fprintf(stderr, "%s pack: \"%s\" is a directory, not a file\n", g_szToolName, pszPath);
         return 0;
-    }
-    if (!utl_FileExists(pszPath)) {
-        fprintf(stderr, "setuptool pack: \"%s\": error %d: %s\n", pszPath, PKG_ERR_NO_SOURCE,
+    case TOS_SOURCE_MISSING:
+        fprintf(stderr, "%s pack: \"%s\": error %d: %s\n", g_szToolName, pszPath, PKG_ERR_NO_SOURCE,
                 pkg_ErrorText(PKG_ERR_NO_SOURCE));
         return 0;
-    }
-    HANDLE hFile = utl_OpenFileForRead(pszPath);
-    if (hFile == INVALID_HANDLE_VALUE) {
-        fprintf(stderr, "setuptool pack: \"%s\" cannot be opened: %s\n", pszPath,
-                tool_SystemErrorText(GetLastError()));
+    default:
+        fprintf(stderr, "%s pack: \"%s\" cannot be opened: %s\n", g_szToolName, pszPath,
+                tos_ErrorText(tos_LastError()));
         return 0;
     }
-    CloseHandle(hFile);
-    return 1;
 }
 
-int CheckName(const char* pszPath, const char* pszName)
+// The record name: the file's own name in the package's code page, one the
+// unpacker takes as a plain file of its destination.
+int NameSource(PackSource* pSource, uint32_t uCodePage, const PkgCodePage* pCodePage)
 {
-    if (strlen(pszName) > PKG_MAX_NAME || !pkg_IsSafeRecordName(pszName)) {
+    const char* pszPath = pSource->pszArg;
+    if (!tos_RecordName(pSource->pszArg, uCodePage, pSource->szName, sizeof pSource->szName)) {
+        if (uCodePage == 0 && !g_bPkgSystemCodePage)
+            fprintf(stderr,
+                    "%s pack: \"%s\": the name is not ASCII; say with --codepage 1252 or "
+                    "--codepage 936 which code page the setup is for\n",
+                    g_szToolName, pszPath);
+        else if (uCodePage == 0)
+            fprintf(stderr,
+                    "%s pack: \"%s\": this system's code page has no place for the name; "
+                    "--codepage 1252 or --codepage 936 names another\n",
+                    g_szToolName, pszPath);
+        else
+            fprintf(stderr, "%s pack: \"%s\": code page %u has no place for the name\n",
+                    g_szToolName, pszPath, (unsigned)uCodePage);
+        return 0;
+    }
+    if (strlen(pSource->szName) > PKG_MAX_NAME || strchr(pSource->szName, '\\') != NULL ||
+        !pkg_IsSafeName(pSource->szName, pCodePage)) {
         fprintf(stderr,
-                "setuptool pack: \"%s\": a record name must be a plain file name of at "
-                "most %d bytes\n",
-                pszPath, PKG_MAX_NAME);
+                "%s pack: \"%s\": a record name must be a plain file name of at most %d bytes\n",
+                g_szToolName, pszPath, PKG_MAX_NAME);
         return 0;
     }
     return 1;
 }
 
-// The end record is the packing of an empty file of the end name.
-int MakeEndRecordSource(PackSource* pSource)
+char AsciiLower(char c)
 {
-    char szTemp[MAX_PATH];
-    DWORD cch = GetTempPathA(sizeof szTemp, szTemp);
-    if (cch == 0 || cch >= sizeof szTemp)
-        return 0;
-    snprintf(pSource->szDir, sizeof pSource->szDir, "%ssetuptool-end-%lu", szTemp,
-             (unsigned long)GetCurrentProcessId());
-    CreateDirectoryA(pSource->szDir, NULL);
-    strcpy(pSource->szName, g_szPkgEndName);
-    char szPath[UTL_PATH_BUF];
-    if (!utl_JoinPath(szPath, sizeof szPath, pSource->szDir, pSource->szName))
-        return 0;
-    HANDLE hFile =
-        CreateFileA(szPath, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (hFile == INVALID_HANDLE_VALUE)
-        return 0;
-    CloseHandle(hFile);
-    return 1;
+    return c >= 'A' && c <= 'Z' ? (char)(c - 'A' + 'a') : c;
 }
 
-void RemoveEndRecordSource(const PackSource* pSource)
+// Windows folds ASCII letters in file names: "a.txt" and "A.TXT" are one.
+int SameName(const char* pszA, const char* pszB)
 {
-    char szPath[UTL_PATH_BUF];
-    if (utl_JoinPath(szPath, sizeof szPath, pSource->szDir, pSource->szName))
-        DeleteFileA(szPath);
-    RemoveDirectoryA(pSource->szDir);
-}
-
-int PackOne(const char* pszPkgDir, const char* pszPkgName, const PackSource* pSource, int bAdd,
-            int nIndex, int nCount)
-{
-    fprintf(stderr, "[%d/%d] %s\n", nIndex, nCount, pSource->szName);
-    DWORD dwErr = 0;
-    if (!utl_FilePack(pSource->szDir, pSource->szName, pszPkgDir, pszPkgName, &dwErr, bAdd))
-        return tool_Fail("pack", dwErr);
-    return TOOL_OK;
+    for (; *pszA != '\0' && AsciiLower(*pszA) == AsciiLower(*pszB); ++pszA, ++pszB) {
+    }
+    return *pszA == '\0' && *pszB == '\0';
 }
 
 // Checks every source before anything is written.
-int CheckSources(char** argv, int nFiles, std::vector<PackSource>* pSources)
+int CheckSources(char** argv, int nFiles, uint32_t uCodePage, std::vector<PackSource>* pSources)
 {
+    const PkgCodePage* pCodePage = pkg_CodePage(uCodePage);
     for (int i = 0; i < nFiles; ++i) {
         PackSource* pSource = &(*pSources)[i];
-        if (!tool_SplitPath(argv[i], pSource->szDir, sizeof pSource->szDir, pSource->szName,
-                            sizeof pSource->szName) ||
-            !CheckName(argv[i], pSource->szName) || !CheckSource(argv[i]))
+        pSource->pszArg = argv[i];
+        ToolFile* pFile = NULL;
+        if (!NameSource(pSource, uCodePage, pCodePage) || !OpenSource(pSource, &pFile))
             return 0;
+        tos_Close(&pFile);
         for (int j = 0; j < i; ++j) {
-            if (_stricmp((*pSources)[j].szName, pSource->szName) == 0) {
-                fprintf(stderr, "setuptool pack: \"%s\" is in the package twice\n",
-                        pSource->szName);
+            if (SameName((*pSources)[j].szName, pSource->szName)) {
+                fprintf(stderr, "%s pack: \"%s\" is in the package twice\n", g_szToolName,
+                        tos_ShownName(pSource->szName, uCodePage));
                 return 0;
             }
         }
@@ -114,52 +108,106 @@ int CheckSources(char** argv, int nFiles, std::vector<PackSource>* pSources)
     return 1;
 }
 
-// Every record, then the end record, into the file pszDir\pszName.
-int PackAll(const char* pszDir, const char* pszName, std::vector<PackSource>* pSources, int nFiles,
-            int bEnd)
+// The failure of one record, named by its file.
+int FailRecord(const char* pszPath, uint32_t dwErr, const char* pszWhy)
 {
-    int nCount = nFiles + bEnd;
-    int nResult = TOOL_OK;
-    for (int i = 0; i < nFiles && nResult == TOOL_OK; ++i)
-        nResult = PackOne(pszDir, pszName, &(*pSources)[i], i > 0, i + 1, nCount);
-    if (nResult == TOOL_OK && bEnd) {
-        PackSource* pEnd = &(*pSources)[nFiles];
-        if (!MakeEndRecordSource(pEnd)) {
-            fprintf(stderr, "setuptool pack: cannot make the end record in the temp folder\n");
-            nResult = TOOL_FAILED;
-        } else {
-            nResult = PackOne(pszDir, pszName, pEnd, nFiles > 0, nCount, nCount);
-        }
-        RemoveEndRecordSource(pEnd);
+    fprintf(stderr, "%s pack: \"%s\"%s: error %u: %s\n", g_szToolName, pszPath, pszWhy,
+            (unsigned)dwErr, tool_ErrorText(dwErr));
+    return 0;
+}
+
+// A source measured through the handle that reads it; one that changes on
+// the way fails in the record writer.
+int PackSourceFile(PkgPackOut* pOut, const PackSource* pSource)
+{
+    const char* pszPath = pSource->pszArg;
+    ToolFile* pFile = NULL;
+    if (!OpenSource(pSource, &pFile))
+        return 0;
+    uint64_t cbSize = 0;
+    uint32_t dwErr = 0;
+    int bDone = 0;
+    if (!tos_Size(pFile, &cbSize) || cbSize > 0xFFFFFFFFull)
+        FailRecord(pszPath, PKG_ERR_SIZE, "");
+    else if (!pkg_WriteRecord(pOut, pszPath, pSource->szName, (uint32_t)cbSize, pFile, tos_Read,
+                              &dwErr))
+        FailRecord(pszPath, dwErr, dwErr == PKG_ERR_SIZE ? " changed while it was packed" : "");
+    else
+        bDone = 1;
+    tos_Close(&pFile);
+    return bDone;
+}
+
+// Every record, then the end record, into the new file pOut writes.
+int PackAll(PkgPackOut* pOut, const std::vector<PackSource>& sources, int nFiles, int bEnd,
+            uint32_t uCodePage)
+{
+    if (pkg_WriteHeader(pOut) != 0) {
+        tool_Fail("pack", PKG_ERR_WRITE);
+        return 0;
     }
-    return nResult;
+    int nCount = nFiles + bEnd;
+    for (int i = 0; i < nFiles; ++i) {
+        fprintf(stderr, "[%d/%d] %s\n", i + 1, nCount, tos_ShownName(sources[i].szName, uCodePage));
+        if (!PackSourceFile(pOut, &sources[i]))
+            return 0;
+    }
+    if (!bEnd)
+        return 1;
+    fprintf(stderr, "[%d/%d] %s\n", nCount, nCount, g_szPkgEndName);
+    uint32_t dwErr = 0;
+    return pkg_WriteEndRecord(pOut, &dwErr) || FailRecord(g_szPkgEndName, dwErr, "");
+}
+
+// The tool is not bound by the launchers' 4096-byte buffer.
+uint8_t s_abBuf[1u << 20];
+
+int WritePackage(const char* pszTemp, const std::vector<PackSource>& sources, int nFiles, int bEnd,
+                 uint32_t uCodePage)
+{
+    ToolFile* pOut = tos_CreateNew(pszTemp);
+    if (pOut == NULL) {
+        fprintf(stderr, "%s pack: cannot write \"%s\": %s\n", g_szToolName, pszTemp,
+                tos_ErrorText(tos_LastError()));
+        return 0;
+    }
+    PkgPackOut out = {pOut, tos_Write, NULL, 0, s_abBuf, sizeof s_abBuf};
+    int bWritten = PackAll(&out, sources, nFiles, bEnd, uCodePage);
+    if (!tos_Close(&pOut) && bWritten) {
+        fprintf(stderr, "%s pack: writing \"%s\" failed: %s\n", g_szToolName, pszTemp,
+                tos_ErrorText(tos_LastError()));
+        bWritten = 0;
+    }
+    return bWritten;
 }
 
 } // namespace
 
 int cmd_Pack(int argc, char** argv)
 {
+    uint32_t uCodePage = 0;
+    if (!tool_TakeCodePage(&argc, argv, &uCodePage))
+        return tool_Usage();
     int bEnd = argc > 0 && strcmp(argv[argc - 1], "--end") == 0;
-    int nFiles = argc - 1 - bEnd;
-    if (argc < 1 || nFiles < 0 || (nFiles == 0 && !bEnd))
+    argc -= bEnd;
+    int nFiles = argc - 1;
+    if (argc < 1 || (nFiles == 0 && !bEnd))
         return tool_Usage();
 
-    char szTemp[UTL_PATH_BUF], szTempDir[UTL_PATH_BUF], szTempName[UTL_PATH_BUF];
-    if (!tool_TempBeside(argv[0], szTemp, sizeof szTemp) ||
-        !tool_SplitPath(szTemp, szTempDir, sizeof szTempDir, szTempName, sizeof szTempName))
+    char szTemp[TOOL_PATH_BUF];
+    if (!tool_TempBeside(argv[0], szTemp, sizeof szTemp))
         return tool_Usage();
-    if (utl_DirExists(argv[0])) {
-        fprintf(stderr, "setuptool pack: \"%s\" is a directory; name the package file\n", argv[0]);
+    if (tos_IsDir(argv[0])) {
+        fprintf(stderr, "%s pack: \"%s\" is a directory; name the package file\n", g_szToolName,
+                argv[0]);
         return TOOL_FAILED;
     }
-    std::vector<PackSource> sources(nFiles + 1); // one more for the end record
-    if (!CheckSources(argv + 1, nFiles, &sources))
+    std::vector<PackSource> sources(nFiles);
+    if (!CheckSources(argv + 1, nFiles, uCodePage, &sources))
         return TOOL_FAILED;
-
-    int nResult = PackAll(szTempDir, szTempName, &sources, nFiles, bEnd);
-    if (nResult != TOOL_OK) {
-        DeleteFileA(szTemp);
-        return nResult;
+    if (!WritePackage(szTemp, sources, nFiles, bEnd, uCodePage)) {
+        tos_Remove(szTemp);
+        return TOOL_FAILED;
     }
     return tool_Replace("pack", szTemp, argv[0]) ? TOOL_OK : TOOL_FAILED;
 }

@@ -1,6 +1,10 @@
 // setuptool: builds, inspects and extracts setups, and writes and checks the
-// files the launcher trusts. Runs on Windows and under Wine.
+// files the launcher trusts. The same commands, texts and exit codes on
+// Windows (setuptool.exe, also under Wine) and on Linux (kelvo-setuptool).
+// The usage text is the one description of the commands: the Linux tool's
+// manual page is made from it.
 #include "setuptool.h"
+#include "tool_os.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -25,25 +29,23 @@ static const ToolCommand kCommands[] = {
 // clang-format on
 
 static const char kUsage[] =
-    "usage: setuptool <command> [arguments]\n"
-    "\n"
     "commands:\n"
-    "  pack <package> <file>... [--end]\n"
+    "  pack <package> <file>... [--end] [--codepage N]\n"
     "      makes a new package: the header, then one record per file in the order\n"
     "      given, named by the file's own name; --end adds an end record last.\n"
     "  build <launcher.exe> <package> <out.exe>\n"
     "      writes the launcher image, zero bytes up to offset 307200, then the\n"
     "      package; refuses an image larger than 307200 bytes.\n"
-    "  check <setup.exe>\n"
+    "  check <setup.exe> [--codepage N]\n"
     "      the release check: the launcher image (PE32 GUI program within 307200\n"
     "      bytes, its version block, which launcher), every record walked with\n"
     "      the unpacker's checks, the end record, and a signature's certificate\n"
     "      table. Exit 0 only when the setup unpacks as it is and, signed or about\n"
     "      to be, still will: an unsigned setup needs an end record (setup-lite,\n"
     "      which reads on to the end of its file, cannot be signed).\n"
-    "  list <file> [--offset N]\n"
+    "  list <file> [--offset N] [--codepage N]\n"
     "      prints one line per record: name, tab, data length.\n"
-    "  unpack <file> <dir> [--offset N] [--lite]\n"
+    "  unpack <file> <dir> [--offset N] [--lite] [--codepage N]\n"
     "      extracts with the setup unpacker (or the setup-lite one) into <dir>,\n"
     "      which is made if missing.\n"
     "  vrf write  --custom <dir> | --uninstall <dir> | --generic <ini> <vrf>\n"
@@ -56,9 +58,10 @@ static const char kUsage[] =
     "      prints the password of a stored text.\n"
     "  custom version\n"
     "      prints the customisation-set version and the client display name read\n"
-    "      from KelvoCustomSet.ini/.vrf beside setuptool.exe, or why there is none.\n"
+    "      from KelvoCustomSet.ini/.vrf beside the program itself, or why there is\n"
+    "      none.\n"
     "  custom set <dir> <section> <key> <value>\n"
-    "      sets one value of <dir>\\KelvoCustom.ini and writes a fresh\n"
+    "      sets one value of KelvoCustom.ini in <dir> and writes a fresh\n"
     "      KelvoCustom.vrf; refuses a pair that does not verify. Prints the result\n"
     "      number with its meaning; exit 0 only for result 0.\n"
     "  --help, help\n"
@@ -67,22 +70,36 @@ static const char kUsage[] =
     "Without --offset, list and unpack find the package themselves: at 307200\n"
     "when the package header stands there (a built setup), else at 0. An offset\n"
     "is decimal (leading zeros change nothing), or hexadecimal after 0x.\n"
+    "A package holds its file names in the ANSI code page of the PC that runs\n"
+    "the setup. --codepage 1252 (Western) or --codepage 936 (Chinese, GBK)\n"
+    "names it: pack stores each name in it, and a name it has no place for is\n"
+    "refused; list, unpack and check read the names in it. Without --codepage\n"
+    "setuptool.exe takes the code page of the Windows it runs on, and\n"
+    "kelvo-setuptool, which has none, takes ASCII names only.\n"
     "pack and build write a new file beside the one named and put it in its\n"
     "place only when complete: after a failure an existing file is unchanged.\n"
+    "pack copies each file to exactly the size it had when opened; one that\n"
+    "grows or shrinks meanwhile fails with error 155.\n"
     "Exit codes: 0 done; 1 failed (the error number and its meaning are printed);\n"
     "2 wrong command line. Progress goes to stderr.\n";
 
+static void PrintUsage(FILE* pStream)
+{
+    fprintf(pStream, "usage: %s <command> [arguments]\n\n", g_szToolName);
+    fputs(kUsage, pStream);
+}
+
 int tool_Usage()
 {
-    fputs(kUsage, stderr);
+    PrintUsage(stderr);
     return TOOL_USAGE;
 }
 
-int main(int argc, char** argv)
+int tool_Main(int argc, char** argv)
 {
     if (argc >= 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0 ||
                       strcmp(argv[1], "help") == 0)) {
-        fputs(kUsage, stdout);
+        PrintUsage(stdout);
         return TOOL_OK;
     }
     if (argc < 2)
@@ -91,6 +108,12 @@ int main(int argc, char** argv)
         if (strcmp(argv[1], pCmd->pszName) == 0)
             return pCmd->pfnRun(argc - 2, argv + 2);
     }
-    fprintf(stderr, "setuptool: unknown command \"%s\"\n", argv[1]);
+    fprintf(stderr, "%s: unknown command \"%s\"\n", g_szToolName, argv[1]);
     return tool_Usage();
+}
+
+int main(int argc, char** argv)
+{
+    tos_KeepArguments(argc, argv);
+    return tool_Main(argc, argv);
 }

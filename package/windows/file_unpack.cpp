@@ -1,0 +1,233 @@
+// The Win32 edge of the record walk: the source is the launcher's held image
+// or a file opened by its path, the records become files through the ANSI
+// file calls (or, in a code page of the tool's choosing, the wide ones), and
+// the setup unpacker's lines go to the "UtlFile" module log. The launchers'
+// 4096-byte buffer and every line and number are the walk's as before.
+#include "package.h"
+#include "file_util.h"
+#include "log.h"
+
+#include <string.h>
+
+namespace
+{
+
+struct Source {
+    HANDLE hSrc;
+    int bLog;
+};
+
+// A source the caller holds: it is there and open when its handle is
+// valid, and measured through that handle, so that what is measured is what
+// is read.
+int HeldIsOpen(void* pCtx, const char*)
+{
+    return ((Source*)pCtx)->hSrc != INVALID_HANDLE_VALUE;
+}
+
+int HeldSize(void* pCtx, const char*, uint64_t* pcb)
+{
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(((Source*)pCtx)->hSrc, &size))
+        return 0;
+    *pcb = (uint64_t)size.QuadPart;
+    return 1;
+}
+
+// A source named by its path, opened here.
+int PathExists(void*, const char* pszPath)
+{
+    return utl_FileExists(pszPath);
+}
+
+int PathSize(void* pCtx, const char* pszPath, uint64_t* pcb)
+{
+    DWORD dwHigh = 0, dwLow = 0;
+    int bSized = ((Source*)pCtx)->bLog ? utl_GetFileSize(pszPath, &dwHigh, &dwLow)
+                                       : utl_GetFileSizeQuiet(pszPath, &dwHigh, &dwLow);
+    *pcb = (uint64_t)dwHigh << 32 | dwLow;
+    return bSized;
+}
+
+int PathOpen(void* pCtx, const char* pszPath)
+{
+    Source* pSrc = (Source*)pCtx;
+    pSrc->hSrc = utl_OpenFileForRead(pszPath);
+    return pSrc->hSrc != INVALID_HANDLE_VALUE;
+}
+
+void SourceSeek(void* pCtx, uint64_t cbFromStart)
+{
+    LARGE_INTEGER pos;
+    pos.QuadPart = (LONGLONG)cbFromStart;
+    SetFilePointerEx(((Source*)pCtx)->hSrc, pos, NULL, FILE_BEGIN);
+}
+
+uint32_t SourceRead(void* pCtx, void* pBuf, uint32_t cb, uint32_t* pcbRead)
+{
+    DWORD dwRead = 0;
+    BOOL bRead = ReadFile(((Source*)pCtx)->hSrc, pBuf, cb, &dwRead, NULL);
+    *pcbRead = dwRead;
+    return bRead ? 0 : (uint32_t)GetLastError();
+}
+
+struct Dest {
+    HANDLE hDst;
+    uint32_t uCodePage; // the names' code page, for the wide calls
+};
+
+int DestDirExists(void*, const char* pszDir)
+{
+    return utl_DirExists(pszDir);
+}
+
+// The destination directory is in the system's code page, the name in the
+// package's; both become one wide path.
+HANDLE OpenWide(const char* pszPath, const char* pszName, uint32_t uCodePage)
+{
+    WCHAR wszPath[UTL_PATH_BUF];
+    size_t cchDir = strlen(pszPath) - strlen(pszName);
+    int cwDir = MultiByteToWideChar(CP_ACP, 0, pszPath, (int)cchDir, wszPath, UTL_PATH_BUF);
+    int cwName = cwDir <= 0 ? 0
+                            : MultiByteToWideChar(uCodePage, MB_ERR_INVALID_CHARS, pszName, -1,
+                                                  wszPath + cwDir, UTL_PATH_BUF - cwDir);
+    if (cwName <= 0)
+        return INVALID_HANDLE_VALUE;
+    return CreateFileW(wszPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                       NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+}
+
+int DestOpenAnsi(void* pCtx, const char* pszPath, const char*)
+{
+    Dest* pDst = (Dest*)pCtx;
+    pDst->hDst = utl_NewOrOpenFileForWrite(pszPath);
+    return pDst->hDst != INVALID_HANDLE_VALUE;
+}
+
+int DestOpenWide(void* pCtx, const char* pszPath, const char* pszName)
+{
+    Dest* pDst = (Dest*)pCtx;
+    pDst->hDst = OpenWide(pszPath, pszName, pDst->uCodePage);
+    return pDst->hDst != INVALID_HANDLE_VALUE;
+}
+
+// A write that lands fewer bytes than asked found no room: its own error
+// code is then none of the system's, so the full disk is named.
+uint32_t DestWrite(void* pCtx, const void* pBuf, uint32_t cb)
+{
+    DWORD dwWritten = 0;
+    if (!WriteFile(((Dest*)pCtx)->hDst, pBuf, cb, &dwWritten, NULL))
+        return (uint32_t)GetLastError();
+    return dwWritten == cb ? 0 : ERROR_DISK_FULL;
+}
+
+int DestEnd(void* pCtx)
+{
+    return SetEndOfFile(((Dest*)pCtx)->hDst) ? 1 : 0;
+}
+
+void DestClose(void* pCtx)
+{
+    utl_CloseHandle(&((Dest*)pCtx)->hDst);
+}
+
+void LogToUtlFile(const char* pszLine)
+{
+    utl_WriteModuleLog("UtlFile", pszLine, 0);
+}
+
+// The edge's parts: a source held or named, files made by their ANSI or
+// their wide names. The launchers' entries name only what they use, so that
+// their images carry nothing else.
+struct EdgeParts {
+    int (*pfnExists)(void* pCtx, const char* pszPath);
+    int (*pfnSize)(void* pCtx, const char* pszPath, uint64_t* pcb);
+    int (*pfnOpen)(void* pCtx, const char* pszPath);
+    int (*pfnOpenDest)(void* pCtx, const char* pszPath, const char* pszName);
+    const PkgCodePage* pCodePage;
+};
+
+int Unpack(HANDLE hHeldSrc, const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
+           DWORD* pdwErr, DWORD dwOffset, const UnpackVariant* pVariant, const EdgeParts* pParts)
+{
+    Source src = {hHeldSrc, pVariant->bLog};
+    Dest dst = {INVALID_HANDLE_VALUE, pVariant->uCodePage};
+    BYTE buf[PKG_CHUNK];
+    const PkgEdge edge = {
+        {&src, pParts->pfnExists, pParts->pfnSize, pParts->pfnOpen, SourceSeek, SourceRead},
+        {&dst, DestDirExists, pParts->pfnOpenDest, DestWrite, DestEnd, DestClose},
+        LogToUtlFile,
+        PKG_PATH_MAX,
+        '\\',
+        pParts->pCodePage,
+        buf,
+        PKG_CHUNK,
+    };
+    uint32_t dwErr = 0;
+    int bResult = pkg_Walk(pszSrcPath, pszSrcFile, pszDstPath, &dwErr, dwOffset, &edge, pVariant);
+    DestClose(&dst);
+    if (hHeldSrc == INVALID_HANDLE_VALUE)
+        utl_CloseHandle(&src.hSrc);
+    if (!bResult)
+        *pdwErr = dwErr;
+    return bResult;
+}
+
+const UnpackVariant kSetup = {1, 1, 1, NULL, NULL, 0};
+const UnpackVariant kLite = {0, 0, 1, NULL, NULL, 0};
+
+int UnpackByPath(const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
+                 DWORD* pdwErr, DWORD dwOffset, const UnpackVariant* pVariant)
+{
+    const EdgeParts kParts = {PathExists, PathSize, PathOpen, DestOpenAnsi, pkg_CodePage(0)};
+    return Unpack(INVALID_HANDLE_VALUE, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset,
+                  pVariant, &kParts);
+}
+
+int UnpackHeld(HANDLE hSrc, const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
+               DWORD* pdwErr, DWORD dwOffset, const UnpackVariant* pVariant)
+{
+    const EdgeParts kParts = {HeldIsOpen, HeldSize, HeldIsOpen, DestOpenAnsi, pkg_CodePage(0)};
+    return Unpack(hSrc, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset, pVariant, &kParts);
+}
+
+} // namespace
+
+int pkg_Unpack(HANDLE hHeldSrc, const char* pszSrcPath, const char* pszSrcFile,
+               const char* pszDstPath, DWORD* pdwErr, DWORD dwOffset, const UnpackVariant* pVariant)
+{
+    const PkgCodePage* pCodePage = pkg_CodePage(pVariant->uCodePage);
+    if (pCodePage == NULL) {
+        *pdwErr = PKG_ERR_NULL_ARG;
+        return 0;
+    }
+    int bHeld = hHeldSrc != INVALID_HANDLE_VALUE;
+    const EdgeParts parts = {bHeld ? HeldIsOpen : PathExists, bHeld ? HeldSize : PathSize,
+                             bHeld ? HeldIsOpen : PathOpen,
+                             pVariant->uCodePage == 0 ? DestOpenAnsi : DestOpenWide, pCodePage};
+    return Unpack(hHeldSrc, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset, pVariant, &parts);
+}
+
+int utl_FileUnpack(const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
+                   DWORD* pdwErr, DWORD dwOffset)
+{
+    return UnpackByPath(pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset, &kSetup);
+}
+
+int utl_FileUnpackLite(const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
+                       DWORD* pdwErr, DWORD dwOffset)
+{
+    return UnpackByPath(pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset, &kLite);
+}
+
+int utl_FileUnpackHeld(HANDLE hSrc, const char* pszSrcPath, const char* pszSrcFile,
+                       const char* pszDstPath, DWORD* pdwErr, DWORD dwOffset)
+{
+    return UnpackHeld(hSrc, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset, &kSetup);
+}
+
+int utl_FileUnpackLiteHeld(HANDLE hSrc, const char* pszSrcPath, const char* pszSrcFile,
+                           const char* pszDstPath, DWORD* pdwErr, DWORD dwOffset)
+{
+    return UnpackHeld(hSrc, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset, &kLite);
+}

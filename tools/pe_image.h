@@ -1,0 +1,36 @@
+// What the release check reads of a launcher image: its PE headers, how far
+// headers and sections reach, the version block, which launcher it is by
+// its resources, and where an Authenticode certificate table lies. Every
+// offset is checked against the bytes at hand: the image may be anyone's.
+// Portable: no Windows headers.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+enum PeVerdict {
+    PE_OK,
+    PE_TOO_SHORT,    // too short for a program
+    PE_NOT_WINDOWS,  // no MZ and PE headers where they belong
+    PE_NOT_GUI32,    // not a PE32 Windows GUI program
+    PE_BAD_SECTIONS, // the section table lies outside the bytes read
+};
+
+enum PeLauncher { PE_UNKNOWN_LAUNCHER, PE_SETUP, PE_SETUP_LITE };
+
+struct PeFacts {
+    uint32_t cbImage;      // headers and sections: where the zero fill starts
+    uint32_t dwCertOffset; // the certificate table, a file offset; 0 and 0 for none
+    uint32_t cbCert;
+    PeLauncher eLauncher;
+    int bVersion;
+    uint16_t awVersion[4]; // the file version, most significant first
+};
+
+// Reads the cb bytes of an image's start (the whole image where it fits).
+PeVerdict pe_ReadImage(const uint8_t* pImage, size_t cb, PeFacts* pFacts);
+
+// A certificate table's first WIN_CERTIFICATE header, the 8 bytes at its
+// offset: 1 when it is a PKCS#7 signature of revision 2.0 whose length lies
+// inside the table.
+int pe_IsCertificateHeader(const uint8_t abHeader[8], uint32_t cbTable);

@@ -1,0 +1,57 @@
+// What the tool's commands need of the system they run on: files to read
+// and write, the package walk over them, record names in a code page, and
+// the texts of system error codes. tools/windows/ is setuptool.exe's edge,
+// tools/unix/ kelvo-setuptool's.
+#pragma once
+
+#include "record_walk.h"
+
+// The program's own name, for messages and the usage ("setuptool",
+// "kelvo-setuptool").
+extern const char g_szToolName[];
+
+enum { TOOL_PATH_BUF = PKG_PATH_MAX + 1 };
+
+// A file the tool reads or writes. Every call that fails leaves the
+// system's error code for tos_LastError.
+struct ToolFile;
+ToolFile* tos_OpenRead(const char* pszPath);
+// A file that did not exist, never one reached through a link.
+ToolFile* tos_CreateNew(const char* pszPath);
+// The package code's stream shapes, with the ToolFile as their context.
+uint32_t tos_Read(void* pFile, void* pBuf, uint32_t cb, uint32_t* pcbRead);
+uint32_t tos_Write(void* pFile, const void* pBuf, uint32_t cb);
+int tos_Size(ToolFile* pFile, uint64_t* pcb);
+int tos_Seek(ToolFile* pFile, uint64_t cbFromStart);
+// Safe on NULL; sets it NULL. 0 when what was written could not be kept.
+int tos_Close(ToolFile** ppFile);
+
+int tos_IsDir(const char* pszPath);
+int tos_MakeDir(const char* pszPath);
+// Puts pszFrom in place of pszTo (replacing it) in one step: 0, or the code.
+uint32_t tos_Replace(const char* pszFrom, const char* pszTo);
+void tos_Remove(const char* pszPath);
+uint32_t tos_LastError();
+const char* tos_ErrorText(uint32_t dwSysErr);
+uint32_t tos_ProcessId();
+int tos_IsSeparator(char c);
+
+// main's own arguments, for an edge that reads the command line again
+// (Windows: in UTF-16, for the names the ANSI one cannot carry).
+void tos_KeepArguments(int argc, char** argv);
+
+// A source named on pack's command line (pszArg one of main's own argv
+// strings, not a copy), opened for reading by the name the system gave it;
+// what stands there otherwise (tos_LastError tells why one does not open).
+enum ToolSource { TOS_SOURCE_OPEN, TOS_SOURCE_DIR, TOS_SOURCE_MISSING, TOS_SOURCE_UNREADABLE };
+ToolSource tos_OpenSource(const char* pszArg, ToolFile** ppFile);
+// The record name of such a source: its own file name in uCodePage's bytes
+// (0: this system's own; on Linux, which has none, ASCII). 0 when the code
+// page has no place for one of its characters.
+int tos_RecordName(const char* pszArg, uint32_t uCodePage, char* pszOut, size_t cbOut);
+// A record name from a package as the tool prints it; a static buffer.
+const char* tos_ShownName(const char* pszName, uint32_t uCodePage);
+
+// The package walk over this system's files.
+int tos_Walk(const char* pszSrcDir, const char* pszSrcFile, const char* pszDstDir, uint32_t* pdwErr,
+             uint32_t dwOffset, const UnpackVariant* pVariant);
