@@ -93,7 +93,10 @@ TEST_F(EntryEnglish, HeldInstanceEventRefusesTheStartBeforeAnyCheck)
 }
 
 // A deployment agent runs the launcher as SYSTEM, where nobody sees a box:
-// the refusal goes to the log, and the run ends instead of waiting.
+// the refusal goes to the log, and the run ends instead of waiting. The
+// launcher runs in a window station of its own here; the other case it
+// knows, session 0 while the console has another session, is seen only on
+// Windows: Wine puts every process in the console's session, 1.
 TEST_F(EntryEnglish, WithoutADesktopTheRefusalIsLoggedInsteadOfShown)
 {
     HANDLE hHeld = CreateEventA(NULL, FALSE, FALSE, kInstanceEvent);
