@@ -4,6 +4,7 @@
 // deployment tool reads.
 #include "chinese_system.h"
 #include "english_texts.h"
+#include "hidden_desktop.h"
 #include "log_lines.h"
 #include "msgbox_watch.h"
 #include "start_checks.h"
@@ -102,7 +103,7 @@ TEST_F(EntryEnglish, WithoutADesktopTheRefusalIsLoggedInsteadOfShown)
     HANDLE hHeld = CreateEventA(NULL, FALSE, FALSE, kInstanceEvent);
     ASSERT_NE(hHeld, nullptr);
     PROCESS_INFORMATION pi;
-    ASSERT_TRUE(StartProgramWithoutDesktop(BinPath("setup.exe"), &pi));
+    ASSERT_TRUE(StartProgram(BinPath("setup.exe"), "", &pi, HiddenDesktop()));
     DWORD dwExit = 99;
     EXPECT_TRUE(WaitProgram(&pi, kExitTimeoutMs, &dwExit)) << "it waits for an unseen box";
     CloseHandle(hHeld);

@@ -3,6 +3,7 @@
 // directory, the demo installer's registry values and files, the setup log,
 // its exit code.
 #include "file_util.h"
+#include "hidden_desktop.h"
 #include "launch_steps.h"
 #include "log_lines.h"
 #include "machine_registry.h"
@@ -523,7 +524,7 @@ TEST_F(InstallDiskFull, LowOrFullDiskStopsWith112Or157AndTheNextRunInstalls)
     const char kFiller[] = "C:\\filler.bin";
     LeaveFree(kFiller, 40);
     RemoveLogDir();
-    EXPECT_EQ(RunSetup(setup, true), 112u);
+    EXPECT_EQ(RunSetup(setup, HiddenDesktop()), 112u);
     EXPECT_TRUE(LogLinesAre(
         {"The C free space is \\d+M\\.", "start refused: less than 50 MB is free on C:\\.",
          "no interactive desktop, so this is not shown: The disk C must have at "

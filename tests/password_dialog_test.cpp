@@ -4,6 +4,7 @@
 #include "chinese_system.h"
 #include "des_text.h"
 #include "file_util.h"
+#include "hidden_desktop.h"
 #include "log_lines.h"
 #include "machine_registry.h"
 #include "msgbox_watch.h"
@@ -232,7 +233,7 @@ TEST_F(PasswordDialogTest, CancelEndsTheRunWithoutExtractingAndNoPlantedDllIsLoa
 // agent's run ends at once with a code of its own, and nothing is extracted.
 TEST_F(PasswordDialogTest, WithoutADesktopAProtectedClientIsNotUpgraded)
 {
-    EXPECT_EQ(RunSetup(setup, true), 1625u);
+    EXPECT_EQ(RunSetup(setup, HiddenDesktop()), 1625u);
     EXPECT_FALSE(Extracted());
     EXPECT_TRUE(LogHasInOrder({"no interactive desktop, so the password dialog is not shown\\.",
                                "Exit main",

@@ -125,34 +125,14 @@ static BOOL CreateTestProcess(const std::string& path, std::string cmd, BOOL bIn
     }
 }
 
-bool StartProgram(const std::string& path, const std::string& args, PROCESS_INFORMATION* pPi)
+bool StartProgram(const std::string& path, const std::string& args, PROCESS_INFORMATION* pPi,
+                  const char* pszDesktop)
 {
     std::string cmd = "\"" + path + "\"" + (args.empty() ? "" : " " + args);
     STARTUPINFOA si = {};
     si.cb = sizeof si;
+    si.lpDesktop = const_cast<char*>(pszDesktop);
     return CreateTestProcess(path, cmd, FALSE, &si, pPi) != 0;
-}
-
-bool StartProgramWithoutDesktop(const std::string& path, PROCESS_INFORMATION* pPi)
-{
-    HWINSTA hOwn = GetProcessWindowStation();
-    HWINSTA hStation = CreateWindowStationA("KelvoTestNoDesktop", 0, WINSTA_ALL_ACCESS, NULL);
-    if (hStation == NULL)
-        return false;
-    HDESK hDesktop = NULL;
-    if (SetProcessWindowStation(hStation)) {
-        hDesktop = CreateDesktopA("Default", NULL, NULL, 0, GENERIC_ALL, NULL);
-        SetProcessWindowStation(hOwn);
-    }
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    si.lpDesktop = const_cast<char*>("KelvoTestNoDesktop\\Default");
-    bool bStarted =
-        hDesktop != NULL && CreateTestProcess(path, "\"" + path + "\"", FALSE, &si, pPi) != 0;
-    if (hDesktop != NULL)
-        CloseDesktop(hDesktop);
-    CloseWindowStation(hStation);
-    return bStarted;
 }
 
 bool RunAndCapture(const std::string& path, const std::string& args, DWORD dwTimeoutMs,
