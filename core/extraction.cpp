@@ -1,6 +1,7 @@
 // The extraction sequence both launchers share: the package behind the own
 // image goes into the held work directory, and the inner installer found
-// there is started and followed by name until it has gone.
+// there is started and followed by name until it has gone; then its exit
+// code is read from the process handle kept since its start.
 #include "launch_steps.h"
 #include "file_util.h"
 #include "log.h"
@@ -14,15 +15,20 @@ void EndExtraction(Extraction* pEx)
     ReleaseWorkDir(&pEx->hold);
 }
 
-int RunExtraction(int (*pfnSequence)(Extraction* pEx, DWORD* pdwErr), DWORD* pdwErr)
+int RunExtraction(int (*pfnSequence)(Extraction* pEx, DWORD* pdwErr), DWORD* pdwErr,
+                  DWORD* pdwInstallerExit)
 {
     Extraction ex;
     ex.szWorkDir[0] = '\0';
     ex.hold.hTmp = INVALID_HANDLE_VALUE;
     ex.hold.hWork = INVALID_HANDLE_VALUE;
     ex.hOwn = INVALID_HANDLE_VALUE;
+    ex.hInstaller = INVALID_HANDLE_VALUE;
+    ex.dwInstallerExit = 0;
     int bResult = pfnSequence(&ex, pdwErr);
     EndExtraction(&ex);
+    utl_CloseHandle(&ex.hInstaller);
+    *pdwInstallerExit = bResult ? ex.dwInstallerExit : 0;
     return bResult;
 }
 
@@ -50,20 +56,36 @@ int FindExtracted(const Extraction* pEx, const char* pszName)
     return utl_JoinPath(szPath, sizeof szPath, pEx->szWorkDir, pszName) && utl_FileExists(szPath);
 }
 
-int StartInstaller(const Extraction* pEx, DWORD* pdwErr, DWORD* pdwWaits)
+int StartInstaller(Extraction* pEx, DWORD* pdwErr, DWORD* pdwWaits)
 {
-    if (!StartExtracted(pEx->szWorkDir, SETUP_INNER_INSTALLER, NULL, SW_SHOW))
+    if (!StartExtracted(pEx->szWorkDir, SETUP_INNER_INSTALLER, NULL, SW_SHOW, &pEx->hInstaller))
         return LaunchFail(pdwErr, LAUNCH_ERR_INSTALLER_START);
     *pdwWaits = WaitForStart(SETUP_INNER_INSTALLER);
     return 1;
 }
 
-void FollowInstallerToEnd()
+// The name has gone from the process list, which a process leaves as it
+// ends; a second is allowed for its handle to say so. A process still
+// running then (the list could not be read) or a start that gave no process
+// has no code to read.
+static DWORD ReadInstallerExitCode(HANDLE hProcess)
+{
+    DWORD dwExit = 0;
+    if (hProcess == INVALID_HANDLE_VALUE || WaitForSingleObject(hProcess, 1000) != WAIT_OBJECT_0 ||
+        !GetExitCodeProcess(hProcess, &dwExit)) {
+        WriteSetupLog("The inner installer's exit code cannot be read; 0 is passed on.");
+        return 0;
+    }
+    return dwExit;
+}
+
+void FollowInstallerToEnd(Extraction* pEx)
 {
     char szLine[64];
     snprintf(szLine, sizeof szLine, "is-stp ended at %u.",
              (unsigned)WaitForEnd(SETUP_INNER_INSTALLER));
     WriteSetupLog(szLine);
+    pEx->dwInstallerExit = ReadInstallerExitCode(pEx->hInstaller);
 }
 
 void LogInstallFailure(DWORD dwErr)

@@ -45,11 +45,13 @@ struct WorkDirHold {
 int PrepareWorkDir(char* pszOut, size_t cbOut, WorkDirHold* pHold);
 void ReleaseWorkDir(WorkDirHold* pHold);
 
-// Starts dir\name through the shell; 1 when the shell took it. A result of
-// 32 or less is its refusal (a file that is no program, or one this system
-// cannot run), logged with its code. Whether the program then runs is for the
-// waits below to see.
-int StartExtracted(const char* pszDir, const char* pszName, const char* pszParams, int nShow);
+// Starts dir\name through the shell; 1 when the shell took it. Its refusal
+// (a file that is no program, or one this system cannot run) is logged with
+// the shell's code. Whether the program then runs is for the waits below to
+// see. With phProcess, the started process's handle goes there (left as it
+// is when the shell gives none); the caller closes it.
+int StartExtracted(const char* pszDir, const char* pszName, const char* pszParams, int nShow,
+                   HANDLE* phProcess);
 // Checks every 50 ms, at most 600 times, until a process of the name shows
 // up; returns the number of waits (600: never seen).
 DWORD WaitForStart(const char* pszName);
@@ -64,11 +66,16 @@ DWORD WaitForEnd(const char* pszName);
 struct Extraction {
     char szWorkDir[MAX_PATH];
     WorkDirHold hold;
-    HANDLE hOwn; // the own file, held from the size check to the last record
+    HANDLE hOwn;           // the own file, held from the size check to the last record
+    HANDLE hInstaller;     // the inner installer's process, once started
+    DWORD dwInstallerExit; // its exit code, once it has ended
 };
 // Runs a launcher's sequence on a fresh extraction and lets go of the work
-// directory however the sequence ended.
-int RunExtraction(int (*pfnSequence)(Extraction* pEx, DWORD* pdwErr), DWORD* pdwErr);
+// directory and the installer's process however the sequence ended. After a
+// sequence that succeeded, *pdwInstallerExit is the inner installer's exit
+// code.
+int RunExtraction(int (*pfnSequence)(Extraction* pEx, DWORD* pdwErr), DWORD* pdwErr,
+                  DWORD* pdwInstallerExit);
 // Ends the hold on the work directory and the own file once the installer
 // runs; safe to call twice.
 void EndExtraction(Extraction* pEx);
@@ -84,8 +91,9 @@ int ExtractPackage(Extraction* pEx, const ExtractWay* pWay, DWORD* pdwErr);
 int FindExtracted(const Extraction* pEx, const char* pszName);
 // Starts the inner installer shown and waits until it runs (*pdwWaits: the
 // number of waits); 358 when the shell would not start it.
-int StartInstaller(const Extraction* pEx, DWORD* pdwErr, DWORD* pdwWaits);
-// Waits until the inner installer has gone and logs "is-stp ended at N.".
-void FollowInstallerToEnd();
+int StartInstaller(Extraction* pEx, DWORD* pdwErr, DWORD* pdwWaits);
+// Waits until the inner installer has gone, logs "is-stp ended at N." and
+// keeps its exit code (0 when it cannot be read).
+void FollowInstallerToEnd(Extraction* pEx);
 // "install failed with Err N." in the setup log.
 void LogInstallFailure(DWORD dwErr);

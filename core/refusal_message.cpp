@@ -2,7 +2,11 @@
 // language is Chinese (PRC) and in English elsewhere. The Chinese texts are
 // compiled to the system code page (GBK) and shown unconverted. The lite
 // launcher words its first message and its Chinese caption its own way.
+// Without an interactive desktop the text goes to the setup log instead.
 #include "start_checks.h"
+#include "log.h"
+
+#include <stdio.h>
 
 static const char kEnInstance[] = "A previous instance is still running. \nPlease try it later.";
 
@@ -42,10 +46,27 @@ const char* RefusalCaption(LANGID wLang, LauncherKind eKind)
     return eKind == LAUNCHER_LITE ? "安装 Kelvo 智能客户端" : "安装Kelvo智能客户端";
 }
 
+// One log line: the text's line breaks become blanks. The bytes are the
+// system code page's, as in the box; no GBK byte is below 0x20.
+static void LogUnshownText(const char* pszText)
+{
+    char szLine[256];
+    int cch = snprintf(szLine, sizeof szLine, "no interactive desktop, so this is not shown: %s",
+                       pszText);
+    for (int i = 0; i < cch && i < (int)sizeof szLine - 1; ++i) {
+        if ((unsigned char)szLine[i] < 0x20)
+            szLine[i] = ' ';
+    }
+    WriteSetupLog(szLine);
+}
+
 // The language is asked for each box anew.
 void ShowRefusal(Refusal eWhy, LauncherKind eKind)
 {
     LANGID wLang = GetSystemDefaultLangID();
-    MessageBoxA(NULL, RefusalText(eWhy, wLang, eKind), RefusalCaption(wLang, eKind),
-                MB_OK | MB_ICONWARNING);
+    if (!HasInteractiveDesktop())
+        LogUnshownText(RefusalText(eWhy, wLang, eKind));
+    else
+        MessageBoxA(NULL, RefusalText(eWhy, wLang, eKind), RefusalCaption(wLang, eKind),
+                    MB_OK | MB_ICONWARNING);
 }

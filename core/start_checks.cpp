@@ -6,6 +6,14 @@
 // The single-instance event: its existence is the mark that a launcher runs.
 HANDLE g_hEvent = NULL;
 
+// How each refusal ends the run, in the order of Refusal.
+static const RunOutcome kRefusalOutcomes[] = {
+    RUN_ANOTHER_LAUNCHER,
+    RUN_NOT_ADMIN,
+    RUN_LOW_DISK_SPACE,
+    RUN_UPDATE_TOOL_RUNNING,
+};
+
 void ReleaseInstanceEvent()
 {
     if (g_hEvent != NULL)
@@ -13,25 +21,38 @@ void ReleaseInstanceEvent()
     g_hEvent = NULL;
 }
 
-int RefuseStart(Refusal eWhy, LauncherKind eKind)
+// The log line comes first: a box that nobody answers keeps the run from
+// its end, and the log should still say why it stopped.
+RunOutcome RefuseStart(Refusal eWhy, LauncherKind eKind)
 {
+    LogRefusedStart(kRefusalOutcomes[eWhy], 0);
     ShowRefusal(eWhy, eKind);
     ReleaseInstanceEvent();
-    return 0;
+    return kRefusalOutcomes[eWhy];
 }
 
-int PassStartChecks(LauncherKind eKind)
+int PassStartChecks(LauncherKind eKind, RunOutcome* peOutcome)
 {
     g_hEvent = CreateEventA(NULL, FALSE, FALSE, SETUP_INSTANCE_EVENT);
-    if (g_hEvent == NULL)
-        return 0; // nothing to say: the start is simply not possible
+    if (g_hEvent == NULL) {
+        // No box: the start is simply not possible (another kind of object
+        // may hold the name).
+        DWORD dwErr = GetLastError();
+        *peOutcome = RUN_NO_INSTANCE_EVENT;
+        LogRefusedStart(*peOutcome, dwErr);
+        return 0;
+    }
+    Refusal eWhy;
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
         ReleaseInstanceEvent();
-        return RefuseStart(REFUSE_ANOTHER_INSTANCE, eKind);
+        eWhy = REFUSE_ANOTHER_INSTANCE;
+    } else if (!IsAdministrator()) {
+        eWhy = REFUSE_NOT_ADMIN;
+    } else if (!CheckFreeSpace()) {
+        eWhy = REFUSE_LOW_DISK_SPACE;
+    } else {
+        return 1;
     }
-    if (!IsAdministrator())
-        return RefuseStart(REFUSE_NOT_ADMIN, eKind);
-    if (!CheckFreeSpace())
-        return RefuseStart(REFUSE_LOW_DISK_SPACE, eKind);
-    return 1;
+    *peOutcome = RefuseStart(eWhy, eKind);
+    return 0;
 }

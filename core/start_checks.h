@@ -3,6 +3,8 @@
 // own) the update tool.
 #pragma once
 
+#include "exit_codes.h"
+
 #include <windows.h>
 
 // The single-instance event while this launcher holds it, else NULL.
@@ -34,12 +36,22 @@ int CheckFreeSpace();
 int SpeaksChinese(LANGID wLang);
 const char* RefusalText(Refusal eWhy, LANGID wLang, LauncherKind eKind);
 const char* RefusalCaption(LANGID wLang, LauncherKind eKind);
+// 1 when a user can see and answer this process's windows: its window
+// station has visible display surfaces and is not in session 0 while the
+// console is elsewhere (where only services run since Vista). A launcher
+// that a deployment agent starts as SYSTEM has none, and a box there would
+// wait forever.
+int HasInteractiveDesktop();
+// The box of the refusal; without an interactive desktop its text goes to
+// the setup log instead.
 void ShowRefusal(Refusal eWhy, LauncherKind eKind);
-// Shows the refusal, then lets go of the single-instance event; returns 0.
-int RefuseStart(Refusal eWhy, LauncherKind eKind);
+// Logs the refusal and shows it, then lets go of the single-instance event;
+// returns how the run ends.
+RunOutcome RefuseStart(Refusal eWhy, LauncherKind eKind);
 // The checks both launchers start with: the single-instance event (kept in
 // g_hEvent), administrator rights, 50 MB free on C:. 1 when the start may go
-// on; otherwise the refusal has been shown.
-int PassStartChecks(LauncherKind eKind);
+// on; otherwise the refusal has been logged and shown, and *peOutcome says
+// how the run ends.
+int PassStartChecks(LauncherKind eKind, RunOutcome* peOutcome);
 // Closes the single-instance event once; later calls do nothing.
 void ReleaseInstanceEvent();

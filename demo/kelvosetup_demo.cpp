@@ -3,8 +3,10 @@
 // client under its uninstall key, sets "SetupFlag" and runs for a moment.
 // KelvoSetup.ini beside it, section [Demo]:
 //   RunMs (1500), ExitCode (0), CopyFiles (1), Register (1), SetFlag (1),
-//   DisplayVersion ("5.1.301.1"), Crash (0). A nonzero ExitCode skips every
-//   step; Crash=1 ends the installer after RunMs with an unhandled exception.
+//   DisplayVersion ("5.1.301.1"), Crash (0). ExitCode is the code it ends
+//   with, whatever the steps did (3010 after a full install, say, or 1603
+//   with SetFlag=0 for a failed one); Crash=1 ends the installer after RunMs
+//   with an unhandled exception.
 // What it did goes to KelvoSetup.record.txt beside it.
 #include "client_registry.h"
 #include "demo_options.h"
@@ -87,24 +89,22 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     std::string record = BesideSelf("KelvoSetup.record.txt");
     DemoRecord(record, std::string("companion_running=") +
                            (chkProcExist("demo", "dovRelsvc.exe") == PROC_RUNNING ? "1" : "0"));
-    int nExit = DemoOption(ini, "ExitCode", 0);
-    if (nExit == 0) {
-        std::string folder = ProgramFolder();
-        if (DemoOption(ini, "CopyFiles", 1))
-            DemoRecord(record, "copied=" + std::to_string(CopyDataFiles(folder)));
-        if (DemoOption(ini, "Register", 1))
-            DemoRecord(
-                record,
-                std::string("registered=") +
-                    (Register(DemoText(ini, "DisplayVersion", "5.1.301.1"), folder) ? "1" : "0"));
-        if (DemoOption(ini, "SetFlag", 1))
-            DemoRecord(record, std::string("flag=") + (SetSetupFlag() ? "1" : "0"));
-    }
+    std::string folder = ProgramFolder();
+    if (DemoOption(ini, "CopyFiles", 1))
+        DemoRecord(record, "copied=" + std::to_string(CopyDataFiles(folder)));
+    if (DemoOption(ini, "Register", 1))
+        DemoRecord(
+            record,
+            std::string("registered=") +
+                (Register(DemoText(ini, "DisplayVersion", "5.1.301.1"), folder) ? "1" : "0"));
+    if (DemoOption(ini, "SetFlag", 1))
+        DemoRecord(record, std::string("flag=") + (SetSetupFlag() ? "1" : "0"));
     Sleep(DemoOption(ini, "RunMs", 1500));
     if (DemoOption(ini, "Crash", 0)) {
         DemoRecord(record, "crash=1");
         RaiseException(EXCEPTION_ACCESS_VIOLATION, EXCEPTION_NONCONTINUABLE, 0, NULL);
     }
+    int nExit = DemoOption(ini, "ExitCode", 0);
     DemoRecord(record, "exit=" + std::to_string(nExit));
     return nExit;
 }

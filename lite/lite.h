@@ -10,4 +10,6 @@ enum {
     LITE_ERR_FLAG_NOT_SET = 354,
 };
 
-int UnpackAndSetupLite(DWORD* pdwErr);
+// 1 when the installer set the flag and has ended (*pdwInstallerExit: its
+// exit code); 0 with the error number in *pdwErr.
+int UnpackAndSetupLite(DWORD* pdwErr, DWORD* pdwInstallerExit);

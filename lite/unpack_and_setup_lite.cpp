@@ -27,7 +27,7 @@ static int RegisterIfNeeded(const Extraction* pEx, DWORD* pdwErr, DWORD* pdwTool
     }
     if (!FindExtracted(pEx, kRegistrationTool))
         return LaunchFail(pdwErr, LAUNCH_ERR_NO_HELPER);
-    if (!StartExtracted(pEx->szWorkDir, kRegistrationTool, NULL, SW_HIDE))
+    if (!StartExtracted(pEx->szWorkDir, kRegistrationTool, NULL, SW_HIDE, NULL))
         return LaunchFail(pdwErr, LAUNCH_ERR_HELPER_START);
     Sleep(1000);
     *pdwToolStarted = 1;
@@ -102,11 +102,11 @@ static int RunExtracted(Extraction* pEx, DWORD* pdwErr)
     }
     snprintf(szLine, sizeof szLine, "is-stp fine at %u.", (unsigned)dwWaits);
     WriteSetupLog(szLine);
-    FollowInstallerToEnd();
+    FollowInstallerToEnd(pEx);
     return 1;
 }
 
-int UnpackAndSetupLite(DWORD* pdwErr)
+int UnpackAndSetupLite(DWORD* pdwErr, DWORD* pdwInstallerExit)
 {
-    return RunExtraction(RunExtracted, pdwErr);
+    return RunExtraction(RunExtracted, pdwErr, pdwInstallerExit);
 }

@@ -5,4 +5,6 @@
 #include <windows.h>
 
 int IsUpdateToolRunning();
-int UnpackAndSetup(DWORD* pdwErr);
+// 1 when the inner installer was started and has ended (*pdwInstallerExit:
+// its exit code); 0 with the error number in *pdwErr.
+int UnpackAndSetup(DWORD* pdwErr, DWORD* pdwInstallerExit);

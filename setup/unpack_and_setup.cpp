@@ -1,7 +1,7 @@
 // The setup launcher's main work: extract the package behind its own image
 // into the work directory, run the companion program and then the inner
-// installer, and wait until the installer has ended. The single-instance
-// event is released at the end of every path.
+// installer, and wait until the installer has ended, whose exit code is then
+// the run's. The single-instance event is released at the end of every path.
 #include "setup.h"
 #include "launch_steps.h"
 #include "log.h"
@@ -29,7 +29,7 @@ static int RunExtracted(Extraction* pEx, DWORD* pdwErr)
         return 0;
     if (!FindExtracted(pEx, kCompanion))
         return LaunchFail(pdwErr, LAUNCH_ERR_NO_HELPER);
-    if (!StartExtracted(pEx->szWorkDir, kCompanion, "-setUpdInfo", SW_HIDE))
+    if (!StartExtracted(pEx->szWorkDir, kCompanion, "-setUpdInfo", SW_HIDE, NULL))
         return LaunchFail(pdwErr, LAUNCH_ERR_HELPER_START);
     WaitForCompanion();
     if (!FindExtracted(pEx, SETUP_INNER_INSTALLER))
@@ -42,13 +42,13 @@ static int RunExtracted(Extraction* pEx, DWORD* pdwErr)
     snprintf(szLine, sizeof szLine, "is-stp started at %u", (unsigned)dwStartWaits);
     WriteSetupLog(szLine);
     EndExtraction(pEx); // the installer runs; the directory has done its job
-    FollowInstallerToEnd();
+    FollowInstallerToEnd(pEx);
     return 1;
 }
 
-int UnpackAndSetup(DWORD* pdwErr)
+int UnpackAndSetup(DWORD* pdwErr, DWORD* pdwInstallerExit)
 {
-    int bResult = RunExtraction(RunExtracted, pdwErr);
+    int bResult = RunExtraction(RunExtracted, pdwErr, pdwInstallerExit);
     ReleaseInstanceEvent();
     PostQuitMessage(0);
     return bResult;

@@ -1,8 +1,10 @@
 // The setup launcher run end to end as a user meets it: a real setup.exe,
 // real processes of the watched names, its message boxes on the test display
-// read and answered, and the log it leaves in c:\KelvoLog.
+// read and answered, the log it leaves in c:\KelvoLog and the exit code a
+// deployment tool reads.
 #include "chinese_system.h"
 #include "english_texts.h"
+#include "hidden_desktop.h"
 #include "log_lines.h"
 #include "msgbox_watch.h"
 #include "start_checks.h"
@@ -18,6 +20,7 @@ namespace
 const char kInstanceEvent[] = "evnt_Kelvo_stpDamon";
 const DWORD kBoxTimeoutMs = 20000;
 const DWORD kExitTimeoutMs = 20000;
+const char kBusyLines[] = "another launcher is running; try again later\\.";
 
 class EntryTest : public TestDirFixture
 {
@@ -36,7 +39,7 @@ class EntryTest : public TestDirFixture
     }
 
     // Runs setup.exe to its refusal box, presses OK and checks the exit code.
-    void ExpectRefusal(const std::string& caption, const std::string& text)
+    void ExpectRefusal(const std::string& caption, const std::string& text, DWORD dwCode = 1618)
     {
         PROCESS_INFORMATION pi;
         ASSERT_TRUE(StartSetup(&pi));
@@ -47,7 +50,7 @@ class EntryTest : public TestDirFixture
         ASSERT_TRUE(bSeen) << "no box captioned " << ToHex(caption);
         EXPECT_EQ(ToHex(seen.text), ToHex(text)) << seen.text;
         EXPECT_FALSE(seen.bHasCancel);
-        EXPECT_EQ(dwExit, 0u);
+        EXPECT_EQ(dwExit, dwCode);
     }
 };
 
@@ -60,19 +63,20 @@ class EntryEnglish : public EntryTest
 };
 
 // The bare launcher image carries no package: it passes every check and then
-// finds its own file too short (352).
-TEST_F(EntryEnglish, CleanStartPassesTheChecksLogsFreeSpaceAndExitsWithZero)
+// finds its own file too short (352), which is its exit code.
+TEST_F(EntryEnglish, CleanStartPassesTheChecksLogsFreeSpaceAndExitsWith352)
 {
     PROCESS_INFORMATION pi;
     ASSERT_TRUE(StartSetup(&pi));
     DWORD dwExit = 99;
     ASSERT_TRUE(WaitProgram(&pi, kExitTimeoutMs, &dwExit));
-    EXPECT_EQ(dwExit, 0u);
+    EXPECT_EQ(dwExit, 352u);
 
     ULARGE_INTEGER avail, total, totalFree;
     ASSERT_TRUE(GetDiskFreeSpaceExA("C:\\", &avail, &total, &totalFree));
-    EXPECT_TRUE(LogLinesAre(
-        {"The C free space is \\d+M\\.", "install failed with Err 352\\.", "Exit main"}));
+    EXPECT_TRUE(
+        LogLinesAre({"The C free space is \\d+M\\.", "install failed with Err 352\\.", "Exit main",
+                     "exit code 352: the install failed, and this is its error number\\."}));
     std::string log = ReadOr(TodaySetupLogPath(), "");
     std::smatch m;
     ASSERT_TRUE(std::regex_search(log, m, std::regex("\\] The C free space is (\\d+)M\\.\r\n")));
@@ -85,7 +89,46 @@ TEST_F(EntryEnglish, HeldInstanceEventRefusesTheStartBeforeAnyCheck)
     ASSERT_NE(hHeld, nullptr);
     ExpectRefusal(caption, busy);
     CloseHandle(hHeld);
-    EXPECT_EQ(ReadOr(TodaySetupLogPath(), ""), "") << "a refused second launcher logs nothing";
+    EXPECT_TRUE(LogLinesAre({std::string("start refused: ") + kBusyLines,
+                             std::string("exit code 1618: ") + kBusyLines}));
+}
+
+// A deployment agent runs the launcher as SYSTEM, where nobody sees a box:
+// the refusal goes to the log, and the run ends instead of waiting. The
+// launcher runs in a window station of its own here; the other case it
+// knows, session 0 while the console has another session, is seen only on
+// Windows: Wine puts every process in the console's session, 1.
+TEST_F(EntryEnglish, WithoutADesktopTheRefusalIsLoggedInsteadOfShown)
+{
+    HANDLE hHeld = CreateEventA(NULL, FALSE, FALSE, kInstanceEvent);
+    ASSERT_NE(hHeld, nullptr);
+    PROCESS_INFORMATION pi;
+    ASSERT_TRUE(StartProgram(BinPath("setup.exe"), "", &pi, HiddenDesktop()));
+    DWORD dwExit = 99;
+    EXPECT_TRUE(WaitProgram(&pi, kExitTimeoutMs, &dwExit)) << "it waits for an unseen box";
+    CloseHandle(hHeld);
+    EXPECT_EQ(dwExit, 1618u);
+    EXPECT_TRUE(LogLinesAre({std::string("start refused: ") + kBusyLines,
+                             "no interactive desktop, so this is not shown: A previous instance is "
+                             "still running\\.  Please try it later\\.",
+                             std::string("exit code 1618: ") + kBusyLines}));
+}
+
+// Any user may make an object of the event's name first (a mutex, say): no
+// launcher can start then, and it says so, without a box.
+TEST_F(EntryEnglish, EventNameTakenByAnotherObjectEndsTheRunWith1603)
+{
+    HANDLE hSquatter = CreateMutexA(NULL, FALSE, kInstanceEvent);
+    ASSERT_NE(hSquatter, nullptr);
+    PROCESS_INFORMATION pi;
+    ASSERT_TRUE(StartSetup(&pi));
+    DWORD dwExit = 99;
+    EXPECT_TRUE(WaitProgram(&pi, kExitTimeoutMs, &dwExit));
+    CloseHandle(hSquatter);
+    EXPECT_EQ(dwExit, 1603u);
+    EXPECT_TRUE(
+        LogLinesAre({"start refused: the single-instance event cannot be created, err \\d+\\.",
+                     "exit code 1603: the single-instance event cannot be created\\."}));
 }
 
 // The same refusal answered by the msgbox-watch program, as a script would.
@@ -105,7 +148,7 @@ TEST_F(EntryEnglish, WatcherProgramReadsAndAnswersTheRefusal)
     out.erase(std::remove(out.begin(), out.end(), '\r'), out.end()); // console text mode
     EXPECT_EQ(dwWatcherExit, 0u);
     EXPECT_NE(out.find("text " + ToHex(busy) + "\n"), std::string::npos) << out;
-    EXPECT_EQ(dwSetupExit, 0u);
+    EXPECT_EQ(dwSetupExit, 1618u);
 }
 
 TEST_F(EntryEnglish, RunningUpdateToolRefusesTheStartUnderEitherName)
@@ -116,8 +159,10 @@ TEST_F(EntryEnglish, RunningUpdateToolRefusesTheStartUnderEitherName)
         ScopedStandIn tool(dir, pszName);
         ASSERT_TRUE(tool.Started());
         ExpectRefusal(caption, kEnglishUpdateToolRunning);
-        EXPECT_TRUE(LogHasInOrder({"The C free space is \\d+M\\."}));
-        EXPECT_EQ(ReadOr(TodaySetupLogPath()).find("Exit main"), std::string::npos);
+        EXPECT_TRUE(LogLinesAre(
+            {"The C free space is \\d+M\\.",
+             "start refused: the customisation-update tool is running; try again later\\.",
+             "exit code 1618: the customisation-update tool is running; try again later\\."}));
     }
 }
 
@@ -139,7 +184,7 @@ TEST_F(EntryEnglish, SecondLauncherIsRefusedWhileTheFirstHoldsTheEvent)
         PressOk(hFirstBox);
         DWORD dwExit = 99;
         EXPECT_TRUE(WaitProgram(&first, kExitTimeoutMs, &dwExit));
-        EXPECT_EQ(dwExit, 0u);
+        EXPECT_EQ(dwExit, 1618u);
     }
 
     // Once both have ended the event is free again: the next start runs through.
@@ -148,8 +193,8 @@ TEST_F(EntryEnglish, SecondLauncherIsRefusedWhileTheFirstHoldsTheEvent)
     ASSERT_TRUE(StartSetup(&next));
     DWORD dwExit = 99;
     ASSERT_TRUE(WaitProgram(&next, kExitTimeoutMs, &dwExit));
-    EXPECT_EQ(dwExit, 0u);
-    EXPECT_TRUE(LogHasInOrder({"Exit main"}));
+    EXPECT_EQ(dwExit, 352u);
+    EXPECT_TRUE(LogHasInOrder({"Exit main", "exit code 352: .*"}));
 }
 
 // The Chinese (PRC) system of the zh_CN run: the texts in GBK.

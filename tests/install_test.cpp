@@ -1,7 +1,9 @@
 // Whole installs: a real setup.exe built by the test with its own package of
 // demo programs, run under Wine, and what it leaves behind: the work
-// directory, the demo installer's registry values and files, the setup log.
+// directory, the demo installer's registry values and files, the setup log,
+// its exit code.
 #include "file_util.h"
+#include "hidden_desktop.h"
 #include "launch_steps.h"
 #include "log_lines.h"
 #include "machine_registry.h"
@@ -69,6 +71,13 @@ std::vector<std::string> Names(const std::string& pattern)
 const std::vector<std::string> kInstalledNames = {
     "KelvoClient.ini", "KelvoSetup.exe", "KelvoSetup.ini", "KelvoSetup.record.txt",
     "^Kelvo_end^",     "dovRelsvc.exe",  "dovRelsvc.ini",  "dovRelsvc.record.txt"};
+
+// The last line of a run that started the installer, with its code.
+std::string InstallerEndedLine(DWORD dwCode)
+{
+    return "exit code " + std::to_string(dwCode) +
+           ": the inner installer has ended, and this is its own code\\.";
+}
 
 const char kSetAsideLine[] = "PrepareWorkDir: C:\\\\tmp\\\\KelvoSetup0 is set aside as "
                              "C:\\\\tmp\\\\KelvoSetup0\\.old\\.\\d+\\.";
@@ -138,15 +147,35 @@ TEST_F(InstallTest, NormalRunExtractsRunsBothProgramsAndLogsInOrder)
     EXPECT_TRUE(ReadMachineString(CLIENT_UNINSTALL_KEY, "DisplayVersion", &value));
 
     EXPECT_TRUE(LogHasInOrder({"The C free space is \\d+M\\.", "is-stp started at \\d+",
-                               "is-stp ended at [2-9]\\.", "Exit main"}));
+                               "is-stp ended at [2-9]\\.", "Exit main", InstallerEndedLine(0)}));
     EXPECT_EQ(ReadOr(TodaySetupLogPath()).find("install failed"), std::string::npos);
+}
+
+// The installer's own code is the setup's: a restart it asks for, a failure
+// it reports, and the exception that ended a crashed one.
+TEST_F(InstallTest, SetupExitsWithTheInstallersOwnCode)
+{
+    AddDemoPrograms();
+    for (const char* pszOptions : {"ExitCode=3010", "ExitCode=1603\r\nSetFlag=0", "Crash=1"}) {
+        SCOPED_TRACE(pszOptions);
+        RemoveLogDir();
+        Add("KelvoSetup.ini", std::string("[Demo]\r\nRunMs=300\r\n") + pszOptions + "\r\n");
+        DWORD dwCode = pszOptions[0] == 'C' ? EXCEPTION_ACCESS_VIOLATION
+                                            : (DWORD)atoi(strchr(pszOptions, '=') + 1);
+        EXPECT_EQ(RunSetup(BuildSetup()), dwCode);
+        EXPECT_TRUE(LogHasInOrder({"is-stp started at \\d+", "is-stp ended at \\d+\\.", "Exit main",
+                                   InstallerEndedLine(dwCode)}));
+    }
+    EXPECT_NE(ReadOr(WorkFile("KelvoSetup.record.txt")).find("crash=1"), std::string::npos);
 }
 
 TEST_F(InstallTest, MissingCompanionOrInstallerStopsWithItsNumber)
 {
     Add("KelvoSetup.exe");
-    EXPECT_EQ(RunSetup(BuildSetup()), 0u);
-    EXPECT_TRUE(LogHasInOrder({"install failed with Err 355\\.", "Exit main"}));
+    EXPECT_EQ(RunSetup(BuildSetup()), 355u);
+    EXPECT_TRUE(
+        LogHasInOrder({"install failed with Err 355\\.", "Exit main",
+                       "exit code 355: the install failed, and this is its error number\\."}));
     EXPECT_EQ(ReadOr(WorkFile("KelvoSetup.record.txt")), "<missing>") << "nothing was started";
     std::string value;
     EXPECT_FALSE(ReadMachineString(CLIENT_UNINSTALL_KEY, CLIENT_DISPLAY_NAME_VALUE, &value));
@@ -154,7 +183,7 @@ TEST_F(InstallTest, MissingCompanionOrInstallerStopsWithItsNumber)
     RemoveLogDir();
     DeleteFileA(In("src\\KelvoSetup.exe").c_str());
     Add("dovRelsvc.exe");
-    EXPECT_EQ(RunSetup(BuildSetup()), 0u);
+    EXPECT_EQ(RunSetup(BuildSetup()), 356u);
     EXPECT_TRUE(LogHasInOrder({"install failed with Err 356\\.", "Exit main"}));
     EXPECT_EQ(ReadOr(WorkFile("dovRelsvc.record.txt")), "args=-setUpdInfo\r\nended=1\r\n");
 }
@@ -166,7 +195,7 @@ TEST_F(InstallTest, ProgramsTheShellCannotStartStopWithTheirNumbers)
 {
     AddDemoPrograms();
     Add("dovRelsvc.exe", "this is not a program\r\n");
-    EXPECT_EQ(RunSetup(BuildSetup()), 0u);
+    EXPECT_EQ(RunSetup(BuildSetup()), 357u);
     EXPECT_TRUE(LogHasInOrder({"StartExtracted: dovRelsvc\\.exe cannot be started, code \\d+\\.",
                                "install failed with Err 357\\.", "Exit main"}));
     EXPECT_EQ(ReadOr(WorkFile("KelvoSetup.record.txt")), "<missing>") << "nothing more started";
@@ -174,20 +203,10 @@ TEST_F(InstallTest, ProgramsTheShellCannotStartStopWithTheirNumbers)
     RemoveLogDir();
     Add("dovRelsvc.exe");
     ASSERT_TRUE(AddForeignProgram(In("src"), "KelvoSetup.exe"));
-    EXPECT_EQ(RunSetup(BuildSetup()), 0u);
+    EXPECT_EQ(RunSetup(BuildSetup()), 358u);
     EXPECT_TRUE(LogHasInOrder({"StartExtracted: KelvoSetup\\.exe cannot be started, code \\d+\\.",
                                "install failed with Err 358\\.", "Exit main"}));
     EXPECT_EQ(ReadOr(TodaySetupLogPath()).find("is-stp started"), std::string::npos);
-}
-
-// An installer that dies of an unhandled exception has ended all the same.
-TEST_F(InstallTest, CrashedInstallerEndsTheWait)
-{
-    AddDemoPrograms();
-    Add("KelvoSetup.ini", "[Demo]\r\nRunMs=300\r\nCrash=1\r\n");
-    EXPECT_EQ(RunSetup(BuildSetup()), 0u);
-    EXPECT_NE(ReadOr(WorkFile("KelvoSetup.record.txt")).find("crash=1"), std::string::npos);
-    EXPECT_TRUE(LogHasInOrder({"is-stp started at \\d+", "is-stp ended at \\d+\\.", "Exit main"}));
 }
 
 // A file named c:\KelvoLog is set aside and kept; the logs go into a new
@@ -216,11 +235,11 @@ TEST_F(InstallTest, OwnFileMustCarryMoreThanTheImage)
     ASSERT_TRUE(WriteWholeFile(exact, launcher));
     ASSERT_TRUE(WriteWholeFile(plus, launcher + "x"));
 
-    EXPECT_EQ(RunSetup(exact), 0u);
+    EXPECT_EQ(RunSetup(exact), 352u);
     EXPECT_TRUE(LogHasInOrder(
         {"The C free space is \\d+M\\.", "install failed with Err 352\\.", "Exit main"}));
     RemoveLogDir();
-    EXPECT_EQ(RunSetup(plus), 0u);
+    EXPECT_EQ(RunSetup(plus), 159u);
     EXPECT_TRUE(LogHasInOrder({"install failed with Err 159\\.", "Exit main"}))
         << "past the size test, the unpacker finds no header in one byte";
 }
@@ -281,7 +300,7 @@ TEST_F(InstallTest, PlantedFolderWithAFileHeldOpenNeverHoldsTheInstaller)
     ASSERT_NE(hHeld, INVALID_HANDLE_VALUE);
     DWORD dwExit = RunSetup(setup);
     CloseHandle(hHeld);
-    EXPECT_EQ(dwExit, 0u);
+    EXPECT_EQ(dwExit, RunningOnWine() ? 0u : 351u);
     if (!RunningOnWine()) {
         EXPECT_TRUE(LogHasInOrder({"PrepareWorkDir: C:\\\\tmp\\\\KelvoSetup0 cannot be set aside, "
                                    "err \\d+\\.",
@@ -377,7 +396,7 @@ TEST_F(InstallLink, LinkInPlaceOfTheWorkDirectoryIsNeverFollowed)
         << "run through ctest (work-link-test), which puts the link in place";
     AddDemoPrograms();
 
-    EXPECT_EQ(RunSetup(BuildSetup()), 0u);
+    EXPECT_EQ(RunSetup(BuildSetup()), RunningOnWine() ? 351u : 0u);
     const std::string target = "C:\\tmp\\kelvo-worklink-target";
     EXPECT_EQ(ReadOr(target + "\\precious.txt"), "precious\n");
     EXPECT_EQ(ReadOr(target + "\\KelvoSetup.exe"), "<missing>");
@@ -422,7 +441,7 @@ TEST_F(InstallLink, TmpThatIsALinkIsRefusedAndLeftAlone)
         << "run through ctest (work-link-test), which puts the link in place";
     AddDemoPrograms();
 
-    EXPECT_EQ(RunSetup(BuildSetup()), 0u);
+    EXPECT_EQ(RunSetup(BuildSetup()), 351u);
     EXPECT_TRUE(LogHasInOrder({"PrepareWorkDir: C:\\\\tmp is a link or cannot be held; nothing is "
                                "changed\\.",
                                "install failed with Err 351\\.", "Exit main"}));
@@ -460,9 +479,10 @@ TEST_F(InstallTest, RunAfterAKilledExtractionInstallsFromThePackageAlone)
 }
 
 // Run by disk-full-test, which puts drive C: on a file system of its own
-// with some 256 MiB free, outside which the setup is built. A disk that fills
-// while extracting stops the run with 157, before anything is started; with
-// space freed, the next run installs.
+// with some 256 MiB free, outside which the setup is built. Less than 50 MB
+// free refuses the start (112); a disk that fills while extracting stops the
+// run with 157, before anything is started; with space freed, the next run
+// installs.
 class InstallDiskFull : public InstallTest
 {
   protected:
@@ -478,7 +498,18 @@ class InstallDiskFull : public InstallTest
     }
 };
 
-TEST_F(InstallDiskFull, FullDiskStopsWith157AndTheNextRunInstalls)
+// Fills drive C: with a file until dwLeftMiB are free.
+void LeaveFree(const char* pszFiller, DWORD dwLeftMiB)
+{
+    DeleteFileA(pszFiller);
+    ULARGE_INTEGER free;
+    ASSERT_TRUE(GetDiskFreeSpaceExA("C:\\", &free, NULL, NULL));
+    ASSERT_GT(free.QuadPart, (ULONGLONG)dwLeftMiB << 20);
+    ASSERT_TRUE(WriteWholeFile(
+        pszFiller, std::string((size_t)free.QuadPart - ((size_t)dwLeftMiB << 20), 'f')));
+}
+
+TEST_F(InstallDiskFull, LowOrFullDiskStopsWith112Or157AndTheNextRunInstalls)
 {
     ULARGE_INTEGER free, total;
     ASSERT_TRUE(GetDiskFreeSpaceExA("C:\\", &free, &total, NULL));
@@ -488,12 +519,22 @@ TEST_F(InstallDiskFull, FullDiskStopsWith157AndTheNextRunInstalls)
     Add("big.bin", std::string(60 << 20, 'k'));
     std::string setup = BuildSetup();
 
-    // 55 MiB left: the start check (50 MB) passes, the extraction cannot.
+    // 40 MiB left: the start is refused before anything is extracted. Run
+    // where nobody sees a box, it logs the box's text and ends at once.
     const char kFiller[] = "C:\\filler.bin";
-    ASSERT_TRUE(GetDiskFreeSpaceExA("C:\\", &free, &total, NULL));
-    ASSERT_TRUE(WriteWholeFile(kFiller, std::string((size_t)free.QuadPart - (55 << 20), 'f')));
+    LeaveFree(kFiller, 40);
     RemoveLogDir();
-    EXPECT_EQ(RunSetup(setup), 0u);
+    EXPECT_EQ(RunSetup(setup, HiddenDesktop()), 112u);
+    EXPECT_TRUE(LogLinesAre(
+        {"The C free space is \\d+M\\.", "start refused: less than 50 MB is free on C:\\.",
+         "no interactive desktop, so this is not shown: The disk C must have at "
+         "least 50M free space to finish the setup\\.",
+         "exit code 112: less than 50 MB is free on C:\\."}));
+
+    // 55 MiB left: the start check (50 MB) passes, the extraction cannot.
+    LeaveFree(kFiller, 55);
+    RemoveLogDir();
+    EXPECT_EQ(RunSetup(setup), 157u);
     EXPECT_TRUE(LogHasInOrder({"install failed with Err 157\\.", "Exit main"}));
     EXPECT_EQ(ReadOr(TodaySetupLogPath()).find("is-stp started"), std::string::npos);
     EXPECT_NE(ReadOr(TodayModuleLogPath("UtlFile"))
@@ -504,7 +545,7 @@ TEST_F(InstallDiskFull, FullDiskStopsWith157AndTheNextRunInstalls)
     DeleteFileA(kFiller);
     RemoveLogDir();
     EXPECT_EQ(RunSetup(setup), 0u);
-    EXPECT_TRUE(LogHasInOrder({"is-stp ended at \\d+\\.", "Exit main"}));
+    EXPECT_TRUE(LogHasInOrder({"is-stp ended at \\d+\\.", "Exit main", InstallerEndedLine(0)}));
     EXPECT_EQ(ReadOr(WorkFile("big.bin"), "").size(), (size_t)60 << 20);
     utl_RemoveDirTree(dir.c_str());
 }

@@ -18,6 +18,18 @@ namespace
 
 const char kFreeSpace[] = "The C free space is \\d+M\\.";
 
+// A run's last line: the installer's own code, or a failure's number.
+std::string Ended(DWORD dwCode)
+{
+    return "exit code " + std::to_string(dwCode) +
+           ": the inner installer has ended, and this is its own code\\.";
+}
+std::string Failed(DWORD dwErr)
+{
+    return "exit code " + std::to_string(dwErr) +
+           ": the install failed, and this is its error number\\.";
+}
+
 void SetFlag(DWORD dwValue)
 {
     ASSERT_TRUE(SetMachineDword(SETUP_FLAG_KEY, SETUP_FLAG_VALUE, dwValue));
@@ -82,66 +94,70 @@ TEST_F(LiteTest, WithoutAClientTheRegistrationToolRunsFirst)
     AddInstaller("RunMs=1200");
     EXPECT_EQ(RunSetup(BuildLite()), 0u);
     EXPECT_TRUE(LogLinesAre({kFreeSpace, "is-stp started at \\d+, 1\\.", "setupflag is set\\.",
-                             "is-stp fine at \\d+\\.", "is-stp ended at [1-9]\\d*\\."}));
+                             "is-stp fine at \\d+\\.", "is-stp ended at [1-9]\\d*\\.", Ended(0)}));
     EXPECT_EQ(ReadOr(WorkFile("KelvoRegister.record.txt")), "args=\r\nended=1\r\n");
     EXPECT_EQ(Flag(), 1u) << "the installer's flag stays as it left it";
 }
 
+// The installer here asks for a restart: its code is the launcher's.
 TEST_F(LiteTest, WithAClientTheRegistrationToolIsNeitherNeededNorStarted)
 {
     RegisterClient("Kelvo Client 5.0");
-    AddInstaller();
-    EXPECT_EQ(RunSetup(BuildLite()), 0u);
-    EXPECT_TRUE(
-        LogLinesAre({kFreeSpace, "Kelvo Client 5\\.0", "is-stp started at \\d+, 0\\.",
-                     "setupflag is set\\.", "is-stp fine at \\d+\\.", "is-stp ended at \\d+\\."}));
+    AddInstaller("RunMs=300\r\nExitCode=3010");
+    EXPECT_EQ(RunSetup(BuildLite()), 3010u);
+    EXPECT_TRUE(LogLinesAre({kFreeSpace, "Kelvo Client 5\\.0", "is-stp started at \\d+, 0\\.",
+                             "setupflag is set\\.", "is-stp fine at \\d+\\.",
+                             "is-stp ended at \\d+\\.", Ended(3010)}));
 }
 
 TEST_F(LiteTest, MissingProgramsStopWithTheirNumbers)
 {
     Add("readme.txt", "no programs");
-    EXPECT_EQ(RunSetup(BuildLite()), 0u);
-    EXPECT_TRUE(LogLinesAre({kFreeSpace, "install failed with Err 355\\."}))
+    EXPECT_EQ(RunSetup(BuildLite()), 355u);
+    EXPECT_TRUE(LogLinesAre({kFreeSpace, "install failed with Err 355\\.", Failed(355)}))
         << "the registration tool is looked for before the installer";
 
     NextRun();
     RegisterClient("Kelvo Client");
-    EXPECT_EQ(RunSetup(BuildLite()), 0u);
-    EXPECT_TRUE(LogLinesAre({kFreeSpace, "Kelvo Client", "install failed with Err 356\\."}));
+    EXPECT_EQ(RunSetup(BuildLite()), 356u);
+    EXPECT_TRUE(
+        LogLinesAre({kFreeSpace, "Kelvo Client", "install failed with Err 356\\.", Failed(356)}));
 }
 
 TEST_F(LiteTest, ProgramsTheShellCannotStartStopWithTheirNumbers)
 {
     Add("KelvoRegister.exe", "this is not a program\r\n");
     AddInstaller();
-    EXPECT_EQ(RunSetup(BuildLite()), 0u);
+    EXPECT_EQ(RunSetup(BuildLite()), 357u);
     EXPECT_TRUE(LogLinesAre({kFreeSpace,
                              "StartExtracted: KelvoRegister\\.exe cannot be started, code \\d+\\.",
-                             "install failed with Err 357\\."}));
+                             "install failed with Err 357\\.", Failed(357)}));
 
     NextRun();
     RegisterClient("Kelvo Client");
     ASSERT_TRUE(AddForeignProgram(In("src"), "KelvoSetup.exe"));
-    EXPECT_EQ(RunSetup(BuildLite()), 0u);
+    EXPECT_EQ(RunSetup(BuildLite()), 358u);
     EXPECT_TRUE(LogLinesAre({kFreeSpace, "Kelvo Client",
                              "StartExtracted: KelvoSetup\\.exe cannot be started, code \\d+\\.",
-                             "install failed with Err 358\\."}));
+                             "install failed with Err 358\\.", Failed(358)}));
 }
 
-// Whether it ends normally or dies of an unhandled exception.
+// Whether it ends normally, with a failure of its own or of an unhandled
+// exception: the launcher's code is 354 all the same.
 TEST_F(LiteTest, InstallerEndingWithoutTheFlagFailsEvenIfAnEarlierRunLeftItSet)
 {
     AddRegistrationTool();
-    for (const char* pszOptions : {"RunMs=300\r\nSetFlag=0", "RunMs=300\r\nSetFlag=0\r\nCrash=1"}) {
+    for (const char* pszOptions :
+         {"RunMs=300\r\nSetFlag=0\r\nExitCode=1603", "RunMs=300\r\nSetFlag=0\r\nCrash=1"}) {
         SCOPED_TRACE(pszOptions);
         NextRun();
         ResetInstalledClient();
         SetFlag(1); // an earlier run's success must not count for this one
         AddInstaller(pszOptions);
-        EXPECT_EQ(RunSetup(BuildLite()), 0u);
-        EXPECT_TRUE(
-            LogLinesAre({kFreeSpace, "is-stp started at \\d+, 1\\.", "setup-process is out\\.",
-                         "setupflag is not set\\.", "install failed with Err 354\\."}));
+        EXPECT_EQ(RunSetup(BuildLite()), 354u);
+        EXPECT_TRUE(LogLinesAre({kFreeSpace, "is-stp started at \\d+, 1\\.",
+                                 "setup-process is out\\.", "setupflag is not set\\.",
+                                 "install failed with Err 354\\.", Failed(354)}));
         EXPECT_EQ(Flag(), 0u);
     }
     EXPECT_NE(ReadOr(WorkFile("KelvoSetup.record.txt")).find("crash=1"), std::string::npos);
@@ -168,7 +184,7 @@ class LiteExclusion : public LiteTest
         EXPECT_TRUE(WaitProgram(&running, 60000, NULL));
         ASSERT_TRUE(bSeen);
         EXPECT_EQ(ToHex(seen.text), ToHex(text));
-        EXPECT_EQ(dwExit, 0u);
+        EXPECT_EQ(dwExit, 1618u);
         EXPECT_EQ(PlantedDllLoads(), "") << "see PasswordDialogTest for what Wine can show";
     }
     void BuildBoth(std::string* pSetup, std::string* pLite)

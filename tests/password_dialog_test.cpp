@@ -4,6 +4,7 @@
 #include "chinese_system.h"
 #include "des_text.h"
 #include "file_util.h"
+#include "hidden_desktop.h"
 #include "log_lines.h"
 #include "machine_registry.h"
 #include "msgbox_watch.h"
@@ -17,6 +18,8 @@ namespace
 {
 
 const char kRightPassword[] = "Kelvo-Right-Password-0123456789x"; // 32 characters
+const char kNotGivenLine[] =
+    "exit code 1602: the password dialog ended without the right password\\.";
 const int kEdit = 1001, kErrorLine = 1002, kPrompt = -1; // an extended template keeps -1 whole
 
 struct Texts {
@@ -175,8 +178,8 @@ TEST_F(PasswordDialogTest, RightPasswordAtTheThirdAttemptLetsTheUpgradeRun)
 
     EXPECT_EQ(WaitForSetup(), 0u);
     EXPECT_TRUE(Extracted());
-    EXPECT_TRUE(LogHasInOrder(
-        {"g_bExit = TRUE;", "Begin UnpackAndSetup", "is-stp ended at .*", "Exit main"}));
+    EXPECT_TRUE(LogHasInOrder({"g_bExit = TRUE;", "Begin UnpackAndSetup", "is-stp ended at .*",
+                               "Exit main", "exit code 0: .*"}));
 }
 
 TEST_F(PasswordDialogTest, ThirdWrongPasswordWarnsAndEndsTheRunWithoutExtracting)
@@ -196,9 +199,9 @@ TEST_F(PasswordDialogTest, ThirdWrongPasswordWarnsAndEndsTheRunWithoutExtracting
     EXPECT_EQ(GetWindow(hBox, GW_OWNER), hDlg) << "the box belongs to the dialog";
     PressOk(hBox);
 
-    EXPECT_EQ(WaitForSetup(), 0u);
+    EXPECT_EQ(WaitForSetup(), 1602u);
     EXPECT_FALSE(Extracted());
-    EXPECT_TRUE(LogHasInOrder({"Exit main"}));
+    EXPECT_TRUE(LogHasInOrder({"Exit main", kNotGivenLine}));
     std::string log = ReadOr(TodaySetupLogPath());
     EXPECT_EQ(log.find("Begin UnpackAndSetup"), std::string::npos) << log;
     EXPECT_EQ(log.find("g_bExit"), std::string::npos) << log;
@@ -219,11 +222,23 @@ TEST_F(PasswordDialogTest, CancelEndsTheRunWithoutExtractingAndNoPlantedDllIsLoa
     HWND hDlg = StartAndFindDialog();
     ASSERT_NE(hDlg, nullptr);
     PressButton(hDlg, IDCANCEL);
-    EXPECT_EQ(WaitForSetup(), 0u);
+    EXPECT_EQ(WaitForSetup(), 1602u);
     EXPECT_FALSE(Extracted());
-    EXPECT_TRUE(LogHasInOrder({"Exit main"}));
+    EXPECT_TRUE(LogHasInOrder({"Exit main", kNotGivenLine}));
     EXPECT_EQ(ReadOr(TodaySetupLogPath()).find("Begin UnpackAndSetup"), std::string::npos);
     EXPECT_EQ(PlantedDllLoads(), "");
+}
+
+// Nobody can type the password where nobody sees the dialog: a deployment
+// agent's run ends at once with a code of its own, and nothing is extracted.
+TEST_F(PasswordDialogTest, WithoutADesktopAProtectedClientIsNotUpgraded)
+{
+    EXPECT_EQ(RunSetup(setup, HiddenDesktop()), 1625u);
+    EXPECT_FALSE(Extracted());
+    EXPECT_TRUE(LogHasInOrder({"no interactive desktop, so the password dialog is not shown\\.",
+                               "Exit main",
+                               "exit code 1625: the installed client is protected by a password, "
+                               "which nobody can type without a desktop\\."}));
 }
 
 TEST_F(PasswordDialogTest, UnprotectedClientIsUpgradedWithoutAQuestion)

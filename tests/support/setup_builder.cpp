@@ -58,11 +58,11 @@ std::string BuildSetup(const std::string& srcDir, const char* pszLauncher,
     return pack.dwExit == 0 && build.dwExit == 0 ? outPath : "";
 }
 
-DWORD RunSetup(const std::string& setup)
+DWORD RunSetup(const std::string& setup, const char* pszDesktop)
 {
     PROCESS_INFORMATION pi;
     DWORD dwExit = 99;
-    if (!StartProgram(setup, "", &pi)) {
+    if (!StartProgram(setup, "", &pi, pszDesktop)) {
         ADD_FAILURE() << setup << " did not start, error " << GetLastError();
         return dwExit;
     }

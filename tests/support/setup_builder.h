@@ -21,5 +21,6 @@ bool AddDemoPrograms(const std::string& dir, int nInstallerMs = 300, int nCompan
 std::string BuildSetup(const std::string& srcDir, const char* pszLauncher,
                        const std::string& outPath, bool bEnd = true);
 // Runs a setup to its end, two minutes at most: its exit code, or 99 after a
-// failure (reported to the test).
-DWORD RunSetup(const std::string& setup);
+// failure (reported to the test); on the given desktop (HiddenDesktop()) or
+// this program's own.
+DWORD RunSetup(const std::string& setup, const char* pszDesktop = NULL);

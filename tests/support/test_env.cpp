@@ -125,11 +125,13 @@ static BOOL CreateTestProcess(const std::string& path, std::string cmd, BOOL bIn
     }
 }
 
-bool StartProgram(const std::string& path, const std::string& args, PROCESS_INFORMATION* pPi)
+bool StartProgram(const std::string& path, const std::string& args, PROCESS_INFORMATION* pPi,
+                  const char* pszDesktop)
 {
     std::string cmd = "\"" + path + "\"" + (args.empty() ? "" : " " + args);
     STARTUPINFOA si = {};
     si.cb = sizeof si;
+    si.lpDesktop = const_cast<char*>(pszDesktop);
     return CreateTestProcess(path, cmd, FALSE, &si, pPi) != 0;
 }
 

@@ -29,8 +29,11 @@ bool Exists(const std::string& path);
 // The whole content of a file, or pszMissing when it cannot be read.
 std::string ReadOr(const std::string& path, const char* pszMissing = "<missing>");
 
-// Starts a program with a command-line tail; the caller closes the handles.
-bool StartProgram(const std::string& path, const std::string& args, PROCESS_INFORMATION* pPi);
+// Starts a program with a command-line tail, on the given desktop
+// ("station\\desktop", as HiddenDesktop() gives) or this program's own; the
+// caller closes the handles.
+bool StartProgram(const std::string& path, const std::string& args, PROCESS_INFORMATION* pPi,
+                  const char* pszDesktop = NULL);
 // Runs a console program to its end and collects its standard output, and
 // with bWithStderr its standard error in the same text.
 bool RunAndCapture(const std::string& path, const std::string& args, DWORD dwTimeoutMs,
