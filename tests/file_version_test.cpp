@@ -73,25 +73,14 @@ std::string ModulePath(HMODULE hModule)
 // Set in the copy of this program that has a planted version.dll beside it.
 const char kPlantedRun[] = "KELVO_PLANTED_VERSION_DLL";
 
-// The planted copy exports none of the version calls, so a library that
-// gives all three is not it. Wine's own user32 imports version.dll, and the
-// stack guard's crypto provider loads user32 before main: in the planted
-// copy Wine has then already loaded its builtin version.dll by name, and
-// lists it under the planted file's path (the planted code does not run).
-// Windows' user32 imports no version.dll, so there the path is checked.
 TEST(FileVersion, LibraryComesFromTheSystemDirectory)
 {
-    HMODULE hEarlier = RunningOnWine() ? GetModuleHandleA("version.dll") : NULL;
-    bool bWineListedItBeside =
-        hEarlier != NULL && SameFile(ModulePath(hEarlier), BinPath("version.dll"));
     VersionLibrary lib;
     ASSERT_EQ(utl_LoadVersionLibrary(&lib), 1);
     char szSystem[MAX_PATH + 1];
     GetSystemDirectoryA(szSystem, sizeof szSystem);
-    if (!bWineListedItBeside) {
-        EXPECT_TRUE(SameFile(ModulePath(lib.hModule), std::string(szSystem) + "\\version.dll"))
-            << ModulePath(lib.hModule);
-    }
+    EXPECT_TRUE(SameFile(ModulePath(lib.hModule), std::string(szSystem) + "\\version.dll"))
+        << ModulePath(lib.hModule);
     utl_FreeVersionLibrary(&lib);
     EXPECT_EQ(lib.hModule, nullptr);
     utl_FreeVersionLibrary(&lib); // safe twice
