@@ -1,6 +1,7 @@
 // The launchers' exit codes: one row for each way a run can end.
 #include "exit_codes.h"
 #include "log.h"
+#include "run_log_lines.h"
 
 #include <stdio.h>
 
@@ -51,10 +52,10 @@ void LogRefusedStart(RunOutcome eOutcome, DWORD dwErr)
 {
     char szLine[160];
     if (dwErr != 0)
-        snprintf(szLine, sizeof szLine, "start refused: %s, err %u.", RunOutcomeMeaning(eOutcome),
+        snprintf(szLine, sizeof szLine, RUN_LOG_REFUSED "%s, err %u.", RunOutcomeMeaning(eOutcome),
                  (unsigned)dwErr);
     else
-        snprintf(szLine, sizeof szLine, "start refused: %s.", RunOutcomeMeaning(eOutcome));
+        snprintf(szLine, sizeof szLine, RUN_LOG_REFUSED "%s.", RunOutcomeMeaning(eOutcome));
     WriteSetupLog(szLine);
 }
 
@@ -63,7 +64,8 @@ int EndRun(RunOutcome eOutcome, DWORD dwRunCode)
     const OutcomeRow* pRow = Row(eOutcome);
     DWORD dwExit = pRow->dwExitCode == kCodeOfTheRun ? dwRunCode : pRow->dwExitCode;
     char szLine[160];
-    snprintf(szLine, sizeof szLine, "exit code %u: %s.", (unsigned)dwExit, pRow->pszMeaning);
+    snprintf(szLine, sizeof szLine, RUN_LOG_EXIT_CODE "%u: %s.", (unsigned)dwExit,
+             pRow->pszMeaning);
     WriteSetupLog(szLine);
     return (int)dwExit;
 }

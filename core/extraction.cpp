@@ -5,6 +5,7 @@
 #include "launch_steps.h"
 #include "file_util.h"
 #include "log.h"
+#include "run_log_lines.h"
 #include "package.h"
 
 #include <stdio.h>
@@ -73,7 +74,7 @@ static DWORD ReadInstallerExitCode(HANDLE hProcess)
     DWORD dwExit = 0;
     if (hProcess == INVALID_HANDLE_VALUE || WaitForSingleObject(hProcess, 1000) != WAIT_OBJECT_0 ||
         !GetExitCodeProcess(hProcess, &dwExit)) {
-        WriteSetupLog("The inner installer's exit code cannot be read; 0 is passed on.");
+        WriteSetupLog(RUN_LOG_INSTALLER_CODE_UNREAD);
         return 0;
     }
     return dwExit;
@@ -82,7 +83,7 @@ static DWORD ReadInstallerExitCode(HANDLE hProcess)
 void FollowInstallerToEnd(Extraction* pEx)
 {
     char szLine[64];
-    snprintf(szLine, sizeof szLine, "is-stp ended at %u.",
+    snprintf(szLine, sizeof szLine, RUN_LOG_INSTALLER_ENDED "%u.",
              (unsigned)WaitForEnd(SETUP_INNER_INSTALLER));
     WriteSetupLog(szLine);
     pEx->dwInstallerExit = ReadInstallerExitCode(pEx->hInstaller);
@@ -91,6 +92,6 @@ void FollowInstallerToEnd(Extraction* pEx)
 void LogInstallFailure(DWORD dwErr)
 {
     char szLine[64];
-    snprintf(szLine, sizeof szLine, "install failed with Err %u.", (unsigned)dwErr);
+    snprintf(szLine, sizeof szLine, RUN_LOG_INSTALL_FAILED "%u.", (unsigned)dwErr);
     WriteSetupLog(szLine);
 }

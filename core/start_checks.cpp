@@ -2,6 +2,8 @@
 // refusal is on screen, so that a launcher started meanwhile is told another
 // one is running.
 #include "start_checks.h"
+#include "log.h"
+#include "run_log_lines.h"
 
 // The single-instance event: its existence is the mark that a launcher runs.
 HANDLE g_hEvent = NULL;
@@ -31,8 +33,17 @@ RunOutcome RefuseStart(Refusal eWhy, LauncherKind eKind)
     return kRefusalOutcomes[eWhy];
 }
 
+// The run's first line names the launcher: both write the same setup log,
+// and a log read later tells their runs apart by it.
+static void LogRunStart(LauncherKind eKind)
+{
+    WriteSetupLog(eKind == LAUNCHER_LITE ? RUN_LOG_LITE_NAME RUN_LOG_STARTS
+                                         : RUN_LOG_SETUP_NAME RUN_LOG_STARTS);
+}
+
 int PassStartChecks(LauncherKind eKind, RunOutcome* peOutcome)
 {
+    LogRunStart(eKind);
     g_hEvent = CreateEventA(NULL, FALSE, FALSE, SETUP_INSTANCE_EVENT);
     if (g_hEvent == NULL) {
         // No box: the start is simply not possible (another kind of object

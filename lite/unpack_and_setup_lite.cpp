@@ -6,6 +6,7 @@
 #include "client_registry.h"
 #include "launch_steps.h"
 #include "log.h"
+#include "run_log_lines.h"
 #include "package.h"
 #include "proc_check.h"
 #include "reg_ini.h"
@@ -89,7 +90,7 @@ static int RunExtracted(Extraction* pEx, DWORD* pdwErr)
         return 0;
 
     char szLine[64];
-    snprintf(szLine, sizeof szLine, "is-stp started at %u, %u.", (unsigned)dwStartWaits,
+    snprintf(szLine, sizeof szLine, RUN_LOG_INSTALLER_STARTED "%u, %u.", (unsigned)dwStartWaits,
              (unsigned)dwToolStarted);
     WriteSetupLog(szLine);
     EndExtraction(pEx);

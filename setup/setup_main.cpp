@@ -6,6 +6,7 @@
 #include "exit_codes.h"
 #include "launch_steps.h"
 #include "log.h"
+#include "run_log_lines.h"
 #include "password_gate.h"
 #include "start_checks.h"
 
@@ -38,7 +39,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
         return EndRun(RefuseStart(REFUSE_UPDATE_TOOL_RUNNING, LAUNCHER_SETUP), 0);
     if (!PassPasswordGate(hInstance, &eOutcome)) {
         ReleaseInstanceEvent();
-        WriteSetupLog("Exit main");
+        WriteSetupLog(RUN_LOG_EXIT_MAIN);
         return EndRun(eOutcome, 0);
     }
 
@@ -48,6 +49,6 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
         eOutcome = RUN_INSTALL_FAILED;
     }
     ReleaseInstanceEvent();
-    WriteSetupLog("Exit main");
+    WriteSetupLog(RUN_LOG_EXIT_MAIN);
     return EndRun(eOutcome, eOutcome == RUN_INSTALL_FAILED ? dwErr : dwInstallerExit);
 }

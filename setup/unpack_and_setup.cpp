@@ -5,6 +5,7 @@
 #include "setup.h"
 #include "launch_steps.h"
 #include "log.h"
+#include "run_log_lines.h"
 #include "package.h"
 #include "proc_check.h"
 #include "start_checks.h"
@@ -39,7 +40,7 @@ static int RunExtracted(Extraction* pEx, DWORD* pdwErr)
         return 0;
 
     char szLine[64];
-    snprintf(szLine, sizeof szLine, "is-stp started at %u", (unsigned)dwStartWaits);
+    snprintf(szLine, sizeof szLine, RUN_LOG_INSTALLER_STARTED "%u", (unsigned)dwStartWaits);
     WriteSetupLog(szLine);
     EndExtraction(pEx); // the installer runs; the directory has done its job
     FollowInstallerToEnd(pEx);

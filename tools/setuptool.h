@@ -28,6 +28,7 @@ int cmd_Unpack(int argc, char** argv);
 int cmd_Vrf(int argc, char** argv);
 int cmd_Pwd(int argc, char** argv);
 int cmd_Custom(int argc, char** argv);
+int cmd_Log(int argc, char** argv);
 
 int tool_SplitPath(const char* pszPath, char* pszDir, size_t cbDir, char* pszName, size_t cbName);
 int tool_ParseOffset(const char* pszText, uint32_t* pdwOffset);
@@ -48,6 +49,10 @@ const char* tool_ErrorText(uint32_t dwErr);
 // reason printed for the command).
 int tool_TempBeside(const char* pszPath, char* pszTemp, size_t cbTemp);
 int tool_Replace(const char* pszCommand, const char* pszTemp, const char* pszPath);
+// What a failed install's error number (the launchers' own, or the
+// package code's they pass on) means and what to do about it: 0 for a
+// number that is neither.
+int tool_FailureText(uint32_t dwErr, const char** ppszMeaning, const char** ppszWhatToDo);
 // Prints "error N: meaning" for the command and returns TOOL_FAILED.
 int tool_Fail(const char* pszCommand, uint32_t dwErr);
 // After a walk refused a name (165) in the default code page: a note that

@@ -24,6 +24,7 @@ static const ToolCommand kCommands[] = {
     {"vrf", cmd_Vrf},
     {"pwd", cmd_Pwd},
     {"custom", cmd_Custom},
+    {"log", cmd_Log},
     {NULL, NULL},
 };
 // clang-format on
@@ -64,6 +65,16 @@ static const char kUsage[] =
     "      sets one value of KelvoCustom.ini in <dir> and writes a fresh\n"
     "      KelvoCustom.vrf; refuses a pair that does not verify. Prints the result\n"
     "      number with its meaning; exit 0 only for result 0.\n"
+    "  log [<folder>...] [--codepage N]\n"
+    "      reads the launchers' setup and module logs (setuptool.exe: c:\\KelvoLog\n"
+    "      when no folder is named) and prints one block per run: its start, the\n"
+    "      launcher, how it ended (installed, with the inner installer's exit code;\n"
+    "      refused, and why; failed with an error number, its meaning and what to\n"
+    "      do) and, for a run that did not install, the log lines that explain it.\n"
+    "      Folders named together are read as one: name those a launcher set aside\n"
+    "      beside its log folder (KelvoLog.untrusted.<n>) too. Exit 0 when the run\n"
+    "      that ended last installed, 1 when it did not, 2 when the folders hold no\n"
+    "      run or cannot be read.\n"
     "  --help, help\n"
     "      this text.\n"
     "\n"
@@ -73,9 +84,10 @@ static const char kUsage[] =
     "A package holds its file names in the ANSI code page of the PC that runs\n"
     "the setup. --codepage 1252 (Western) or --codepage 936 (Chinese, GBK)\n"
     "names it: pack stores each name in it, and a name it has no place for is\n"
-    "refused; list, unpack and check read the names in it. Without --codepage\n"
-    "setuptool.exe takes the code page of the Windows it runs on, and\n"
-    "kelvo-setuptool, which has none, takes ASCII names only.\n"
+    "refused; list, unpack and check read the names in it, and log the lines of\n"
+    "a log. Without --codepage setuptool.exe takes the code page of the Windows\n"
+    "it runs on, and kelvo-setuptool, which has none, takes ASCII names only\n"
+    "(log shows any other byte as \\xNN).\n"
     "pack and build write a new file beside the one named and put it in its\n"
     "place only when complete: after a failure an existing file is unchanged.\n"
     "pack copies each file to exactly the size it had when opened; one that\n"

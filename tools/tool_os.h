@@ -27,6 +27,10 @@ int tos_Seek(ToolFile* pFile, uint64_t cbFromStart);
 int tos_Close(ToolFile** ppFile);
 
 int tos_IsDir(const char* pszPath);
+// The entries of a folder but "." and "..", one call each: 1, or 0 when it
+// cannot be listed (tos_LastError tells why).
+int tos_ListDir(const char* pszDir, void (*pfnEntry)(void* pCtx, const char* pszName, int bDir),
+                void* pCtx);
 int tos_MakeDir(const char* pszPath);
 // Puts pszFrom in place of pszTo (replacing it) in one step: 0, or the code.
 uint32_t tos_Replace(const char* pszFrom, const char* pszTo);
@@ -35,6 +39,11 @@ uint32_t tos_LastError();
 const char* tos_ErrorText(uint32_t dwSysErr);
 uint32_t tos_ProcessId();
 int tos_IsSeparator(char c);
+// The separator the tool joins a folder and a name with.
+extern const char g_chToolSeparator;
+// Where `log` reads when no folder is named: the launchers' log folder on
+// Windows; NULL on Linux, which has none.
+const char* tos_DefaultLogDir();
 
 // main's own arguments, for an edge that reads the command line again
 // (Windows: in UTF-16, for the names the ANSI one cannot carry).
@@ -51,6 +60,9 @@ ToolSource tos_OpenSource(const char* pszArg, ToolFile** ppFile);
 int tos_RecordName(const char* pszArg, uint32_t uCodePage, char* pszOut, size_t cbOut);
 // A record name from a package as the tool prints it; a static buffer.
 const char* tos_ShownName(const char* pszName, uint32_t uCodePage);
+// Any text of a PC in code page uCodePage as the tool prints it, into
+// pszOut (0: as tos_ShownName does).
+void tos_ShowText(const char* pszText, uint32_t uCodePage, char* pszOut, size_t cbOut);
 
 // The package walk over this system's files.
 int tos_Walk(const char* pszSrcDir, const char* pszSrcFile, const char* pszDstDir, uint32_t* pdwErr,

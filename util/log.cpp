@@ -15,12 +15,13 @@
 #include "log.h"
 #include "file_util.h"
 #include "held_dir.h"
+#include "run_log_lines.h"
 
 #include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
 
-static const char kLogDir[] = "c:\\KelvoLog";
+static const char kLogDir[] = RUN_LOG_DIR;
 // Administrators write the logs; users may read them (and send them in).
 static const char kLogDacl[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)";
 
@@ -63,7 +64,8 @@ static HANDLE HoldLogFolder()
     utl_CloseHandle(&hDir);
     char szAside[MAX_PATH + 64];
     DWORD dwErr = 0;
-    if (!utl_SetAside(NULL, "c:", "KelvoLog", "untrusted", szAside, sizeof szAside, NULL, &dwErr))
+    if (!utl_SetAside(NULL, "c:", RUN_LOG_DIR_NAME, RUN_LOG_ASIDE_TAG, szAside, sizeof szAside,
+                      NULL, &dwErr))
         return INVALID_HANDLE_VALUE;
     return MakeLogFolder();
 }
@@ -102,9 +104,9 @@ static HANDLE OpenDayLog(const char* pszPath, const char* pszFileBase, WORD wDay
     if (cch > 0 && (size_t)cch < sizeof szOldWeek)
         utl_DeleteFilesInDir(kLogDir, szOldWeek);
 
-    HANDLE hFile = CreateFileA(pszPath, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
-                               NULL, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
+    HANDLE hFile =
+        CreateFileA(pszPath, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, NULL,
+                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
     if (hFile == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS)
         hFile = OpenExistingLog(pszPath); // another writer created it meanwhile
     return hFile;

@@ -4,6 +4,7 @@
 #include "tool_os.h"
 #include "package_posix.h"
 
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -130,6 +131,30 @@ int tos_IsDir(const char* pszPath)
     return stat(pszPath, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+int tos_ListDir(const char* pszDir, void (*pfnEntry)(void* pCtx, const char* pszName, int bDir),
+                void* pCtx)
+{
+    DIR* pDir = opendir(pszDir);
+    if (pDir == NULL) {
+        s_nLastError = errno;
+        return 0;
+    }
+    errno = 0;
+    for (struct dirent* pEntry; (pEntry = readdir(pDir)) != NULL; errno = 0) {
+        if (strcmp(pEntry->d_name, ".") == 0 || strcmp(pEntry->d_name, "..") == 0)
+            continue;
+        struct stat st;
+        int bDir = pEntry->d_type == DT_DIR ||
+                   ((pEntry->d_type == DT_UNKNOWN || pEntry->d_type == DT_LNK) &&
+                    fstatat(dirfd(pDir), pEntry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode));
+        pfnEntry(pCtx, pEntry->d_name, bDir);
+    }
+    int bDone = errno == 0;
+    s_nLastError = errno;
+    closedir(pDir);
+    return bDone;
+}
+
 int tos_MakeDir(const char* pszPath)
 {
     return mkdir(pszPath, 0777) == 0;
@@ -165,6 +190,13 @@ int tos_IsSeparator(char c)
     return c == '/';
 }
 
+const char g_chToolSeparator = '/';
+
+const char* tos_DefaultLogDir()
+{
+    return NULL;
+}
+
 void tos_KeepArguments(int, char**) {}
 
 ToolSource tos_OpenSource(const char* pszArg, ToolFile** ppFile)
@@ -187,14 +219,21 @@ int tos_RecordName(const char* pszArg, uint32_t uCodePage, char* pszOut, size_t 
 }
 
 // The terminal's UTF-8; a byte that does not convert is shown as \xNN.
+void tos_ShowText(const char* pszText, uint32_t uCodePage, char* pszOut, size_t cbOut)
+{
+    if (pkg_FromCodePage(uCodePage, pszText, pszOut, cbOut))
+        return;
+    size_t i = 0;
+    for (const unsigned char* q = (const unsigned char*)pszText; *q != '\0' && i + 5 <= cbOut; ++q)
+        i += (size_t)(*q < 0x80 ? sprintf(pszOut + i, "%c", *q)
+                                : sprintf(pszOut + i, "\\x%02X", *q));
+    pszOut[i < cbOut ? i : cbOut - 1] = '\0';
+}
+
 const char* tos_ShownName(const char* pszName, uint32_t uCodePage)
 {
     static char s_szShown[4 * PKG_MAX_NAME + 1];
-    if (pkg_FromCodePage(uCodePage, pszName, s_szShown, sizeof s_szShown))
-        return s_szShown;
-    char* p = s_szShown;
-    for (const unsigned char* q = (const unsigned char*)pszName; *q != '\0'; ++q)
-        p += *q < 0x80 ? sprintf(p, "%c", *q) : sprintf(p, "\\x%02X", *q);
+    tos_ShowText(pszName, uCodePage, s_szShown, sizeof s_szShown);
     return s_szShown;
 }
 

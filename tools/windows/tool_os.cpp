@@ -4,6 +4,7 @@
 // has no place for is refused rather than quietly changed.
 #include "tool_os.h"
 #include "package.h"
+#include "run_log_lines.h"
 
 #include <shellapi.h>
 #include <stdio.h>
@@ -98,6 +99,29 @@ int tos_IsDir(const char* pszPath)
     return dwAttr != INVALID_FILE_ATTRIBUTES && (dwAttr & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+int tos_ListDir(const char* pszDir, void (*pfnEntry)(void* pCtx, const char* pszName, int bDir),
+                void* pCtx)
+{
+    char szPattern[TOOL_PATH_BUF];
+    int cch = snprintf(szPattern, sizeof szPattern, "%s\\*", pszDir);
+    if (cch < 0 || (size_t)cch >= sizeof szPattern) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return 0;
+    }
+    WIN32_FIND_DATAA fd;
+    HANDLE hFind = FindFirstFileA(szPattern, &fd);
+    if (hFind == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_FILE_NOT_FOUND; // an empty drive root
+    do {
+        if (strcmp(fd.cFileName, ".") != 0 && strcmp(fd.cFileName, "..") != 0)
+            pfnEntry(pCtx, fd.cFileName, (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+    } while (FindNextFileA(hFind, &fd));
+    DWORD dwErr = GetLastError();
+    FindClose(hFind);
+    SetLastError(dwErr);
+    return dwErr == ERROR_NO_MORE_FILES;
+}
+
 int tos_MakeDir(const char* pszPath)
 {
     return CreateDirectoryA(pszPath, NULL) ? 1 : 0;
@@ -139,6 +163,13 @@ uint32_t tos_ProcessId()
 int tos_IsSeparator(char c)
 {
     return c == '\\' || c == '/';
+}
+
+const char g_chToolSeparator = '\\';
+
+const char* tos_DefaultLogDir()
+{
+    return RUN_LOG_DIR;
 }
 
 // main's own argv and the same command line in UTF-16: an ANSI argument
@@ -206,15 +237,20 @@ int tos_RecordName(const char* pszArg, uint32_t uCodePage, char* pszOut, size_t 
     return cb > 0 && !bUsedDefault;
 }
 
-// A name of another code page is shown as this console's code page can.
+// A text of another code page is shown as this console's code page can.
+void tos_ShowText(const char* pszText, uint32_t uCodePage, char* pszOut, size_t cbOut)
+{
+    WCHAR wszText[2048];
+    if (uCodePage == 0 ||
+        MultiByteToWideChar(uCodePage, 0, pszText, -1, wszText, ARRAYSIZE(wszText)) <= 0 ||
+        WideCharToMultiByte(CP_ACP, 0, wszText, -1, pszOut, (int)cbOut, NULL, NULL) <= 0)
+        snprintf(pszOut, cbOut, "%s", pszText);
+}
+
 const char* tos_ShownName(const char* pszName, uint32_t uCodePage)
 {
     static char s_szShown[4 * PKG_MAX_NAME + 1];
-    WCHAR wszName[PKG_MAX_NAME + 1];
-    if (uCodePage == 0 ||
-        MultiByteToWideChar(uCodePage, 0, pszName, -1, wszName, PKG_MAX_NAME + 1) <= 0 ||
-        WideCharToMultiByte(CP_ACP, 0, wszName, -1, s_szShown, sizeof s_szShown, NULL, NULL) <= 0)
-        return pszName;
+    tos_ShowText(pszName, uCodePage, s_szShown, sizeof s_szShown);
     return s_szShown;
 }
 

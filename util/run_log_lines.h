@@ -1,0 +1,33 @@
+// The setup-log lines that frame a launcher run: where it starts, how it
+// ends and the steps that tell which launcher it is. The launchers write
+// them and `setuptool log` reads them back, so each text is written here
+// once. Portable: the Linux tool includes it too.
+#pragma once
+
+// The folder the launchers log into, and the tag of a folder they set aside
+// there ("c:\KelvoLog.untrusted.<n>").
+#define RUN_LOG_DIR "c:\\KelvoLog"
+#define RUN_LOG_DIR_NAME "KelvoLog"
+#define RUN_LOG_ASIDE_TAG "untrusted"
+
+#define RUN_LOG_SETUP_NAME "setup"
+#define RUN_LOG_LITE_NAME "setup-lite"
+
+// The run's first line: "setup starts." or "setup-lite starts."
+#define RUN_LOG_STARTS " starts."
+// A start refused by a check, before its box: "start refused: <meaning>."
+// (with ", err E" before the full stop when a system error says why).
+#define RUN_LOG_REFUSED "start refused: "
+// A failed install sequence: "install failed with Err N."
+#define RUN_LOG_INSTALL_FAILED "install failed with Err "
+// The inner installer was followed to its end: "is-stp ended at N."
+#define RUN_LOG_INSTALLER_ENDED "is-stp ended at "
+// The wait for the inner installer's start: setup writes "is-stp started
+// at N", setup-lite "is-stp started at N, F." (F: the registration tool ran).
+#define RUN_LOG_INSTALLER_STARTED "is-stp started at "
+#define RUN_LOG_INSTALLER_CODE_UNREAD                                                              \
+    "The inner installer's exit code cannot be read; 0 is passed on."
+// setup's last step before the exit code.
+#define RUN_LOG_EXIT_MAIN "Exit main"
+// Every run's last line: "exit code N: <meaning>."
+#define RUN_LOG_EXIT_CODE "exit code "
