@@ -6,6 +6,7 @@
 #include "english_texts.h"
 #include "hidden_desktop.h"
 #include "log_lines.h"
+#include "run_log_lines.h"
 #include "msgbox_watch.h"
 #include "start_checks.h"
 #include "test_dir.h"
@@ -17,6 +18,8 @@
 namespace
 {
 
+// Every run's first line names its launcher.
+const std::string kStarts = Literally(RUN_LOG_SETUP_NAME RUN_LOG_STARTS);
 const char kInstanceEvent[] = "evnt_Kelvo_stpDamon";
 const DWORD kBoxTimeoutMs = 20000;
 const DWORD kExitTimeoutMs = 20000;
@@ -74,9 +77,9 @@ TEST_F(EntryEnglish, CleanStartPassesTheChecksLogsFreeSpaceAndExitsWith352)
 
     ULARGE_INTEGER avail, total, totalFree;
     ASSERT_TRUE(GetDiskFreeSpaceExA("C:\\", &avail, &total, &totalFree));
-    EXPECT_TRUE(
-        LogLinesAre({"The C free space is \\d+M\\.", "install failed with Err 352\\.", "Exit main",
-                     "exit code 352: the install failed, and this is its error number\\."}));
+    EXPECT_TRUE(LogLinesAre(
+        {kStarts, "The C free space is \\d+M\\.", "install failed with Err 352\\.", "Exit main",
+         "exit code 352: the install failed, and this is its error number\\."}));
     std::string log = ReadOr(TodaySetupLogPath(), "");
     std::smatch m;
     ASSERT_TRUE(std::regex_search(log, m, std::regex("\\] The C free space is (\\d+)M\\.\r\n")));
@@ -89,7 +92,7 @@ TEST_F(EntryEnglish, HeldInstanceEventRefusesTheStartBeforeAnyCheck)
     ASSERT_NE(hHeld, nullptr);
     ExpectRefusal(caption, busy);
     CloseHandle(hHeld);
-    EXPECT_TRUE(LogLinesAre({std::string("start refused: ") + kBusyLines,
+    EXPECT_TRUE(LogLinesAre({kStarts, std::string("start refused: ") + kBusyLines,
                              std::string("exit code 1618: ") + kBusyLines}));
 }
 
@@ -108,7 +111,7 @@ TEST_F(EntryEnglish, WithoutADesktopTheRefusalIsLoggedInsteadOfShown)
     EXPECT_TRUE(WaitProgram(&pi, kExitTimeoutMs, &dwExit)) << "it waits for an unseen box";
     CloseHandle(hHeld);
     EXPECT_EQ(dwExit, 1618u);
-    EXPECT_TRUE(LogLinesAre({std::string("start refused: ") + kBusyLines,
+    EXPECT_TRUE(LogLinesAre({kStarts, std::string("start refused: ") + kBusyLines,
                              "no interactive desktop, so this is not shown: A previous instance is "
                              "still running\\.  Please try it later\\.",
                              std::string("exit code 1618: ") + kBusyLines}));
@@ -126,9 +129,9 @@ TEST_F(EntryEnglish, EventNameTakenByAnotherObjectEndsTheRunWith1603)
     EXPECT_TRUE(WaitProgram(&pi, kExitTimeoutMs, &dwExit));
     CloseHandle(hSquatter);
     EXPECT_EQ(dwExit, 1603u);
-    EXPECT_TRUE(
-        LogLinesAre({"start refused: the single-instance event cannot be created, err \\d+\\.",
-                     "exit code 1603: the single-instance event cannot be created\\."}));
+    EXPECT_TRUE(LogLinesAre(
+        {kStarts, "start refused: the single-instance event cannot be created, err \\d+\\.",
+         "exit code 1603: the single-instance event cannot be created\\."}));
 }
 
 // The same refusal answered by the msgbox-watch program, as a script would.
@@ -160,7 +163,7 @@ TEST_F(EntryEnglish, RunningUpdateToolRefusesTheStartUnderEitherName)
         ASSERT_TRUE(tool.Started());
         ExpectRefusal(caption, kEnglishUpdateToolRunning);
         EXPECT_TRUE(LogLinesAre(
-            {"The C free space is \\d+M\\.",
+            {kStarts, "The C free space is \\d+M\\.",
              "start refused: the customisation-update tool is running; try again later\\.",
              "exit code 1618: the customisation-update tool is running; try again later\\."}));
     }

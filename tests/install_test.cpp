@@ -6,6 +6,7 @@
 #include "hidden_desktop.h"
 #include "launch_steps.h"
 #include "log_lines.h"
+#include "run_log_lines.h"
 #include "machine_registry.h"
 #include "setup_builder.h"
 #include "test_dir.h"
@@ -21,6 +22,8 @@
 namespace
 {
 
+// Every run's first line names its launcher.
+const std::string kStarts = Literally(RUN_LOG_SETUP_NAME RUN_LOG_STARTS);
 // A file's or directory's DACL as SDDL, "" when it cannot be read.
 std::string DaclSddl(const char* pszPath)
 {
@@ -526,7 +529,7 @@ TEST_F(InstallDiskFull, LowOrFullDiskStopsWith112Or157AndTheNextRunInstalls)
     RemoveLogDir();
     EXPECT_EQ(RunSetup(setup, HiddenDesktop()), 112u);
     EXPECT_TRUE(LogLinesAre(
-        {"The C free space is \\d+M\\.", "start refused: less than 50 MB is free on C:\\.",
+        {kStarts, "The C free space is \\d+M\\.", "start refused: less than 50 MB is free on C:\\.",
          "no interactive desktop, so this is not shown: The disk C must have at "
          "least 50M free space to finish the setup\\.",
          "exit code 112: less than 50 MB is free on C:\\."}));

@@ -22,6 +22,7 @@ const uint64_t kLargeLog = 16ull << 20; // a week of a busy PC's logs is far bel
 
 struct LogFile {
     std::string name, folder, path;
+    size_t iFolderRank; // its folder's place in the order of time
     std::string module; // "" for the setup log
     std::string day;    // yyyymmdd
     ToolFile* pFile;
@@ -36,6 +37,7 @@ struct LogFile {
 struct Folder {
     std::string path, parent, base;
     int bRead;
+    size_t iRank;
 };
 
 int SameNoCase(const char* psz1, const char* psz2, size_t cch)
@@ -102,7 +104,7 @@ std::string Joined(const std::string& dir, const std::string& name)
 // The folder as named, without separators at its end (a root keeps one).
 Folder NamedFolder(const char* pszPath)
 {
-    Folder folder = {pszPath, ".", "", 0};
+    Folder folder = {pszPath, ".", "", 0, 0};
     while (folder.path.size() > 1 && tos_IsSeparator(folder.path.back()) &&
            folder.path[folder.path.size() - 2] != ':')
         folder.path.pop_back();
@@ -203,6 +205,7 @@ void ListFolder(LogFolders* pSet, Folder* pFolder)
         if (!ParseLogName(name.c_str(), &file))
             continue;
         file.folder = pFolder->path;
+        file.iFolderRank = pFolder->iRank;
         file.path = Joined(pFolder->path, name);
         pSet->files.push_back(file);
     }
@@ -243,11 +246,45 @@ void FindSetAside(LogFolders* pSet, const Folder& folder)
             (nAside == 1 ? "its" : "their") + " runs: " + names);
 }
 
+// The number of a folder the launchers set aside (<name>.untrusted.<n>, n
+// their tick count then); 0 for any other.
+unsigned long long AsideNumber(const std::string& base)
+{
+    std::string tag = "." RUN_LOG_ASIDE_TAG ".";
+    for (size_t i = 0; i + tag.size() < base.size(); ++i) {
+        if (SameNoCase(base.c_str() + i, tag.c_str(), tag.size()) &&
+            AllDigits(base.c_str() + i + tag.size(), base.size() - i - tag.size()))
+            return strtoull(base.c_str() + i + tag.size(), NULL, 10) + 1;
+    }
+    return 0;
+}
+
+// Lines of the same second in two folders are told apart by the folders'
+// order: a folder set aside holds what was written before it was set aside,
+// the folder that took its place what came after, so the set-aside ones
+// come first, in the order they were set aside.
+void RankFolders(std::vector<Folder>* pFolders)
+{
+    std::vector<size_t> order(pFolders->size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    auto Key = [pFolders](size_t i) {
+        unsigned long long ull = AsideNumber((*pFolders)[i].base);
+        return ull == 0 ? ~0ull : ull;
+    };
+    std::stable_sort(order.begin(), order.end(),
+                     [&Key](size_t i1, size_t i2) { return Key(i1) < Key(i2); });
+    for (size_t i = 0; i < order.size(); ++i)
+        (*pFolders)[order[i]].iRank = i;
+}
+
 int ByDay(const LogFile& file1, const LogFile& file2)
 {
     if (file1.day != file2.day)
         return file1.day < file2.day;
-    return file1.module.empty() && !file2.module.empty();
+    if (file1.module.empty() != file2.module.empty())
+        return file1.module.empty();
+    return file1.iFolderRank < file2.iFolderRank;
 }
 
 } // namespace
@@ -258,6 +295,7 @@ LogFolders* logf_Open(const char* const* ppszFolders, int nFolders)
     pSet->iCurrent = -1;
     for (int i = 0; i < nFolders; ++i)
         pSet->folders.push_back(NamedFolder(ppszFolders[i]));
+    RankFolders(&pSet->folders);
     for (Folder& folder : pSet->folders)
         ListFolder(pSet, &folder);
     for (const Folder& folder : pSet->folders)

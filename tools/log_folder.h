@@ -3,7 +3,9 @@
 // beside it (KelvoLog.untrusted.<n>), which may hold lines of the same
 // runs. Their setup logs (setup<yyyymmdd><0d>.log) and module logs
 // (stp_<module><yyyymmdd><0d>.log) are read a day at a time, all files of
-// the day at once, and their lines handed out in order of time. A file's
+// the day at once, and their lines handed out in order of time (within a
+// second, a folder set aside before those set aside later, and those before
+// the others: each holds what was written before it was set aside). A file's
 // troubles (it cannot be read, is cut, holds lines that are no log lines,
 // is large) are kept as notes; nothing in a file stops the reading.
 #pragma once

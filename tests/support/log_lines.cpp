@@ -5,17 +5,21 @@
 #include <regex>
 #include <string.h>
 
+// A log's lines end in CR LF and start with the time and thread, which the
+// patterns leave out; a program's output lines end in LF and are matched
+// whole.
 static ::testing::AssertionResult MatchLines(const std::vector<std::string>& patterns,
-                                             const std::string& logPath, bool bExact)
+                                             const std::string& log, const std::string& logPath,
+                                             bool bExact, bool bLog = true)
 {
     static const std::regex kHead("\\[[-0-9: ]+\\] (\\[DTL\\] )?\\[(0x)?[0-9a-f]+\\] ");
-    std::string log = ReadOr(logPath, "");
+    const char* pszEnd = bLog ? "\r\n" : "\n";
     size_t nPattern = 0, nStart = 0, nEnd;
-    for (; nPattern < patterns.size() && (nEnd = log.find("\r\n", nStart)) != std::string::npos;
-         nStart = nEnd + 2) {
+    for (; nPattern < patterns.size() && (nEnd = log.find(pszEnd, nStart)) != std::string::npos;
+         nStart = nEnd + strlen(pszEnd)) {
         std::string text = log.substr(nStart, nEnd - nStart);
         std::smatch head;
-        if (std::regex_search(text, head, kHead, std::regex_constants::match_continuous))
+        if (bLog && std::regex_search(text, head, kHead, std::regex_constants::match_continuous))
             text = head.suffix();
         if (std::regex_match(text, std::regex(patterns[nPattern])))
             ++nPattern;
@@ -36,13 +40,25 @@ static ::testing::AssertionResult MatchLines(const std::vector<std::string>& pat
 ::testing::AssertionResult LogHasInOrder(const std::vector<std::string>& patterns,
                                          const std::string& logPath)
 {
-    return MatchLines(patterns, logPath, false);
+    return MatchLines(patterns, ReadOr(logPath, ""), logPath, false);
 }
 
 ::testing::AssertionResult LogLinesAre(const std::vector<std::string>& patterns,
                                        const std::string& logPath)
 {
-    return MatchLines(patterns, logPath, true);
+    return MatchLines(patterns, ReadOr(logPath, ""), logPath, true);
+}
+
+::testing::AssertionResult OutputLinesAre(const std::string& output,
+                                          const std::vector<std::string>& patterns)
+{
+    return MatchLines(patterns, output, "the output", true, false);
+}
+
+::testing::AssertionResult OutputHasInOrder(const std::string& output,
+                                            const std::vector<std::string>& patterns)
+{
+    return MatchLines(patterns, output, "the output", false, false);
 }
 
 std::string Literally(const std::string& text)

@@ -1,7 +1,7 @@
-// Matching the lines of the logs the programs write in c:\KelvoLog. Each
-// line is "[date time] [thread] text\r\n" (module logs: "[0xthread]", and
-// "[DTL] " before it on detail lines); the patterns are ECMAScript regular
-// expressions that match a line's whole text.
+// Matching the lines of the logs the programs write in c:\KelvoLog, and of
+// what a program prints. Each log line is "[date time] [thread] text\r\n"
+// (module logs: "[0xthread]", and "[DTL] " before it on detail lines); the
+// patterns are ECMAScript regular expressions that match a line's whole text.
 #pragma once
 
 #include "test_env.h"
@@ -16,5 +16,11 @@
 // Exactly these lines: one line for each pattern, in this order, and no other.
 ::testing::AssertionResult LogLinesAre(const std::vector<std::string>& patterns,
                                        const std::string& logPath = TodaySetupLogPath());
+// The same two checks over a program's output, whose lines end in LF and
+// are matched whole.
+::testing::AssertionResult OutputHasInOrder(const std::string& output,
+                                            const std::vector<std::string>& patterns);
+::testing::AssertionResult OutputLinesAre(const std::string& output,
+                                          const std::vector<std::string>& patterns);
 // The pattern that matches exactly this text (paths, texts with dots).
 std::string Literally(const std::string& text);
