@@ -357,7 +357,8 @@ std::vector<std::string> logf_Notes(const LogFolders* pSet)
         }
         if (reader.ullBytes == 0 && !file.bReadFailed)
             notes.push_back(where + " is empty");
-        if (file.ullBad > 0 && file.ullBad == file.ullLines) {
+        int bNoLog = reader.ullBytes > 0 && file.ullBad == file.ullLines;
+        if (bNoLog) {
             notes.push_back(where + " holds no log line: it is no log, or damaged throughout");
         } else if (file.ullBad > 0) {
             snprintf(sz, sizeof sz,
@@ -366,7 +367,7 @@ std::vector<std::string> logf_Notes(const LogFolders* pSet)
                      (unsigned long long)file.ullBad, (unsigned long long)file.ullLines);
             notes.push_back(where + sz);
         }
-        if (reader.bCutEnd)
+        if (reader.bCutEnd && !bNoLog)
             notes.push_back(where + " ends inside a line (the file was cut, or was still being "
                                     "written): that line is left out");
         if (reader.ullBytes >= kLargeLog) {

@@ -10,6 +10,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <deque>
 #include <unordered_map>
 
@@ -68,13 +69,30 @@ int IsExitCodeLine(const char* pszText)
     return StartsWith(pszText, RUN_LOG_EXIT_CODE, &pszRest) && Number(pszRest, ": ", &dw, &pszRest);
 }
 
-RunLine Line(const LogLine* pLine)
+// A kept line takes the place of the oldest once there are nMax: a run with
+// a million module lines costs no more than one with three, and a line's
+// text reuses the room of the one it replaces.
+void KeepLast(std::vector<RunLine>* pTail, size_t* piOldest, size_t nMax, const LogLine* pLine)
 {
-    RunLine line = {pLine->ullTime, pLine->bDetail ? "[DTL] " : ""};
-    line.text.append(pLine->pszText, pLine->cchText);
+    RunLine* pKept;
+    if (pTail->size() < nMax) {
+        pTail->push_back(RunLine());
+        pKept = &pTail->back();
+    } else {
+        pKept = &(*pTail)[*piOldest];
+        *piOldest = (*piOldest + 1) % nMax;
+    }
+    pKept->ullTime = pLine->ullTime;
+    pKept->text.assign(pLine->bDetail ? "[DTL] " : "");
+    pKept->text.append(pLine->pszText, pLine->cchText);
     if (pLine->bCut)
-        line.text += " ...";
-    return line;
+        pKept->text += " ...";
+}
+
+void InOrder(std::vector<RunLine>* pTail, size_t* piOldest)
+{
+    std::rotate(pTail->begin(), pTail->begin() + *piOldest, pTail->end());
+    *piOldest = 0;
 }
 
 // Its exit code ends the run; how, its earlier lines have said.
@@ -96,11 +114,8 @@ void TakeExitCode(LogRun* pRun, uint32_t dwExit, const char* pszMeaning)
 
 void KeepLine(LogRun* pRun, const LogLine* pLine)
 {
-    pRun->lines.push_back(Line(pLine));
-    if (pRun->lines.size() > RUN_SETUP_TAIL) {
-        pRun->lines.erase(pRun->lines.begin());
-        ++pRun->ullLinesLeftOut;
-    }
+    pRun->ullLinesLeftOut += pRun->lines.size() == RUN_SETUP_TAIL;
+    KeepLast(&pRun->lines, &pRun->iOldestLine, RUN_SETUP_TAIL, pLine);
 }
 
 } // namespace
@@ -110,22 +125,30 @@ struct RunBook {
     void* pCtx;
     std::deque<LogRun*> waiting;                  // in the order they started
     std::unordered_map<uint32_t, LogRun*> latest; // each thread's latest run still waiting
+    LogRun* pLastFound; // the run of the last line's thread, found again at once
     uint64_t ullOrder, ullNow, ullNoRun;
 };
 
 namespace
 {
 
-// A run whose exit code is in stays open for module lines of that second.
-int IsComplete(const RunBook* pBook, const LogRun* pRun, int bClosed)
+// Nothing more can come for the run: a later run of its thread has begun,
+// or its exit code is in and the lines have left that second (module lines
+// of the same second may still be its own).
+int IsComplete(const RunBook* pBook, const LogRun* pRun)
 {
-    return bClosed && (pRun->bExitCode == 0 || pBook->ullNow > pRun->ullEnd);
+    return pRun->bSuperseded || (pRun->bExitCode && pBook->ullNow > pRun->ullEnd);
 }
 
-int IsClosed(const RunBook* pBook, const LogRun* pRun)
+// The latest run of a thread, or NULL. Lines come in long stretches of one
+// thread, so the last answer is kept.
+LogRun* LatestRun(RunBook* pBook, uint32_t dwThread)
 {
-    auto it = pBook->latest.find(pRun->dwThread);
-    return pRun->bExitCode || it == pBook->latest.end() || it->second != pRun;
+    if (pBook->pLastFound != NULL && pBook->pLastFound->dwThread == dwThread)
+        return pBook->pLastFound;
+    auto it = pBook->latest.find(dwThread);
+    pBook->pLastFound = it == pBook->latest.end() ? NULL : it->second;
+    return pBook->pLastFound;
 }
 
 void HandOut(RunBook* pBook)
@@ -136,9 +159,12 @@ void HandOut(RunBook* pBook)
         pRun->eEnding = RUN_INSTALLED; // a launcher that logged no exit code
         pRun->bCodeKnown = 0;
     }
-    auto it = pBook->latest.find(pRun->dwThread);
-    if (it != pBook->latest.end() && it->second == pRun)
-        pBook->latest.erase(it);
+    InOrder(&pRun->lines, &pRun->iOldestLine);
+    for (RunModule& module : pRun->modules)
+        InOrder(&module.tail, &module.iOldest);
+    if (!pRun->bSuperseded)
+        pBook->latest.erase(pRun->dwThread);
+    pBook->pLastFound = NULL;
     pBook->pfnRun(pBook->pCtx, pRun);
     delete pRun;
 }
@@ -147,7 +173,7 @@ void HandOutComplete(RunBook* pBook)
 {
     while (!pBook->waiting.empty()) {
         LogRun* pRun = pBook->waiting.front();
-        if (!IsComplete(pBook, pRun, IsClosed(pBook, pRun)) && pBook->waiting.size() <= kMaxWaiting)
+        if (!IsComplete(pBook, pRun) && pBook->waiting.size() <= kMaxWaiting)
             break;
         HandOut(pBook);
     }
@@ -159,7 +185,11 @@ LogRun* NewRun(RunBook* pBook, const LogLine* pLine)
     pRun->ullStart = pRun->ullEnd = pLine->ullTime;
     pRun->dwThread = pLine->dwThread;
     pBook->waiting.push_back(pRun);
-    pBook->latest[pLine->dwThread] = pRun;
+    LogRun*& pLatest = pBook->latest[pLine->dwThread];
+    if (pLatest != NULL)
+        pLatest->bSuperseded = 1;
+    pLatest = pRun;
+    pBook->pLastFound = pRun;
     return pRun;
 }
 
@@ -167,8 +197,7 @@ LogRun* NewRun(RunBook* pBook, const LogLine* pLine)
 // when the line starts a run or its thread's last run has ended.
 LogRun* RunOfSetupLine(RunBook* pBook, const LogLine* pLine, int bStart)
 {
-    auto it = pBook->latest.find(pLine->dwThread);
-    LogRun* pRun = it == pBook->latest.end() ? NULL : it->second;
+    LogRun* pRun = LatestRun(pBook, pLine->dwThread);
     if (pRun != NULL && !bStart && !pRun->bExitCode &&
         !(pRun->bAfterExitMain && !IsExitCodeLine(pLine->pszText))) {
         pRun->ullEnd = pLine->ullTime;
@@ -241,8 +270,7 @@ void runs_ModuleLine(RunBook* pBook, const char* pszModule, const LogLine* pLine
     ++pBook->ullOrder;
     if (pLine->ullTime > pBook->ullNow)
         pBook->ullNow = pLine->ullTime;
-    auto it = pBook->latest.find(pLine->dwThread);
-    LogRun* pRun = it == pBook->latest.end() ? NULL : it->second;
+    LogRun* pRun = LatestRun(pBook, pLine->dwThread);
     if (pRun == NULL || pLine->ullTime < pRun->ullStart ||
         (pRun->bExitCode && pLine->ullTime > pRun->ullEnd)) {
         ++pBook->ullNoRun;
@@ -253,13 +281,11 @@ void runs_ModuleLine(RunBook* pBook, const char* pszModule, const LogLine* pLine
                 pModule = &module;
         }
         if (pModule == NULL) {
-            pRun->modules.push_back(RunModule{pszModule, 0, {}});
+            pRun->modules.push_back(RunModule{pszModule, 0, {}, 0});
             pModule = &pRun->modules.back();
         }
         ++pModule->ullLines;
-        pModule->tail.push_back(Line(pLine));
-        if (pModule->tail.size() > RUN_MODULE_TAIL)
-            pModule->tail.erase(pModule->tail.begin());
+        KeepLast(&pModule->tail, &pModule->iOldest, RUN_MODULE_TAIL, pLine);
     }
     HandOutComplete(pBook);
 }

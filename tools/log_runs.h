@@ -32,6 +32,7 @@ struct RunModule {
     std::string name;
     uint64_t ullLines;
     std::vector<RunLine> tail;
+    size_t iOldest; // while the run is read, tail is a ring that starts here
 };
 
 struct LogRun {
@@ -48,10 +49,12 @@ struct LogRun {
     // the last RUN_SETUP_TAIL of them, and how many came before.
     std::vector<RunLine> lines;
     uint64_t ullLinesLeftOut;
+    size_t iOldestLine; // as RunModule::iOldest
     std::vector<RunModule> modules;
     // Where the grouping stands.
     int bStarted;          // its start line was seen
     int bAfterExitMain;    // setup's last step: only the exit code follows
+    int bSuperseded;       // a later run of its thread has begun
     int bInstallerEnded;   // the inner installer was followed to its end
     int bCodeUnread;       // ...but its exit code could not be read
     uint64_t ullLastOrder; // order of its last line among all lines
