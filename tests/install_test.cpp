@@ -10,6 +10,7 @@
 #include "machine_registry.h"
 #include "setup_builder.h"
 #include "test_dir.h"
+#include "tool_run.h"
 
 #include <gtest/gtest.h>
 #include <aclapi.h>
@@ -544,6 +545,16 @@ TEST_F(InstallDiskFull, LowOrFullDiskStopsWith112Or157AndTheNextRunInstalls)
                   .find("utl_FileUnpack: WriteFile failed with err. 112\r\n"),
               std::string::npos)
         << "ERROR_DISK_FULL";
+    // setuptool log names the file that did not fit and the system's error.
+    ToolRun log = Tool("log c:\\KelvoLog");
+    EXPECT_EQ(log.dwExit, 1u);
+    EXPECT_TRUE(OutputHasInOrder(
+        log.out,
+        {"  failed with 157: writing failed", "  exit code: 157",
+         "  stp_UtlFile, its last 3 of \\d+ lines:",
+         "    \\[.*\\] utl_FileUnpack: szDstAbsFile = C:\\\\tmp\\\\KelvoSetup0\\\\big\\.bin",
+         "    \\[.*\\] utl_FileUnpack: WriteFile failed with err\\. 112",
+         "    \\[.*\\] utl_FileUnpack:Err: 157\\."}));
 
     DeleteFileA(kFiller);
     RemoveLogDir();

@@ -28,6 +28,7 @@ struct LogFile {
     ToolFile* pFile;
     char* pBuf;
     LogReader reader;
+    LogTimeCache time;
     LogLine line;
     int bHasLine;
     int bOpenFailed, bReadFailed;
@@ -156,7 +157,8 @@ void Advance(LogFile* pFile)
             return;
         }
         ++pFile->ullLines;
-        if (log_ParseLine(pLine, cbKept, cbWhole, !pFile->module.empty(), &pFile->line)) {
+        if (log_ParseLine(pLine, cbKept, cbWhole, !pFile->module.empty(), &pFile->time,
+                          &pFile->line)) {
             pFile->bHasLine = 1;
             return;
         }

@@ -68,16 +68,35 @@ size_t ParseThread(const char* p, size_t cb, int bModule, uint32_t* pdwThread)
     return i + 2;
 }
 
+// The time prefix, read again only when it is not the last line's.
+int CachedTime(const char* p, size_t cb, LogTimeCache* pCache, uint64_t* pullTime)
+{
+    if (pCache != NULL && pCache->bValid && cb >= kTimeLen &&
+        memcmp(p, pCache->abPrefix, kTimeLen) == 0) {
+        *pullTime = pCache->ullTime;
+        return 1;
+    }
+    if (!ParseTime(p, cb, pullTime))
+        return 0;
+    if (pCache != NULL) {
+        memcpy(pCache->abPrefix, p, kTimeLen);
+        pCache->ullTime = *pullTime;
+        pCache->bValid = 1;
+    }
+    return 1;
+}
+
 } // namespace
 
-int log_ParseLine(char* pLine, size_t cbKept, uint64_t cbWhole, int bModule, LogLine* pOut)
+int log_ParseLine(char* pLine, size_t cbKept, uint64_t cbWhole, int bModule, LogTimeCache* pCache,
+                  LogLine* pOut)
 {
     memset(pOut, 0, sizeof *pOut);
     int bCut = cbWhole > cbKept;
     if (!bCut && cbKept > 0 && pLine[cbKept - 1] == '\r')
         --cbKept;
     // The writer writes C strings: a NUL is not in any line of a log.
-    if (memchr(pLine, '\0', cbKept) != NULL || !ParseTime(pLine, cbKept, &pOut->ullTime))
+    if (memchr(pLine, '\0', cbKept) != NULL || !CachedTime(pLine, cbKept, pCache, &pOut->ullTime))
         return 0;
     size_t i = kTimeLen;
     if (bModule && cbKept - i >= 6 && memcmp(pLine + i, "[DTL] ", 6) == 0) {

@@ -23,10 +23,19 @@ struct LogLine {
     int bCut;            // the text was longer than LOG_TEXT_MAX
 };
 
+// The time of a file's last line: the lines of one second follow each
+// other, and their time is read once.
+struct LogTimeCache {
+    char abPrefix[22];
+    uint64_t ullTime;
+    int bValid;
+};
+
 // Parses one line without its LF: 1 for a line of a setup log (bModule 0)
-// or a module log, 0 for anything else. Reuses the line's own bytes, which
-// it changes.
-int log_ParseLine(char* pLine, size_t cbKept, uint64_t cbWhole, int bModule, LogLine* pOut);
+// or a module log, 0 for anything else (and then the line is unchanged).
+// Reuses the line's own bytes, which it changes. pCache may be NULL.
+int log_ParseLine(char* pLine, size_t cbKept, uint64_t cbWhole, int bModule, LogTimeCache* pCache,
+                  LogLine* pOut);
 // "yyyy-mm-dd hh:mm:ss".
 void log_FormatTime(uint64_t ullTime, char szOut[20]);
 

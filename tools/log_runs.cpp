@@ -200,7 +200,8 @@ LogRun* RunOfSetupLine(RunBook* pBook, const LogLine* pLine, int bStart)
     LogRun* pRun = LatestRun(pBook, pLine->dwThread);
     if (pRun != NULL && !bStart && !pRun->bExitCode &&
         !(pRun->bAfterExitMain && !IsExitCodeLine(pLine->pszText))) {
-        pRun->ullEnd = pLine->ullTime;
+        if (pLine->ullTime > pRun->ullEnd) // a clock set back leaves the end where it was
+            pRun->ullEnd = pLine->ullTime;
         return pRun;
     }
     return NewRun(pBook, pLine);
