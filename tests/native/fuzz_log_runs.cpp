@@ -3,6 +3,7 @@
 // as a setup-log line or else a module-log line, and grouped into runs.
 // Every run handed out is whole: it starts no later than it ends, and keeps
 // no more lines than it shows.
+#include "fuzz_memory.h"
 #include "log_runs.h"
 
 #include <stdlib.h>
@@ -10,22 +11,6 @@
 
 namespace
 {
-
-struct Memory {
-    const uint8_t* p;
-    size_t cb;
-    size_t pos;
-};
-
-uint32_t Read(void* pCtx, void* pBuf, uint32_t cb, uint32_t* pcbRead)
-{
-    Memory* pMem = (Memory*)pCtx;
-    size_t cbLeft = pMem->cb - pMem->pos;
-    *pcbRead = cb < cbLeft ? cb : (uint32_t)cbLeft;
-    memcpy(pBuf, pMem->p + pMem->pos, *pcbRead);
-    pMem->pos += *pcbRead;
-    return 0;
-}
 
 void CheckRun(void*, const LogRun* pRun)
 {
@@ -50,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cb)
     uint32_t cbBuf = 1 + pData[0] % 97;
     char* pBuf = (char*)malloc(cbBuf);
     LogReader reader;
-    log_InitReader(&reader, Read, &mem, pBuf, cbBuf);
+    log_InitReader(&reader, MemoryRead, &mem, pBuf, cbBuf);
     RunBook* pBook = runs_New(CheckRun, NULL);
     LogTimeCache time = {};
     char* pLine = NULL;

@@ -4,6 +4,7 @@
 // success or a documented number, every record the walk reports lies inside
 // the package and carries a name the rules take, and no file is written but
 // under such a name.
+#include "fuzz_memory.h"
 #include "record_walk.h"
 
 #include <stdlib.h>
@@ -11,12 +12,6 @@
 
 namespace
 {
-
-struct Memory {
-    const uint8_t* p;
-    size_t cb;
-    size_t pos;
-};
 
 int Exists(void*, const char*)
 {
@@ -38,16 +33,6 @@ void Seek(void* pCtx, uint64_t cbFromStart)
 {
     Memory* pMem = (Memory*)pCtx;
     pMem->pos = cbFromStart < pMem->cb ? (size_t)cbFromStart : pMem->cb;
-}
-
-uint32_t Read(void* pCtx, void* pBuf, uint32_t cb, uint32_t* pcbRead)
-{
-    Memory* pMem = (Memory*)pCtx;
-    size_t cbLeft = pMem->cb - pMem->pos;
-    *pcbRead = cb < cbLeft ? cb : (uint32_t)cbLeft;
-    memcpy(pBuf, pMem->p + pMem->pos, *pcbRead);
-    pMem->pos += *pcbRead;
-    return 0;
 }
 
 struct Sink {
@@ -112,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cb)
     Seen seen = {cb - 1, pCodePage};
     static uint8_t s_abBuf[PKG_CHUNK];
     const PkgEdge edge = {
-        {&mem, Exists, Size, Open, Seek, Read},
+        {&mem, Exists, Size, Open, Seek, MemoryRead},
         {&sink, OpenDir, OpenFile, Write, End, Close},
         NULL,
         260,
