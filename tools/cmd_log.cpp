@@ -18,6 +18,7 @@ namespace
 struct Report {
     uint32_t uCodePage;
     uint64_t ullRuns;
+    uint64_t ullLinesOfNoRun;
     uint64_t ullLatestOrder; // the run that ended last: its last line's order
     uint64_t ullLatestRun;
     int bLatestInstalled;
@@ -188,6 +189,7 @@ void ReadRuns(LogFolders* pSet, Report* pReport)
             runs_ModuleLine(pBook, pszModule, &line);
     }
     runs_Finish(pBook);
+    pReport->ullLinesOfNoRun = runs_LinesOfNoRun(pBook);
     runs_Free(&pBook);
 }
 
@@ -215,10 +217,17 @@ int cmd_Log(int argc, char** argv)
     std::vector<std::string> notes = logf_Notes(pSet);
     logf_Close(&pSet);
 
-    if (report.ullRuns > 0 || !notes.empty())
+    if (report.ullRuns > 0)
         printf("\n");
     for (const std::string& note : notes)
         printf("note: %s\n", note.c_str());
+    if (report.ullLinesOfNoRun > 0)
+        printf("note: %llu module-log line%s of no run in these logs: another program wrote "
+               "%s, or %s run's setup-log lines are in a folder not read\n",
+               (unsigned long long)report.ullLinesOfNoRun,
+               report.ullLinesOfNoRun == 1 ? " is" : "s are",
+               report.ullLinesOfNoRun == 1 ? "it" : "them",
+               report.ullLinesOfNoRun == 1 ? "its" : "their");
     if (!bAnyFolder)
         return TOOL_USAGE;
     if (report.ullRuns == 0) {

@@ -257,12 +257,10 @@ void runs_SetupLine(RunBook* pBook, const LogLine* pLine)
     int bStart = IsStartLine(pLine->pszText, &eLauncher);
     LogRun* pRun = RunOfSetupLine(pBook, pLine, bStart);
     pRun->ullLastOrder = pBook->ullOrder;
-    if (bStart) {
-        pRun->bStarted = 1;
+    if (bStart)
         pRun->eLauncher = eLauncher;
-    } else {
+    else
         TakeSetupLine(pRun, pLine);
-    }
     HandOutComplete(pBook);
 }
 

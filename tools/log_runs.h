@@ -52,7 +52,6 @@ struct LogRun {
     size_t iOldestLine; // as RunModule::iOldest
     std::vector<RunModule> modules;
     // Where the grouping stands.
-    int bStarted;          // its start line was seen
     int bAfterExitMain;    // setup's last step: only the exit code follows
     int bSuperseded;       // a later run of its thread has begun
     int bInstallerEnded;   // the inner installer was followed to its end
