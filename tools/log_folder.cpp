@@ -336,11 +336,6 @@ int logf_FoldersRead(const LogFolders* pSet)
     return n;
 }
 
-int logf_FilesFound(const LogFolders* pSet)
-{
-    return (int)pSet->files.size();
-}
-
 std::vector<std::string> logf_Notes(const LogFolders* pSet)
 {
     std::vector<std::string> notes;

@@ -23,9 +23,8 @@ LogFolders* logf_Open(const char* const* ppszFolders, int nFolders);
 // setup log); 0 once every file is read. The line is valid until the next
 // call.
 int logf_Next(LogFolders* pSet, LogLine* pLine, const char** ppszModule);
-// The folders that could be listed, and the log files they hold.
+// How many of the folders could be listed.
 int logf_FoldersRead(const LogFolders* pSet);
-int logf_FilesFound(const LogFolders* pSet);
 // What the reading found worth telling, one text for each, once every line
 // has been read: troubles of files, and folders set aside beside the ones
 // read that were not named.
