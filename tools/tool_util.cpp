@@ -1,5 +1,6 @@
 // Small services shared by the tool's commands.
 #include "setuptool.h"
+#include "error_catalogue.h"
 #include "tool_os.h"
 
 #include <ctype.h>
@@ -112,20 +113,30 @@ int tool_LocatePackage(const char* pszPath, int bOffsetGiven, uint32_t* pdwOffse
     return tool_SplitPath(pszPath, pszDir, cbEach, pszName, cbEach);
 }
 
-// The texts the tool prints for failures: the package code's own for its
-// error numbers, the system's for its error codes. The two are kept apart:
-// a system code can carry the same number as one of ours.
-const char* tool_ErrorText(uint32_t dwErr)
+// Only the package's own numbers are read as ours: a system code the packer
+// passes on can carry the number of another layer's error.
+const char* tool_PackageErrorText(uint32_t dwErr)
 {
-    const char* pszText = pkg_ErrorText(dwErr);
-    return pszText ? pszText : tos_ErrorText(dwErr);
+    const ErrorEntry* pEntry = err_Find(dwErr);
+    if (pEntry != NULL && (pEntry->uLayers & ERR_LAYER_PACKAGE) != 0)
+        return pEntry->pszMeaning;
+    return tos_ErrorText(dwErr);
+}
+
+static int PrintFailure(const char* pszCommand, uint32_t dwErr, const char* pszMeaning)
+{
+    fprintf(stderr, "%s %s: error %u: %s\n", g_szToolName, pszCommand, (unsigned)dwErr, pszMeaning);
+    return TOOL_FAILED;
 }
 
 int tool_Fail(const char* pszCommand, uint32_t dwErr)
 {
-    fprintf(stderr, "%s %s: error %u: %s\n", g_szToolName, pszCommand, (unsigned)dwErr,
-            tool_ErrorText(dwErr));
-    return TOOL_FAILED;
+    return PrintFailure(pszCommand, dwErr, err_Meaning(dwErr));
+}
+
+int tool_FailPackage(const char* pszCommand, uint32_t dwErr)
+{
+    return PrintFailure(pszCommand, dwErr, tool_PackageErrorText(dwErr));
 }
 
 void tool_NoteCodePage(uint32_t dwErr, uint32_t uCodePage)
