@@ -12,6 +12,7 @@ add_library(kelvo_product_options INTERFACE)
 target_compile_options(kelvo_product_options INTERFACE
   -Wall -Wextra -Werror -O2 -fno-exceptions -fno-rtti)
 
+add_subdirectory(errors)
 add_subdirectory(package)
 add_subdirectory(custom)
 add_subdirectory(tools)
@@ -31,6 +32,12 @@ add_executable(kelvo-corpus tests/agreement/make_corpus.cpp)
 target_link_libraries(kelvo-corpus PRIVATE kelvo_product_options)
 add_test(NAME host_tool_test
   COMMAND ${PROJECT_SOURCE_DIR}/tests/host-tool-test ${CMAKE_BINARY_DIR})
+# The error page for support staff is what the error catalogue makes, and the
+# catalogue has every number the code defines; the deployment page names
+# every exit code.
+add_test(NAME error_page_test
+  COMMAND ${PROJECT_SOURCE_DIR}/tests/error-page-test ${PROJECT_SOURCE_DIR}
+          $<TARGET_FILE:kelvo-error-page>)
 
 include(GNUInstallDirs)
 install(TARGETS kelvo-setuptool DESTINATION ${CMAKE_INSTALL_BINDIR})

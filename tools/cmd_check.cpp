@@ -95,7 +95,7 @@ int WalkPackage(const char* pszPath, int bLite, Walk* pWalk)
     uint32_t dwErr = 0;
     if (tos_Walk(szDir, szName, ".", &dwErr, PKG_OFFSET, &walk))
         return 1;
-    printf("package: error %u: %s\n", (unsigned)dwErr, tool_ErrorText(dwErr));
+    printf("package: error %u: %s\n", (unsigned)dwErr, tool_PackageErrorText(dwErr));
     tool_NoteCodePage(dwErr, pWalk->uCodePage);
     return 0;
 }

@@ -29,7 +29,7 @@ int cmd_List(int argc, char** argv)
     uint32_t dwErr = 0;
     if (!tos_Walk(szDir, szName, ".", &dwErr, dwOffset, &kList)) {
         tool_NoteCodePage(dwErr, uCodePage);
-        return tool_Fail("list", dwErr);
+        return tool_FailPackage("list", dwErr);
     }
     return TOOL_OK;
 }

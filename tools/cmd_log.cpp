@@ -4,6 +4,7 @@
 // and ending, and for a run that did not install the lines that explain
 // it. The exit code tells a script whether the run that ended last
 // installed.
+#include "error_catalogue.h"
 #include "log_folder.h"
 #include "log_runs.h"
 #include "setuptool.h"
@@ -91,8 +92,7 @@ void PrintEnding(const Report* pReport, const LogRun* pRun, int* pbInstalled, st
 {
     *pbInstalled = 0;
     const char* pszDone = DoneMeaning(pRun->dwCode);
-    const char* pszMeaning = NULL;
-    const char* pszWhatToDo = NULL;
+    const ErrorEntry* pError = err_Find(pRun->dwCode);
     switch (pRun->eEnding) {
     case RUN_INSTALLED:
         *pbInstalled = !pRun->bCodeKnown || pszDone != NULL;
@@ -118,9 +118,10 @@ void PrintEnding(const Report* pReport, const LogRun* pRun, int* pbInstalled, st
         break;
     case RUN_INSTALL_ERROR:
         *pShort = Number("failed with %llu", pRun->dwCode);
-        if (tool_FailureText(pRun->dwCode, &pszMeaning, &pszWhatToDo)) {
-            printf("  failed with %u: %s\n", (unsigned)pRun->dwCode, pszMeaning);
-            printf("  what to do: %s\n", pszWhatToDo);
+        // The launchers end with their own numbers and the package's.
+        if (pError != NULL && err_LauncherExitCode(pRun->dwCode) != 0) {
+            printf("  failed with %u: %s\n", (unsigned)pRun->dwCode, pError->pszMeaning);
+            printf("  what to do: %s\n", pError->pszWhatToDo);
         } else {
             printf("  failed with %u, a number this tool does not know\n", (unsigned)pRun->dwCode);
         }

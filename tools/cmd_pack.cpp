@@ -7,6 +7,7 @@
 // existing package as it was, and no new one. Each file is measured through
 // the handle it is read from and copied to exactly that size.
 #include "setuptool.h"
+#include "error_catalogue.h"
 #include "record_writer.h"
 #include "tool_os.h"
 
@@ -33,7 +34,7 @@ int OpenSource(const PackSource* pSource, ToolFile** ppFile)
         return 0;
     case TOS_SOURCE_MISSING:
         fprintf(stderr, "%s pack: \"%s\": error %d: %s\n", g_szToolName, pszPath, PKG_ERR_NO_SOURCE,
-                pkg_ErrorText(PKG_ERR_NO_SOURCE));
+                err_Meaning(PKG_ERR_NO_SOURCE));
         return 0;
     default:
         fprintf(stderr, "%s pack: \"%s\" cannot be opened: %s\n", g_szToolName, pszPath,
@@ -112,7 +113,7 @@ int CheckSources(char** argv, int nFiles, uint32_t uCodePage, std::vector<PackSo
 int FailRecord(const char* pszPath, uint32_t dwErr, const char* pszWhy)
 {
     fprintf(stderr, "%s pack: \"%s\"%s: error %u: %s\n", g_szToolName, pszPath, pszWhy,
-            (unsigned)dwErr, tool_ErrorText(dwErr));
+            (unsigned)dwErr, tool_PackageErrorText(dwErr));
     return 0;
 }
 

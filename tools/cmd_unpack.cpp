@@ -48,7 +48,7 @@ int cmd_Unpack(int argc, char** argv)
     uint32_t dwErr = 0;
     if (!tos_Walk(szDir, szName, argv[1], &dwErr, dwOffset, &variant)) {
         tool_NoteCodePage(dwErr, progress.uCodePage);
-        return tool_Fail("unpack", dwErr);
+        return tool_FailPackage("unpack", dwErr);
     }
     fprintf(stderr, "done: %d records\n", progress.nRecord);
     return TOOL_OK;

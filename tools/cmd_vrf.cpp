@@ -52,8 +52,7 @@ int WritePair(const PairArgs& args)
         break;
     }
     if (!bWritten) {
-        fprintf(stderr, "setuptool vrf write: error %d: %s\n", nError, VrfErrorText(nError));
-        return TOOL_FAILED;
+        return tool_Fail("vrf write", (uint32_t)nError);
     }
     puts("written");
     return TOOL_OK;

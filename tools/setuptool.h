@@ -41,20 +41,20 @@ uint32_t tool_FindPackageOffset(const char* pszPath);
 // the one found. 0 when the path cannot be split.
 int tool_LocatePackage(const char* pszPath, int bOffsetGiven, uint32_t* pdwOffset, char* pszDir,
                        char* pszName, size_t cbEach);
-// The meaning of one of the package code's error numbers; any other number
-// is taken for a system error code.
-const char* tool_ErrorText(uint32_t dwErr);
+// What the package code reports: the catalogue's meaning of one of its error
+// numbers, or the system's text of the code the packer passes on for a
+// source that cannot be read.
+const char* tool_PackageErrorText(uint32_t dwErr);
 // A path beside pszPath for writing a file that replaces pszPath only when
 // complete; tool_Replace puts it in place (1), or removes it (0, with the
 // reason printed for the command).
 int tool_TempBeside(const char* pszPath, char* pszTemp, size_t cbTemp);
 int tool_Replace(const char* pszCommand, const char* pszTemp, const char* pszPath);
-// What a failed install's error number (the launchers' own, or the
-// package code's they pass on) means and what to do about it: 0 for a
-// number that is neither.
-int tool_FailureText(uint32_t dwErr, const char** ppszMeaning, const char** ppszWhatToDo);
-// Prints "error N: meaning" for the command and returns TOOL_FAILED.
+// Prints "<tool> <command>: error N: <meaning>" for one of our error numbers,
+// its meaning from the catalogue, and returns TOOL_FAILED.
 int tool_Fail(const char* pszCommand, uint32_t dwErr);
+// The same for what the package code reports (tool_PackageErrorText).
+int tool_FailPackage(const char* pszCommand, uint32_t dwErr);
 // After a walk refused a name (165) in the default code page: a note that
 // --codepage reads the names in another.
 void tool_NoteCodePage(uint32_t dwErr, uint32_t uCodePage);

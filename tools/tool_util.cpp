@@ -1,5 +1,6 @@
 // Small services shared by the tool's commands.
 #include "setuptool.h"
+#include "error_catalogue.h"
 #include "tool_os.h"
 
 #include <ctype.h>
@@ -112,81 +113,30 @@ int tool_LocatePackage(const char* pszPath, int bOffsetGiven, uint32_t* pdwOffse
     return tool_SplitPath(pszPath, pszDir, cbEach, pszName, cbEach);
 }
 
-// The texts the tool prints for failures: the package code's own for its
-// error numbers, the system's for its error codes. The two are kept apart:
-// a system code can carry the same number as one of ours.
-const char* tool_ErrorText(uint32_t dwErr)
+// Only the package's own numbers are read as ours: a system code the packer
+// passes on can carry the number of another layer's error.
+const char* tool_PackageErrorText(uint32_t dwErr)
 {
-    const char* pszText = pkg_ErrorText(dwErr);
-    return pszText ? pszText : tos_ErrorText(dwErr);
+    const ErrorEntry* pEntry = err_Find(dwErr);
+    if (pEntry != NULL && (pEntry->uLayers & ERR_LAYER_PACKAGE) != 0)
+        return pEntry->pszMeaning;
+    return tos_ErrorText(dwErr);
 }
 
-// What to do about a failed install, for the numbers a launcher can end with.
-struct FailureAdvice {
-    uint32_t dwErr;
-    const char* pszMeaning; // NULL: the package code's own text
-    const char* pszWhatToDo;
-};
-
-static const FailureAdvice kAdvice[] = {
-    {151, NULL, "Run the setup from a folder with a shorter path."},
-    {152, NULL, "Run the setup from a local folder."},
-    {155, NULL, "The setup is truncated or too large: download or build it again."},
-    {156, NULL, "The log's system error says why (5 access denied, 32 in use)."},
-    {157, NULL,
-     "Free space on C: (the work directory), then run again; nothing is started after a failed "
-     "extraction."},
-    {158, NULL, "The work directory C:\\tmp\\KelvoSetup0 is gone: run again."},
-    {159, NULL, "The setup carries no package behind its image: build it again (setuptool check)."},
-    {160, NULL, "The file is no setup, or it was damaged: download or build it again."},
-    {161, NULL,
-     "The package is damaged, or a signed setup has no end record: pack with --end and build it "
-     "again."},
-    {162, NULL, "The setup is truncated: download or build it again."},
-    {163, NULL,
-     "The setup is truncated or damaged, or signed without an end record: build it again."},
-    {164, NULL, "The setup is truncated: download or build it again."},
-    {165, NULL,
-     "A name that climbs out of the folder or names a device is refused (a tampered package); "
-     "otherwise a file in the work directory is in use or read-only."},
-    {166, NULL, "The setup is truncated or its file cannot be read: copy it again."},
-    {351, "the work directory C:\\tmp\\KelvoSetup0 cannot be prepared",
-     "C:\\tmp must be a plain folder on C: (no junction or link); end the program that holds a "
-     "file in C:\\tmp\\KelvoSetup0, then run again."},
-    {352, "the launcher's own file carries no package behind its image",
-     "The setup file is truncated or a bare launcher: download or build it again."},
-    {353, "setup-lite cannot write \"SetupFlag\"",
-     "Run as administrator; check that the registry key is not locked by policy."},
-    {354, "setup-lite: the inner installer ended without setting \"SetupFlag\"",
-     "The inner installer failed or crashed: read its own log."},
-    {355,
-     "the package has no companion dovRelsvc.exe (setup) or registration tool "
-     "KelvoRegister.exe (setup-lite)",
-     "A release fault: pack the missing program (setuptool list shows the records)."},
-    {356, "the package has no inner installer KelvoSetup.exe", "A release fault: pack it."},
-    {357, "the shell would not start the companion or the registration tool",
-     "The packed file is no program, or one for another processor: pack the right build."},
-    {358, "the shell would not start the inner installer",
-     "The packed file is no program, or one for another processor: pack the right build."},
-};
-
-int tool_FailureText(uint32_t dwErr, const char** ppszMeaning, const char** ppszWhatToDo)
+static int PrintFailure(const char* pszCommand, uint32_t dwErr, const char* pszMeaning)
 {
-    for (const FailureAdvice& advice : kAdvice) {
-        if (advice.dwErr == dwErr) {
-            *ppszMeaning = advice.pszMeaning ? advice.pszMeaning : pkg_ErrorText(dwErr);
-            *ppszWhatToDo = advice.pszWhatToDo;
-            return 1;
-        }
-    }
-    return 0;
+    fprintf(stderr, "%s %s: error %u: %s\n", g_szToolName, pszCommand, (unsigned)dwErr, pszMeaning);
+    return TOOL_FAILED;
 }
 
 int tool_Fail(const char* pszCommand, uint32_t dwErr)
 {
-    fprintf(stderr, "%s %s: error %u: %s\n", g_szToolName, pszCommand, (unsigned)dwErr,
-            tool_ErrorText(dwErr));
-    return TOOL_FAILED;
+    return PrintFailure(pszCommand, dwErr, err_Meaning(dwErr));
+}
+
+int tool_FailPackage(const char* pszCommand, uint32_t dwErr)
+{
+    return PrintFailure(pszCommand, dwErr, tool_PackageErrorText(dwErr));
 }
 
 void tool_NoteCodePage(uint32_t dwErr, uint32_t uCodePage)

@@ -1,7 +1,7 @@
 // The setup-log lines that frame a launcher run: where it starts, how it
-// ends and the steps that tell which launcher it is. The launchers write
-// them and `setuptool log` reads them back, so each text is written here
-// once. Portable: the Linux tool includes it too.
+// ends and the steps that tell which launcher it is, and where the logs are.
+// The launchers write them and `setuptool log` reads them back, so each
+// text is written here once. Portable: no Windows headers.
 #pragma once
 
 // The folder the launchers log into, and the tag of a folder they set aside
