@@ -5,16 +5,7 @@
 
 #include <windows.h>
 
-#define SETUP_INNER_INSTALLER "KelvoSetup.exe"
-
-enum {
-    LAUNCH_ERR_WORK_DIR = 351,
-    LAUNCH_ERR_OWN_SIZE = 352,
-    LAUNCH_ERR_NO_HELPER = 355, // the companion (setup) or the registration tool (lite)
-    LAUNCH_ERR_NO_INSTALLER = 356,
-    LAUNCH_ERR_HELPER_START = 357, // the shell would not start the companion or the tool
-    LAUNCH_ERR_INSTALLER_START = 358,
-};
+#include "install_sequence.h"
 
 // The launcher's own file: the full path, and the path split at its last
 // backslash (a plain byte search) into directory and file name.

@@ -9,7 +9,8 @@ enum {
     CUSINI_ERR_NO_INI = 1001,       // the directory holds no KelvoCustom.ini
     CUSINI_ERR_NOT_VERIFIED = 1002, // the pair does not verify; nothing was changed
     CUSINI_ERR_INI_WRITE = 1003,    // the write failed; the INI file was moved aside
-    CUSINI_ERR_NULL_ARG = 1004,     // no section, key or value; nothing was read or changed
+    CUSINI_ERR_NULL_ARG = 1004,     // no section, key or value, or an empty section or key;
+                                    // nothing was read or changed
     CUSINI_ERR_VRF_WRITE = 1005,    // the verification file failed without an error number
 };
 

@@ -63,6 +63,16 @@ int NameSource(PackSource* pSource, uint32_t uCodePage, const PkgCodePage* pCode
                     g_szToolName, pszPath, (unsigned)uCodePage);
         return 0;
     }
+    // What unpack leaves of an end record, taken in by a glob over its folder:
+    // packed as a file, it would end the package for the setup unpacker.
+    if (strcmp(pSource->szName, g_szPkgEndName) == 0) {
+        fprintf(stderr,
+                "%s pack: \"%s\": a record of this name ends the package for the setup "
+                "unpacker, which reads nothing behind it; it is the empty file unpack leaves: "
+                "leave it out, and end the package with --end\n",
+                g_szToolName, pszPath);
+        return 0;
+    }
     if (strlen(pSource->szName) > PKG_MAX_NAME || strchr(pSource->szName, '\\') != NULL ||
         !pkg_IsSafeName(pSource->szName, pCodePage)) {
         fprintf(stderr,
@@ -71,19 +81,6 @@ int NameSource(PackSource* pSource, uint32_t uCodePage, const PkgCodePage* pCode
         return 0;
     }
     return 1;
-}
-
-char AsciiLower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? (char)(c - 'A' + 'a') : c;
-}
-
-// Windows folds ASCII letters in file names: "a.txt" and "A.TXT" are one.
-int SameName(const char* pszA, const char* pszB)
-{
-    for (; *pszA != '\0' && AsciiLower(*pszA) == AsciiLower(*pszB); ++pszA, ++pszB) {
-    }
-    return *pszA == '\0' && *pszB == '\0';
 }
 
 // Checks every source before anything is written.
@@ -98,7 +95,7 @@ int CheckSources(char** argv, int nFiles, uint32_t uCodePage, std::vector<PackSo
             return 0;
         tos_Close(&pFile);
         for (int j = 0; j < i; ++j) {
-            if (SameName((*pSources)[j].szName, pSource->szName)) {
+            if (tool_SameName((*pSources)[j].szName, pSource->szName)) {
                 fprintf(stderr, "%s pack: \"%s\" is in the package twice\n", g_szToolName,
                         tos_ShownName(pSource->szName, uCodePage));
                 return 0;

@@ -43,6 +43,9 @@ int tool_LocatePackage(const char* pszPath, int bOffsetGiven, uint32_t* pdwOffse
 // The meaning of one of the package code's error numbers; any other number
 // is taken for a system error code.
 const char* tool_ErrorText(uint32_t dwErr);
+// Windows folds ASCII letters in file names: "a.txt" and "A.TXT" name one
+// file.
+int tool_SameName(const char* pszA, const char* pszB);
 // A path beside pszPath for writing a file that replaces pszPath only when
 // complete; tool_Replace puts it in place (1), or removes it (0, with the
 // reason printed for the command).
