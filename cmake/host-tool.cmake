@@ -31,6 +31,9 @@ add_executable(kelvo-corpus tests/agreement/make_corpus.cpp)
 target_link_libraries(kelvo-corpus PRIVATE kelvo_product_options)
 add_test(NAME host_tool_test
   COMMAND ${PROJECT_SOURCE_DIR}/tests/host-tool-test ${CMAKE_BINARY_DIR})
+# docs/setuptool.md against the tool's own texts.
+add_test(NAME tool_reference_test
+  COMMAND ${PROJECT_SOURCE_DIR}/tests/tool-reference-test ${CMAKE_BINARY_DIR} ${PROJECT_SOURCE_DIR})
 
 include(GNUInstallDirs)
 install(TARGETS kelvo-setuptool DESTINATION ${CMAKE_INSTALL_BINDIR})
