@@ -10,8 +10,8 @@ struct PkgErrorText {
 
 static const PkgErrorText kTexts[] = {
     {PKG_ERR_NULL_ARG, "a path argument is missing"},
-    {PKG_ERR_PATH_TOO_LONG, "a path is 260 characters or longer"},
-    {PKG_ERR_NO_SOURCE, "the source file does not exist"},
+    {PKG_ERR_PATH_TOO_LONG, "a path is too long: 260 characters or more (on Linux, 4096 bytes)"},
+    {PKG_ERR_NO_SOURCE, "no file is there (a folder is no file)"},
     {PKG_ERR_NO_PACKAGE, "there is no package file to append to"},
     {PKG_ERR_DELETE_PACKAGE, "the existing package file cannot be deleted"},
     {PKG_ERR_SIZE,

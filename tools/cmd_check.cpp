@@ -138,8 +138,8 @@ int WalkPackage(const char* pszPath, int bLite, Walk* pWalk)
     printf("package at %d:\n", PKG_OFFSET);
     pWalk->ullEnd = PKG_OFFSET + PKG_MARKER_LEN;
     UnpackVariant walk = {0, !bLite, 0, PrintRecord, pWalk, pWalk->uCodePage};
-    uint32_t dwErr = 0;
-    if (tos_Walk(szDir, szName, ".", &dwErr, PKG_OFFSET, &walk))
+    uint32_t dwErr = 0, dwSysErr = 0;
+    if (tos_Walk(szDir, szName, ".", &dwErr, &dwSysErr, PKG_OFFSET, &walk))
         return 1;
     printf("package: error %u: %s\n", (unsigned)dwErr, tool_ErrorText(dwErr));
     tool_NoteCodePage(dwErr, pWalk->uCodePage);
@@ -164,8 +164,8 @@ void FindBehindEnd(const char* pszPath, Walk* pWalk)
     char szDir[TOOL_PATH_BUF], szName[TOOL_PATH_BUF];
     tool_SplitPath(pszPath, szDir, sizeof szDir, szName, sizeof szName);
     UnpackVariant walk = {0, 0, 0, NoteBehindEnd, pWalk, pWalk->uCodePage};
-    uint32_t dwErr = 0;
-    tos_Walk(szDir, szName, ".", &dwErr, PKG_OFFSET, &walk);
+    uint32_t dwErr = 0, dwSysErr = 0;
+    tos_Walk(szDir, szName, ".", &dwErr, &dwSysErr, PKG_OFFSET, &walk);
 }
 
 // Each program the launcher starts, found or not; 0 when a run would stop
@@ -272,15 +272,21 @@ int CheckSetup(const char* pszPath, ToolFile* pFile, uint64_t cbFile, uint32_t u
 int cmd_Check(int argc, char** argv)
 {
     uint32_t uCodePage = 0;
-    if (!tool_TakeCodePage(&argc, argv, &uCodePage) || argc != 1)
-        return tool_Usage();
-    ToolFile* pFile = tos_OpenRead(argv[0]);
+    if (!tool_TakeCodePage("check", &argc, argv, &uCodePage))
+        return TOOL_USAGE;
+    for (int i = 0; i < argc; ++i) {
+        if (tool_IsOption(argv[i]))
+            return tool_WrongCommandLine("check", "there is no option %s", argv[i]);
+    }
+    if (argc != 1)
+        return tool_WrongCommandLine("check", "name one setup, not %d", argc);
+    ToolFile* pFile = tool_OpenInput("check", argv[0]);
     uint64_t cbFile = 0;
-    if (pFile == NULL || !tos_Size(pFile, &cbFile)) {
-        fprintf(stderr, "%s check: cannot read \"%s\": %s\n", g_szToolName, argv[0],
-                tos_ErrorText(tos_LastError()));
-        tos_Close(&pFile);
+    if (pFile == NULL)
         return TOOL_FAILED;
+    if (!tos_Size(pFile, &cbFile)) {
+        tos_Close(&pFile);
+        return tool_Fail("check", argv[0], "cannot be measured", PKG_ERR_SIZE, tos_LastError());
     }
     int bGood = CheckSetup(argv[0], pFile, cbFile, uCodePage);
     tos_Close(&pFile);

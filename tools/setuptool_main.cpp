@@ -6,6 +6,7 @@
 #include "setuptool.h"
 #include "tool_os.h"
 
+#include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -92,9 +93,31 @@ static void PrintUsage(FILE* pStream)
     fputs(kUsage, pStream);
 }
 
-int tool_Usage()
+// The command's own lines of the usage text: those that start with two
+// blanks and its name.
+static void PrintSynopsis(const char* pszCommand)
 {
-    PrintUsage(stderr);
+    size_t cchCommand = strlen(pszCommand);
+    for (const char* pszLine = kUsage; *pszLine != '\0';) {
+        const char* pszEnd = strchr(pszLine, '\n');
+        if (strncmp(pszLine, "  ", 2) == 0 && strncmp(pszLine + 2, pszCommand, cchCommand) == 0 &&
+            (pszLine[2 + cchCommand] == ' ' || pszLine + 2 + cchCommand == pszEnd))
+            fprintf(stderr, "usage: %s %.*s\n", g_szToolName, (int)(pszEnd - pszLine - 2),
+                    pszLine + 2);
+        pszLine = pszEnd + 1;
+    }
+}
+
+int tool_WrongCommandLine(const char* pszCommand, const char* pszFormat, ...)
+{
+    fprintf(stderr, "%s %s: ", g_szToolName, pszCommand);
+    va_list args;
+    va_start(args, pszFormat);
+    vfprintf(stderr, pszFormat, args);
+    va_end(args);
+    fputc('\n', stderr);
+    PrintSynopsis(pszCommand);
+    fprintf(stderr, "%s --help describes every command.\n", g_szToolName);
     return TOOL_USAGE;
 }
 
@@ -105,14 +128,20 @@ int tool_Main(int argc, char** argv)
         PrintUsage(stdout);
         return TOOL_OK;
     }
-    if (argc < 2)
-        return tool_Usage();
+    if (argc < 2) {
+        fprintf(stderr, "%s: no command was given\n", g_szToolName);
+        PrintUsage(stderr);
+        return TOOL_USAGE;
+    }
     for (const ToolCommand* pCmd = kCommands; pCmd->pszName != NULL; ++pCmd) {
         if (strcmp(argv[1], pCmd->pszName) == 0)
             return pCmd->pfnRun(argc - 2, argv + 2);
     }
-    fprintf(stderr, "%s: unknown command \"%s\"\n", g_szToolName, argv[1]);
-    return tool_Usage();
+    fprintf(stderr, "%s: there is no command \"%s\"; the commands are", g_szToolName, argv[1]);
+    for (const ToolCommand* pCmd = kCommands; pCmd->pszName != NULL; ++pCmd)
+        fprintf(stderr, " %s", pCmd->pszName);
+    fprintf(stderr, ".\n%s --help describes every command.\n", g_szToolName);
+    return TOOL_USAGE;
 }
 
 int main(int argc, char** argv)

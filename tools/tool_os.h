@@ -32,6 +32,9 @@ int tos_MakeDir(const char* pszPath);
 uint32_t tos_Replace(const char* pszFrom, const char* pszTo);
 void tos_Remove(const char* pszPath);
 uint32_t tos_LastError();
+// Whether a system error code says that nothing is at the path.
+int tos_IsMissing(uint32_t dwSysErr);
+// The system's own words for its error code, without a closing full stop.
 const char* tos_ErrorText(uint32_t dwSysErr);
 uint32_t tos_ProcessId();
 int tos_IsSeparator(char c);
@@ -52,6 +55,7 @@ int tos_RecordName(const char* pszArg, uint32_t uCodePage, char* pszOut, size_t 
 // A record name from a package as the tool prints it; a static buffer.
 const char* tos_ShownName(const char* pszName, uint32_t uCodePage);
 
-// The package walk over this system's files.
+// The package walk over this system's files; after a failure *pdwSysErr
+// holds the system's error code of the call that failed (0: none did).
 int tos_Walk(const char* pszSrcDir, const char* pszSrcFile, const char* pszDstDir, uint32_t* pdwErr,
-             uint32_t dwOffset, const UnpackVariant* pVariant);
+             uint32_t* pdwSysErr, uint32_t dwOffset, const UnpackVariant* pVariant);

@@ -95,7 +95,8 @@ class PosixWalk : public ::testing::Test
     {
         const UnpackVariant kVariant = {!bLite, !bLite, 1, NULL, NULL, uCodePage};
         uint32_t dwErr = 0;
-        return pkg_Unpack(dir.c_str(), "p.pkg", (dir + "/dst").c_str(), &dwErr, dwOffset, &kVariant)
+        return pkg_Unpack(dir.c_str(), "p.pkg", (dir + "/dst").c_str(), &dwErr, NULL, dwOffset,
+                          &kVariant)
                    ? 0
                    : dwErr;
     }
