@@ -33,8 +33,8 @@ static const char kUsage[] =
     "commands:\n"
     "  pack <package> <file>... [--end] [--codepage N]\n"
     "      makes a new package: the header, then one record per file in the order\n"
-    "      given, named by the file's own name; --end adds an end record last,\n"
-    "      and only --end: a file named ^Kelvo_end^ is refused.\n"
+    "      given, named by the file's own name; --end, once and after the files,\n"
+    "      adds an end record last (a file named ^Kelvo_end^ is refused).\n"
     "  build <launcher.exe> <package> <out.exe>\n"
     "      writes the launcher image, zero bytes up to offset 307200, then the\n"
     "      package; refuses an image larger than 307200 bytes.\n"
@@ -51,7 +51,7 @@ static const char kUsage[] =
     "      prints one line per record: name, tab, data length.\n"
     "  unpack <file> <dir> [--offset N] [--lite] [--codepage N]\n"
     "      extracts with the setup unpacker (or the setup-lite one) into <dir>,\n"
-    "      which is made if missing.\n"
+    "      which is made if missing, with every missing folder above it.\n"
     "  vrf write  --custom <dir> | --uninstall <dir> | --generic <ini> <vrf>\n"
     "      writes a fresh verification file for an INI pair.\n"
     "  vrf verify --custom <dir> | --uninstall <dir> | --generic <ini> <vrf>\n"
@@ -84,8 +84,9 @@ static const char kUsage[] =
     "place only when complete: after a failure an existing file is unchanged.\n"
     "pack copies each file to exactly the size it had when opened; one that\n"
     "grows or shrinks meanwhile fails with error 155.\n"
-    "Exit codes: 0 done; 1 failed (the error number and its meaning are printed);\n"
-    "2 wrong command line. Progress goes to stderr.\n";
+    "Exit codes: 0 done; 1 failed (on stderr: the file, what failed, the error\n"
+    "number and its meaning, the system's reason, what to do); 2 wrong command\n"
+    "line (what is wrong, and the command's synopsis). Progress goes to stderr.\n";
 
 static void PrintUsage(FILE* pStream)
 {
