@@ -41,6 +41,6 @@ int cmd_List(int argc, char** argv)
     const UnpackVariant kList = {0, 1, 0, PrintRecord, &uCodePage, uCodePage};
     uint32_t dwErr = 0, dwSysErr = 0;
     if (!tos_Walk(szDir, szName, ".", &dwErr, &dwSysErr, dwOffset, &kList))
-        return tool_FailWalk("list", pszFile, ".", dwErr, dwSysErr, uCodePage);
+        return tool_FailWalk("list", pszFile, ".", NULL, dwErr, dwSysErr, uCodePage);
     return TOOL_OK;
 }

@@ -13,20 +13,23 @@ namespace
 struct Progress {
     int nRecord;
     uint32_t uCodePage;
+    char szRecord[4 * PKG_MAX_NAME + 1]; // the one being written, for a failure's message
 };
 
 void ShowProgress(void* pContext, const PkgRecordInfo* pRecord)
 {
     Progress* pProgress = (Progress*)pContext;
-    fprintf(stderr, "[%d] %s (%u bytes)\n", ++pProgress->nRecord,
-            tos_ShownName(pRecord->pszName, pProgress->uCodePage), (unsigned)pRecord->cbData);
+    const char* pszShown = tos_ShownName(pRecord->pszName, pProgress->uCodePage);
+    fprintf(stderr, "[%d] %s (%u bytes)\n", ++pProgress->nRecord, pszShown,
+            (unsigned)pRecord->cbData);
+    snprintf(pProgress->szRecord, sizeof pProgress->szRecord, "%s", pszShown);
 }
 
 } // namespace
 
 int cmd_Unpack(int argc, char** argv)
 {
-    Progress progress = {0, 0};
+    Progress progress = {0, 0, ""};
     if (!tool_TakeCodePage("unpack", &argc, argv, &progress.uCodePage))
         return TOOL_USAGE;
     uint32_t dwOffset = 0;
@@ -55,7 +58,7 @@ int cmd_Unpack(int argc, char** argv)
     UnpackVariant variant = {!bLite, !bLite, 1, ShowProgress, &progress, progress.uCodePage};
     uint32_t dwErr = 0, dwSysErr = 0;
     if (!tos_Walk(szDir, szName, apszPath[1], &dwErr, &dwSysErr, dwOffset, &variant))
-        return tool_FailWalk("unpack", apszPath[0], apszPath[1], dwErr, dwSysErr,
+        return tool_FailWalk("unpack", apszPath[0], apszPath[1], progress.szRecord, dwErr, dwSysErr,
                              progress.uCodePage);
     fprintf(stderr, "done: %d records\n", progress.nRecord);
     return TOOL_OK;

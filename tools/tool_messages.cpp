@@ -100,12 +100,17 @@ int tool_Fail(const char* pszCommand, const char* pszFile, const char* pszWhat, 
 // What the destination refused concerns the folder; a listing has none. A
 // name refused without a system error may be one of another code page.
 int tool_FailWalk(const char* pszCommand, const char* pszPackage, const char* pszDest,
-                  uint32_t dwErr, uint32_t dwSysErr, uint32_t uCodePage)
+                  const char* pszRecord, uint32_t dwErr, uint32_t dwSysErr, uint32_t uCodePage)
 {
     int bDest =
         strcmp(pszDest, ".") != 0 && (dwErr == PKG_ERR_NO_DEST_DIR || dwErr == PKG_ERR_WRITE ||
                                       (dwErr == PKG_ERR_OPEN_DEST && dwSysErr != 0));
-    tool_Fail(pszCommand, bDest ? pszDest : pszPackage, NULL, dwErr, dwSysErr);
+    char szFile[2 * TOOL_PATH_BUF];
+    if (bDest && pszRecord != NULL && dwErr != PKG_ERR_NO_DEST_DIR)
+        snprintf(szFile, sizeof szFile, "%s%c%s", pszDest, g_chToolSeparator, pszRecord);
+    else
+        snprintf(szFile, sizeof szFile, "%s", bDest ? pszDest : pszPackage);
+    tool_Fail(pszCommand, szFile, NULL, dwErr, dwSysErr);
     if (dwSysErr == 0)
         tool_NoteCodePage(dwErr, uCodePage);
     return TOOL_FAILED;

@@ -14,10 +14,11 @@
 int tool_Fail(const char* pszCommand, const char* pszFile, const char* pszWhat, uint32_t dwErr,
               uint32_t dwSysErr);
 // A failed walk of pszPackage into pszDest ("." for a walk that writes
-// nothing): the file it concerns (the package, or the folder for what the
-// destination refused), and for a refused name a note on code pages.
+// nothing): the file it concerns (the package; for what the destination
+// refused, the file of pszRecord there, the record being written, or the
+// folder), and for a refused name a note on code pages.
 int tool_FailWalk(const char* pszCommand, const char* pszPackage, const char* pszDest,
-                  uint32_t dwErr, uint32_t dwSysErr, uint32_t uCodePage);
+                  const char* pszRecord, uint32_t dwErr, uint32_t dwSysErr, uint32_t uCodePage);
 // After a walk refused a name (165) in the default code page: a note that
 // --codepage reads the names in another.
 void tool_NoteCodePage(uint32_t dwErr, uint32_t uCodePage);

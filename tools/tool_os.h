@@ -38,6 +38,8 @@ int tos_IsMissing(uint32_t dwSysErr);
 const char* tos_ErrorText(uint32_t dwSysErr);
 uint32_t tos_ProcessId();
 int tos_IsSeparator(char c);
+// The separator the tool joins paths with in its messages.
+extern const char g_chToolSeparator;
 
 // main's own arguments, for an edge that reads the command line again
 // (Windows: in UTF-16, for the names the ANSI one cannot carry).

@@ -158,9 +158,11 @@ int OpenPlainFile(int fdDir, const char* pszName)
 {
     int fd = openat(fdDir, pszName,
                     O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
-    struct stat st;
-    if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)))
+    struct stat st = {};
+    if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
         CloseFd(&fd);
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL; // the reason the tool gives
+    }
     if (fd >= 0)
         fcntl(fd, F_SETFL, 0);
     return fd;
@@ -201,10 +203,11 @@ int DestOpen(void* pCtx, const char*, const char* pszName)
         fdAt = fdParent = fdSub;
     }
     char szFile[4 * PKG_MAX_NAME + 1];
-    if (ComponentName(pDst, fdAt, pComp, strlen(pComp), szFile, sizeof szFile))
+    if (ComponentName(pDst, fdAt, pComp, strlen(pComp), szFile, sizeof szFile)) {
         pDst->fdFile = OpenPlainFile(fdAt, szFile);
-    if (pDst->fdFile < 0)
-        pDst->nErrno = errno;
+        if (pDst->fdFile < 0)
+            pDst->nErrno = errno;
+    }
     CloseFd(&fdParent);
     return pDst->fdFile >= 0;
 }

@@ -165,6 +165,8 @@ uint32_t tos_ProcessId()
     return (uint32_t)getpid();
 }
 
+const char g_chToolSeparator = '/';
+
 int tos_IsSeparator(char c)
 {
     return c == '/';

@@ -144,6 +144,8 @@ uint32_t tos_ProcessId()
     return (uint32_t)GetCurrentProcessId();
 }
 
+const char g_chToolSeparator = '\\';
+
 int tos_IsSeparator(char c)
 {
     return c == '\\' || c == '/';
