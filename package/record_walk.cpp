@@ -73,12 +73,13 @@ int ReadAndUnmix(const Walk* pRun, uint8_t* pBuf, uint32_t cb)
 // appended behind the package, which the image's header points to; read as
 // records, it would fail the walk. The package then ends where the table
 // begins. Only a table wholly inside the file and behind the package's
-// header counts; the headers are read bounded by the transfer buffer.
+// header counts; the headers are read from the image's first 4096 bytes, as
+// every edge's buffer holds them, so that every unpacker reads the same.
 void EndAtCertificateTable(Walk* pRun, uint32_t cbFile)
 {
     const PkgEdge* pEdge = pRun->pEdge;
     const PkgSource* pSrc = &pEdge->src;
-    uint32_t cbHeaders = pRun->dwOffset < pEdge->cbBuf ? pRun->dwOffset : pEdge->cbBuf;
+    uint32_t cbHeaders = pRun->dwOffset < PKG_CHUNK ? pRun->dwOffset : (uint32_t)PKG_CHUNK;
     uint32_t cbRead = 0, dwTable = 0, cbTable = 0;
     pSrc->pfnSeek(pSrc->pCtx, 0);
     if (pSrc->pfnRead(pSrc->pCtx, pEdge->pBuf, cbHeaders, &cbRead) != 0 ||
