@@ -12,6 +12,7 @@ add_library(kelvo_product_options INTERFACE)
 target_compile_options(kelvo_product_options INTERFACE
   -Wall -Wextra -Werror -O2 -fno-exceptions -fno-rtti)
 
+add_subdirectory(errors)
 add_subdirectory(package)
 add_subdirectory(custom)
 add_subdirectory(tools)
@@ -39,6 +40,12 @@ set_tests_properties(tool_messages_test PROPERTIES SKIP_RETURN_CODE 77)
 # docs/setuptool.md against the tool's own texts.
 add_test(NAME tool_reference_test
   COMMAND ${PROJECT_SOURCE_DIR}/tests/tool-reference-test ${CMAKE_BINARY_DIR} ${PROJECT_SOURCE_DIR})
+# The error page for support staff is what the error catalogue makes, and the
+# catalogue has every number the code defines; the deployment page names
+# every exit code.
+add_test(NAME error_page_test
+  COMMAND ${PROJECT_SOURCE_DIR}/tests/error-page-test ${PROJECT_SOURCE_DIR}
+          $<TARGET_FILE:kelvo-error-page>)
 
 include(GNUInstallDirs)
 install(TARGETS kelvo-setuptool DESTINATION ${CMAKE_INSTALL_BINDIR})

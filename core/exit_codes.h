@@ -1,38 +1,12 @@
-// How a launcher run ends, and the exit code each ending gives whatever
-// started it: a deployment tool, a script, a user's double-click. The codes
-// are the ones installers report, so that deployment tools retry, restart or
-// fail as they do for any installer. Every run ends with one setup-log line
-// that names its exit code and what it means.
+// Every launcher run ends with one setup-log line that names its exit code
+// and what it means; a refused start first says so in a line of its own.
+// The endings, their exit codes and meanings are in run_outcomes.h.
 #pragma once
 
 #include <windows.h>
 
-// The exit codes of the endings that have one of their own. A run that
-// started the inner installer passes on its exit code; a failed install
-// sequence, its error number.
-enum LaunchExitCode : DWORD {
-    EXIT_CODE_LOW_DISK_SPACE = 112,  // ERROR_DISK_FULL
-    EXIT_CODE_NOT_ADMIN = 740,       // ERROR_ELEVATION_REQUIRED
-    EXIT_CODE_CANCELLED = 1602,      // ERROR_INSTALL_USEREXIT
-    EXIT_CODE_CANNOT_START = 1603,   // ERROR_INSTALL_FAILURE
-    EXIT_CODE_BUSY = 1618,           // ERROR_INSTALL_ALREADY_RUNNING: try again later
-    EXIT_CODE_NEEDS_PASSWORD = 1625, // ERROR_INSTALL_PACKAGE_REJECTED
-};
+#include "run_outcomes.h"
 
-enum RunOutcome {
-    RUN_INSTALLER_ENDED,          // the inner installer's own exit code
-    RUN_ANOTHER_LAUNCHER,         // EXIT_CODE_BUSY
-    RUN_UPDATE_TOOL_RUNNING,      // EXIT_CODE_BUSY
-    RUN_NOT_ADMIN,                // EXIT_CODE_NOT_ADMIN
-    RUN_LOW_DISK_SPACE,           // EXIT_CODE_LOW_DISK_SPACE
-    RUN_NO_INSTANCE_EVENT,        // EXIT_CODE_CANNOT_START
-    RUN_PASSWORD_NOT_GIVEN,       // EXIT_CODE_CANCELLED: cancelled, closed, three wrong
-    RUN_PASSWORD_WITHOUT_DESKTOP, // EXIT_CODE_NEEDS_PASSWORD
-    RUN_INSTALL_FAILED,           // the error number of "install failed with Err N."
-};
-
-// What the outcome means, as the setup log says it.
-const char* RunOutcomeMeaning(RunOutcome eOutcome);
 // "start refused: <meaning>." in the setup log, with the system error when
 // there is one (dwErr nonzero).
 void LogRefusedStart(RunOutcome eOutcome, DWORD dwErr);

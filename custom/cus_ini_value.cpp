@@ -1,5 +1,5 @@
 // Changes one value of the customisation INI file and seals the pair again
-// with a fresh verification file; and the texts of its results.
+// with a fresh verification file.
 #include "cus_ini_value.h"
 #include "cus_platform.h"
 #include "vrf.h"
@@ -56,30 +56,4 @@ int SetCusIniValue(const char* pszDir, const char* pszSection, const char* pszKe
     if (!CusVrfWrite(&nError, pszDir))
         return nError != 0 ? nError : CUSINI_ERR_VRF_WRITE;
     return CUSINI_OK;
-}
-
-// For the release engineers' tool.
-const char* CusIniResultText(int nResult)
-{
-    switch (nResult) {
-    case CUSINI_OK:
-        return "the value has the requested text (it already had, or it was written and a "
-               "fresh verification file produced)";
-    case CUSINI_ERR_NO_INI:
-        return "the directory holds no KelvoCustom.ini";
-    case CUSINI_ERR_NOT_VERIFIED:
-        return "the customisation pair does not verify; nothing was changed";
-    case CUSINI_ERR_INI_WRITE:
-        return "writing the value failed; KelvoCustom.ini was moved aside to KelvoCustom.ini.lzj "
-               "unless that name was taken";
-    case CUSINI_ERR_NULL_ARG:
-        return "no section, key or value was given, or the section or key is empty; nothing was "
-               "changed";
-    case CUSINI_ERR_VRF_WRITE:
-        return "the value was written, but writing the verification file failed";
-    default:
-        if (nResult >= VRF_ERR_INI_SIZE && nResult <= VRF_ERR_SALT)
-            return VrfErrorText(nResult); // the value was written, the pair is not sealed
-        return "unknown result";
-    }
 }

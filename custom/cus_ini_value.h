@@ -3,16 +3,7 @@
 // and a fresh verification file produced, so that the pair keeps verifying.
 #pragma once
 
-// Results of SetCusIniValue besides the writers' error numbers 301 to 306.
-enum {
-    CUSINI_OK = 0,                  // the value has the requested text
-    CUSINI_ERR_NO_INI = 1001,       // the directory holds no KelvoCustom.ini
-    CUSINI_ERR_NOT_VERIFIED = 1002, // the pair does not verify; nothing was changed
-    CUSINI_ERR_INI_WRITE = 1003,    // the write failed; the INI file was moved aside
-    CUSINI_ERR_NULL_ARG = 1004,     // no section, key or value, or an empty section or key;
-                                    // nothing was read or changed
-    CUSINI_ERR_VRF_WRITE = 1005,    // the verification file failed without an error number
-};
+#include "error_numbers.h"
 
 // Sets pszKey in pszSection of pszDir\KelvoCustom.ini to pszValue.
 // - A value that already has the text (byte for byte) is left alone, pair
@@ -27,6 +18,3 @@ enum {
 // Nothing is logged.
 int SetCusIniValue(const char* pszDir, const char* pszSection, const char* pszKey,
                    const char* pszValue);
-
-// What a result of SetCusIniValue means, for messages.
-const char* CusIniResultText(int nResult);

@@ -24,13 +24,13 @@ int ReadCustomSetVersion(char szVersion[CUSSET_VERSION_LEN + 1])
 {
     char szIni[CUS_PATH_BUF], szVrf[CUS_PATH_BUF];
     if (!PairPaths(szIni, szVrf))
-        return CUSSET_NO_PATH;
+        return CUSSET_ERR_NO_PATH;
     if (!cus_FileExists(szIni))
-        return CUSSET_NO_INI;
+        return CUSSET_ERR_NO_INI;
     if (!cus_FileExists(szVrf))
-        return CUSSET_NO_VRF;
+        return CUSSET_ERR_NO_VRF;
     if (!IniVerify(szIni, szVrf))
-        return CUSSET_NOT_VERIFIED;
+        return CUSSET_ERR_NOT_VERIFIED;
 
     // Room for one character more than a version has: the profile call cuts
     // a longer text to the buffer, and its first 11 characters must not pass
@@ -38,9 +38,9 @@ int ReadCustomSetVersion(char szVersion[CUSSET_VERSION_LEN + 1])
     char szRead[CUSSET_VERSION_LEN + 2] = {};
     unsigned cch = cus_IniString(szIni, "Common", "Version", szRead, sizeof szRead);
     if (cch != CUSSET_VERSION_LEN)
-        return CUSSET_BAD_LENGTH;
+        return CUSSET_ERR_BAD_LENGTH;
     if (strchr(szRead, '-') == NULL)
-        return CUSSET_NO_DASH;
+        return CUSSET_ERR_NO_DASH;
     memcpy(szVersion, szRead, CUSSET_VERSION_LEN + 1);
     return CUSSET_OK;
 }
@@ -62,27 +62,4 @@ const char* GetCustomSetDisplayName()
     if (s_szVersion[0] == '\0')
         GetCustomSetVersion();
     return s_szDisplayName[0] != '\0' ? s_szDisplayName : NULL;
-}
-
-// For the release engineers' tool.
-const char* CustomSetStatusText(int nStatus)
-{
-    switch (nStatus) {
-    case CUSSET_OK:
-        return "the version is there";
-    case CUSSET_NO_PATH:
-        return "the program's directory cannot be found, or the pair's paths are too long";
-    case CUSSET_NO_INI:
-        return "there is no KelvoCustomSet.ini";
-    case CUSSET_NO_VRF:
-        return "there is no KelvoCustomSet.vrf";
-    case CUSSET_NOT_VERIFIED:
-        return "KelvoCustomSet.ini does not verify against KelvoCustomSet.vrf";
-    case CUSSET_BAD_LENGTH:
-        return "\"Version\" in section \"Common\" is not exactly 11 characters long";
-    case CUSSET_NO_DASH:
-        return "\"Version\" in section \"Common\" holds no \"-\"";
-    default:
-        return "unknown reason";
-    }
 }

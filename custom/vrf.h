@@ -8,6 +8,8 @@
 
 #include <stdint.h>
 
+#include "error_numbers.h"
+
 enum {
     VRF_FILE_SIZE = 256,
     VRF_NONCE_SIZE = 240,
@@ -16,16 +18,6 @@ enum {
     VRF_MAX_GENERIC_INI_SIZE = 7852, // the generic kind, which has no icon block
     VRF_ICON_MIN_SIZE = 544,         // an icon file lends the 32 bytes at offset 512
     VRF_ICON_NAME_BUF = 261,
-};
-
-// Error numbers of the writers; a successful write leaves *pnError as it was.
-enum {
-    VRF_ERR_INI_SIZE = 301,  // the INI file's size could not be obtained
-    VRF_ERR_INI_LARGE = 302, // the INI file is too large
-    VRF_ERR_INI_OPEN = 303,  // the INI file could not be opened or read
-    VRF_ERR_CREATE = 304,    // the .vrf file could not be created
-    VRF_ERR_WRITE = 305,     // writing the .vrf file failed
-    VRF_ERR_SALT = 306,      // the salt could not be built
 };
 
 // The customisation pair "KelvoCustom.ini"/".vrf" and the uninstall pair
@@ -57,6 +49,3 @@ struct CusOptions {
 // Reads the options from pszDir\KelvoCustom.ini without verifying the pair;
 // 0 when there is no such file.
 int ReadCusOptions(const char* pszDir, CusOptions* pOut);
-
-// What a writer's error number means, for messages.
-const char* VrfErrorText(int nError);

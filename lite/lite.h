@@ -5,11 +5,6 @@
 
 #include <windows.h>
 
-enum {
-    LITE_ERR_SETUP_FLAG = 353,
-    LITE_ERR_FLAG_NOT_SET = 354,
-};
-
 // 1 when the installer set the flag and has ended (*pdwInstallerExit: its
 // exit code); 0 with the error number in *pdwErr.
 int UnpackAndSetupLite(DWORD* pdwErr, DWORD* pdwInstallerExit);

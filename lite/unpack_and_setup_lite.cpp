@@ -75,7 +75,7 @@ static int RunExtracted(Extraction* pEx, DWORD* pdwErr)
     if (!ExtractPackage(pEx, &kWay, pdwErr))
         return 0;
     if (!utl_WriteRegDword(HKEY_LOCAL_MACHINE, SETUP_FLAG_KEY, SETUP_FLAG_VALUE, 0))
-        return LaunchFail(pdwErr, LITE_ERR_SETUP_FLAG);
+        return LaunchFail(pdwErr, LAUNCH_ERR_SETUP_FLAG);
     DWORD dwToolStarted = 0;
     if (!RegisterIfNeeded(pEx, pdwErr, &dwToolStarted))
         return 0;
@@ -96,7 +96,7 @@ static int RunExtracted(Extraction* pEx, DWORD* pdwErr)
     DWORD dwWaits = WaitForFlag(&dwFlag);
     if (dwFlag == 0 && ReadSetupFlag() == 0) {
         WriteSetupLog("setupflag is not set.");
-        return LaunchFail(pdwErr, LITE_ERR_FLAG_NOT_SET);
+        return LaunchFail(pdwErr, LAUNCH_ERR_FLAG_NOT_SET);
     }
     snprintf(szLine, sizeof szLine, "is-stp fine at %u.", (unsigned)dwWaits);
     WriteSetupLog(szLine);

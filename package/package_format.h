@@ -1,6 +1,6 @@
 // The package behind a launcher image: a header marker, then one record per
 // file (plain 32-bit name and data lengths, scrambled name and data). Its
-// fixed marks, error numbers, scrambling and name rules, and the two stream
+// fixed marks, scrambling and name rules, and the two stream
 // shapes every reader and writer of it goes through. Portable: no Windows
 // headers, so that the launchers, setuptool.exe and the Linux tool share it.
 #pragma once
@@ -8,6 +8,8 @@
 #include <stdarg.h>
 #include <stddef.h>
 #include <stdint.h>
+
+#include "error_numbers.h"
 
 enum {
     PKG_OFFSET = 307200, // where the package starts inside a launcher
@@ -24,30 +26,6 @@ enum { PKG_PATH_MAX = 260 };
 #else
 enum { PKG_PATH_MAX = 4096 };
 #endif
-
-// Error numbers of the packer and the unpacker.
-enum {
-    PKG_ERR_NULL_ARG = 150,
-    PKG_ERR_PATH_TOO_LONG = 151,
-    PKG_ERR_NO_SOURCE = 152,
-    PKG_ERR_NO_PACKAGE = 153,
-    PKG_ERR_DELETE_PACKAGE = 154,
-    PKG_ERR_SIZE = 155,
-    PKG_ERR_OPEN = 156,
-    PKG_ERR_WRITE = 157,
-    PKG_ERR_NO_DEST_DIR = 158,
-    PKG_ERR_READ_HEADER = 159,
-    PKG_ERR_BAD_HEADER = 160,
-    PKG_ERR_NAME_LENGTH = 161,
-    PKG_ERR_DATA_LENGTH = 162,
-    PKG_ERR_RECORD_OVERRUN = 163,
-    PKG_ERR_READ_NAME = 164,
-    PKG_ERR_OPEN_DEST = 165,
-    PKG_ERR_READ_DATA = 166,
-};
-
-// One line of English for each number above; NULL for any other number.
-const char* pkg_ErrorText(uint32_t dwErr);
 
 // "^-=Kelvo=-^ Mirk ": 17 bytes, the last a blank, stored without terminator.
 extern const char g_szPkgMarker[PKG_MARKER_LEN + 1];

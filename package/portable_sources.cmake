@@ -2,7 +2,6 @@
 # cross build links the first with the Win32 edge (windows/), the Linux tool
 # and the native tests with the second (unix/).
 set(KELVO_PACKAGE_PORTABLE_SOURCES
-  error_text.cpp
   mix_buffer.cpp
   package_format.cpp
   pe_image.cpp

@@ -1,13 +1,13 @@
 // What the shipped launcher images must keep true: they are 32-bit GUI
 // programs that fit before the package offset, they import only DLLs that
 // Windows loads from its own directory, they are built with the release
-// mitigations (ASLR, DEP, NO_SEH, stack guards), and they carry their
-// manifest, icon and version block. Nothing here runs them, so the x64
-// twin's suite reads the shipped i686 images too (KELVO_SHIPPED_BIN names
-// their folder).
-// The activation-context queries the manifest test makes are Vista's.
+// mitigations (ASLR, DEP, NO_SEH, stack guards), they carry their
+// manifest, icon and version block, and none of the error catalogue's texts. Nothing here runs
+// them, so the x64 twin's suite reads the shipped i686 images too (KELVO_SHIPPED_BIN names their
+// folder). The activation-context queries the manifest test makes are Vista's.
 #undef _WIN32_WINNT
 #define _WIN32_WINNT 0x0600
+#include "error_catalogue.h"
 #include "test_env.h"
 
 #include <gtest/gtest.h>
@@ -222,8 +222,7 @@ void ExpectReleaseMitigations(const std::string& path, WORD wMagic)
     EXPECT_EQ(pe.DllCharacteristics() & wWanted, wWanted)
         << std::hex << "DllCharacteristics 0x" << pe.DllCharacteristics();
     EXPECT_TRUE(pe.HasRelocations());
-    EXPECT_NE(data.find("stack guard: a stack buffer overrun ended the process"),
-              std::string::npos)
+    EXPECT_NE(data.find("stack guard: a stack buffer overrun ended the process"), std::string::npos)
         << "no function checks a stack guard";
     EXPECT_EQ(data.find("stack smashing detected"), std::string::npos) << "libssp's guard";
     std::vector<std::string> imports;
@@ -265,6 +264,27 @@ TEST(ShippedImage, Is32BitGuiFitsBeforeThePackageAndImportsOnlyKnownSystemDlls)
         EXPECT_LT(data.size(), 307200u) << pszName;
         ExpectWindowsGuiImage(ShippedBinPath(pszName), IMAGE_NT_OPTIONAL_HDR32_MAGIC,
                               IMAGE_FILE_MACHINE_I386);
+    }
+}
+
+// The launchers log error numbers; their meanings and what to do are for the
+// tools alone. setuptool.exe, which prints them, shows that the search finds
+// them where they are.
+TEST(ShippedImage, LaunchersCarryNoTextOfTheErrorCatalogue)
+{
+    size_t cEntries = 0;
+    const ErrorEntry* pEntries = err_Entries(&cEntries);
+    std::string tool;
+    ASSERT_TRUE(ReadWholeFile(ShippedBinPath("setuptool.exe"), &tool));
+    for (const char* pszName : kShippedPrograms) {
+        std::string data;
+        ASSERT_TRUE(ReadWholeFile(ShippedBinPath(pszName), &data)) << pszName;
+        for (size_t i = 0; i < cEntries; ++i) {
+            for (const char* pszText : {pEntries[i].pszMeaning, pEntries[i].pszWhatToDo}) {
+                ASSERT_NE(tool.find(pszText), std::string::npos) << pszText;
+                EXPECT_EQ(data.find(pszText), std::string::npos) << pszName << ": " << pszText;
+            }
+        }
     }
 }
 

@@ -6,6 +6,7 @@
 // installs as it is and will once signed (or is signed and does); 1
 // otherwise.
 #include "setuptool.h"
+#include "error_catalogue.h"
 #include "install_sequence.h"
 #include "pe_image.h"
 #include "tool_os.h"
@@ -141,7 +142,7 @@ int WalkPackage(const char* pszPath, int bLite, Walk* pWalk)
     uint32_t dwErr = 0, dwSysErr = 0;
     if (tos_Walk(szDir, szName, ".", &dwErr, &dwSysErr, PKG_OFFSET, &walk))
         return 1;
-    printf("package: error %u: %s\n", (unsigned)dwErr, tool_ErrorText(dwErr));
+    printf("package: error %u: %s\n", (unsigned)dwErr, err_Meaning(dwErr));
     tool_NoteCodePage(dwErr, pWalk->uCodePage);
     return 0;
 }

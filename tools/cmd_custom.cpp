@@ -5,6 +5,7 @@
 //                                             KelvoCustom.ini in <dir>, keeping the
 //                                             pair verified
 #include "setuptool.h"
+#include "error_catalogue.h"
 #include "cus_ini_value.h"
 #include "cus_platform.h"
 #include "custom_set.h"
@@ -24,7 +25,7 @@ int NoVersion()
     int nStatus = ReadCustomSetVersion(szVersion);
     char szDir[CUS_PATH_BUF] = "";
     cus_ProgramDir(szDir, sizeof szDir);
-    printf("no version in %s: %s\n", szDir, CustomSetStatusText(nStatus));
+    printf("no version in %s: %s\n", szDir, err_Meaning((uint32_t)nStatus));
     return TOOL_FAILED;
 }
 
@@ -39,14 +40,22 @@ int ShowVersion()
     return TOOL_OK;
 }
 
+const char* SetResultText(int nResult)
+{
+    if (nResult == CUSINI_OK)
+        return "the value has the requested text (it already had, or it was written and a "
+               "fresh verification file produced)";
+    return err_Meaning((uint32_t)nResult);
+}
+
 int SetValue(char** argv)
 {
     int nResult = SetCusIniValue(argv[0], argv[1], argv[2], argv[3]);
     if (nResult >= VRF_ERR_INI_SIZE && nResult <= VRF_ERR_SALT)
         printf("result %d: the value was written, but no fresh verification file: %s\n", nResult,
-               CusIniResultText(nResult));
+               err_Meaning((uint32_t)nResult));
     else
-        printf("result %d: %s\n", nResult, CusIniResultText(nResult));
+        printf("result %d: %s\n", nResult, SetResultText(nResult));
     if (nResult == CUSINI_OK)
         return TOOL_OK;
     return tool_Fail("custom set", argv[0], NULL, (uint32_t)nResult, 0);

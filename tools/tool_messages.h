@@ -1,6 +1,7 @@
 // How the tool tells a failure: one line on stderr that names the file,
-// what failed, the error number with its meaning, the system's reason where
-// there is one, and what to do, with the exit code 1 (TOOL_FAILED).
+// what failed, the error number with its meaning and what to do from the
+// error catalogue, and the system's reason where there is one; the exit code
+// is 1 (TOOL_FAILED).
 #pragma once
 
 #include <stdint.h>
@@ -22,9 +23,3 @@ int tool_FailWalk(const char* pszCommand, const char* pszPackage, const char* ps
 // After a walk refused a name (165) in the default code page: a note that
 // --codepage reads the names in another.
 void tool_NoteCodePage(uint32_t dwErr, uint32_t uCodePage);
-
-// The meaning of one of the error numbers the tool prints (the package
-// code's, the verification files', the customisation values'), and what to
-// do about it (NULL: nothing to add).
-const char* tool_ErrorText(uint32_t dwErr);
-const char* tool_ErrorAdvice(uint32_t dwErr);

@@ -3,13 +3,10 @@
 
 #include <windows.h>
 
+#include "error_numbers.h"
+
 enum {
     UTL_PATH_BUF = MAX_PATH + 1, // 260 characters plus the terminator
-
-    UTL_ERR_NO_FILE = 1001,
-    UTL_ERR_GET_ATTRIBUTES = 1014,
-    UTL_ERR_SET_ATTRIBUTES = 1015,
-    UTL_ERR_NULL_PATH = 1101,
 };
 
 // Where the launchers' work directories are made.
