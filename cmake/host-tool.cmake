@@ -32,6 +32,14 @@ add_executable(kelvo-corpus tests/agreement/make_corpus.cpp)
 target_link_libraries(kelvo-corpus PRIVATE kelvo_product_options)
 add_test(NAME host_tool_test
   COMMAND ${PROJECT_SOURCE_DIR}/tests/host-tool-test ${CMAKE_BINARY_DIR})
+# The tool's refusals and messages, against the shipped launchers of build/.
+add_test(NAME tool_messages_test
+  COMMAND ${PROJECT_SOURCE_DIR}/tests/tool-messages-test $<TARGET_FILE:kelvo-setuptool>
+          ${PROJECT_SOURCE_DIR}/build/bin)
+set_tests_properties(tool_messages_test PROPERTIES SKIP_RETURN_CODE 77)
+# docs/setuptool.md against the tool's own texts.
+add_test(NAME tool_reference_test
+  COMMAND ${PROJECT_SOURCE_DIR}/tests/tool-reference-test ${CMAKE_BINARY_DIR} ${PROJECT_SOURCE_DIR})
 # The error page for support staff is what the error catalogue makes, and the
 # catalogue has every number the code defines; the deployment page names
 # every exit code.

@@ -5,9 +5,7 @@
 
 #include <windows.h>
 
-#include "error_numbers.h"
-
-#define SETUP_INNER_INSTALLER "KelvoSetup.exe"
+#include "install_sequence.h"
 
 // The launcher's own file: the full path, and the path split at its last
 // backslash (a plain byte search) into directory and file name.

@@ -38,7 +38,10 @@ int SetCusIniValue(const char* pszDir, const char* pszSection, const char* pszKe
         return CUSINI_ERR_NO_INI;
     // The profile functions read a NULL key as "the whole section" and a NULL
     // value as "delete the key": never what a caller setting one value means.
-    if (pszSection == NULL || pszKey == NULL || pszValue == NULL)
+    // An empty section or key is no better: the line lands above the first
+    // section, or as "=value", and a fresh .vrf would seal the damage.
+    if (pszSection == NULL || pszKey == NULL || pszValue == NULL || *pszSection == '\0' ||
+        *pszKey == '\0')
         return CUSINI_ERR_NULL_ARG;
 
     if (HasValue(szIni, pszSection, pszKey, pszValue))

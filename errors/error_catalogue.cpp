@@ -27,10 +27,10 @@ const ErrorEntry kEntries[] = {
         "a path argument is missing",
         kProgrammingFault, ""),
     ROW(PKG_ERR_PATH_TOO_LONG, kPackage,
-        "a path is 260 characters or longer",
-        "Use a shorter folder for the setup or the package.", ""),
+        "a path is too long: 260 characters or more (on Linux, 4096 bytes)",
+        "Use a shorter folder for the setup, the package or the files packed.", ""),
     ROW(PKG_ERR_NO_SOURCE, kPackage,
-        "the source file does not exist",
+        "no file is there (a folder is no file)",
         "Check the path; for a launcher, run it from a local folder.",
         "`utl_FileUnpack: szSrcAbsFile = ...` (the launcher's own file, or a file to pack)"),
     ROW(PKG_ERR_NO_PACKAGE, kPackage,
@@ -65,8 +65,8 @@ const ErrorEntry kEntries[] = {
         ""),
     ROW(PKG_ERR_READ_HEADER, kPackage,
         "there are no 17 header bytes at the offset",
-        "The setup carries no package behind its image (a bare launcher), or the offset is "
-        "wrong.", ""),
+        "The setup carries no package behind its image (a bare launcher, or a setup cut short): "
+        "build it again, or give the right --offset.", ""),
     ROW(PKG_ERR_BAD_HEADER, kPackage,
         "no package header at the offset",
         "The file is not a setup or package, or it was damaged; --offset takes decimal or 0x "
@@ -74,15 +74,17 @@ const ErrorEntry kEntries[] = {
     ROW(PKG_ERR_NAME_LENGTH, kPackage,
         "a record's name length is unreadable or too long (64 bytes at most, and the "
         "destination path plus name below 260)",
-        "The package is damaged, or (signed setups) it has no end record and the certificate "
-        "table was read as a record: pack with --end.",
+        "The package is damaged, or (signed setups) its certificate table is not where the "
+        "image's header says, so it was read as a record: sign the setup again as built. When "
+        "packing: a record name holds at most 64 bytes; rename the file.",
         "`dwBufDataLen = ... dwCurFileNameLen = ...`"),
     ROW(PKG_ERR_DATA_LENGTH, kPackage,
         "a record's data length is unreadable",
         kTruncated, ""),
     ROW(PKG_ERR_RECORD_OVERRUN, kPackage,
         "a record runs past the end of the package",
-        "The setup is truncated or damaged, or signed without an end record.",
+        "The setup is truncated or damaged, or a signature was appended that the image's header "
+        "does not point to: build and sign it again.",
         "`dwCurTotalLen = ...`"),
     ROW(PKG_ERR_READ_NAME, kPackage,
         "a record's name cannot be read in full",
@@ -92,7 +94,8 @@ const ErrorEntry kEntries[] = {
         "A name that climbs out of the folder, names a device or a stream is refused (a "
         "tampered package); otherwise a file in the work directory is in use or read-only. The "
         "tools also refuse a name their code page cannot read (kelvo-setuptool takes ASCII only "
-        "unless told --codepage 1252 or 936), and a file that is a link or no plain file.",
+        "unless told --codepage 1252 or 936), and a file that is a link or no plain file. When "
+        "packing: rename the file (docs/setuptool.md has the rules for record names).",
         "`record name refused: ...`, or `szDstAbsFile = ...`"),
     ROW(PKG_ERR_READ_DATA, kPackage,
         "a record's data cannot be read in full",
@@ -145,10 +148,12 @@ const ErrorEntry kEntries[] = {
     ROW(LAUNCH_ERR_NO_HELPER, kLauncher,
         "the package has no companion dovRelsvc.exe (setup) or registration tool "
         "KelvoRegister.exe (setup-lite)",
-        "A release fault: pack the missing program (setuptool list shows the records).", ""),
+        "A release fault: pack the missing program in front of any end record; setuptool check "
+        "names it before a setup is published.", ""),
     ROW(LAUNCH_ERR_NO_INSTALLER, kLauncher,
         "the package has no inner installer KelvoSetup.exe",
-        "A release fault: pack it (setuptool list shows the records).", ""),
+        "A release fault: pack it in front of any end record; setuptool check names it before a "
+        "setup is published.", ""),
     ROW(LAUNCH_ERR_HELPER_START, kLauncher,
         "the shell would not start the companion or the registration tool",
         kNoProgram,
@@ -172,8 +177,8 @@ const ErrorEntry kEntries[] = {
         "that name was taken",
         "Check the permissions; restore the file from the .lzj copy.", ""),
     ROW(CUSINI_ERR_NULL_ARG, kValue,
-        "no section, key or value was given; nothing was changed",
-        "Give all three.", ""),
+        "no section, key or value was given, or the section or key is empty; nothing was changed",
+        "Give a section and a key that are not empty, and a value.", ""),
     ROW(CUSINI_ERR_VRF_WRITE, kValue,
         "the value was written, but writing the verification file failed",
         "Check the folder's permissions and disk space, then seal the pair with vrf write "

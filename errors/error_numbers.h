@@ -75,7 +75,8 @@ enum {
     CUSINI_ERR_NO_INI = UTL_ERR_NO_FILE,
     CUSINI_ERR_NOT_VERIFIED = 1002, // the pair does not verify; nothing was changed
     CUSINI_ERR_INI_WRITE = 1003,    // the write failed; the INI file was moved aside
-    CUSINI_ERR_NULL_ARG = 1004,     // no section, key or value; nothing was read or changed
+    CUSINI_ERR_NULL_ARG = 1004,     // no section, key or value, or an empty section or key;
+                                    // nothing was read or changed
     CUSINI_ERR_VRF_WRITE = 1005,    // the verification file failed without an error number
 
     CUSSET_OK = 0,

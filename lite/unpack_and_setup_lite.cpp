@@ -13,8 +13,6 @@
 
 #include <stdio.h>
 
-static const char kRegistrationTool[] = "KelvoRegister.exe";
-
 // The registration tool is needed only where no client is installed; its
 // flag (1 when started) goes into the start line.
 static int RegisterIfNeeded(const Extraction* pEx, DWORD* pdwErr, DWORD* pdwToolStarted)
@@ -26,9 +24,9 @@ static int RegisterIfNeeded(const Extraction* pEx, DWORD* pdwErr, DWORD* pdwTool
         WriteSetupLog(szDisplayName);
         return 1;
     }
-    if (!FindExtracted(pEx, kRegistrationTool))
+    if (!FindExtracted(pEx, LITE_REGISTRATION_TOOL))
         return LaunchFail(pdwErr, LAUNCH_ERR_NO_HELPER);
-    if (!StartExtracted(pEx->szWorkDir, kRegistrationTool, NULL, SW_HIDE, NULL))
+    if (!StartExtracted(pEx->szWorkDir, LITE_REGISTRATION_TOOL, NULL, SW_HIDE, NULL))
         return LaunchFail(pdwErr, LAUNCH_ERR_HELPER_START);
     Sleep(1000);
     *pdwToolStarted = 1;
@@ -40,7 +38,7 @@ static int RegisterIfNeeded(const Extraction* pEx, DWORD* pdwErr, DWORD* pdwTool
 // not take a whole processor from the tool it waits for.
 static void WaitForRegistration()
 {
-    while (chkProcExist("waitSetup", kRegistrationTool) == PROC_RUNNING)
+    while (chkProcExist("waitSetup", LITE_REGISTRATION_TOOL) == PROC_RUNNING)
         Sleep(10);
 }
 

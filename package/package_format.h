@@ -71,3 +71,15 @@ void pkg_LogV(void (*pfnLog)(const char* pszLine), const char* pszPrefix, const 
 // A record name may only name a plain file inside the destination directory
 // (or an existing subdirectory of it, after one inner backslash).
 int pkg_IsSafeName(const char* pszName, const PkgCodePage* pCodePage);
+// Why a name is refused, for the tools' messages; the first rule it breaks,
+// reading from its start.
+enum PkgNameFault {
+    PKG_NAME_OK,
+    PKG_NAME_EMPTY_PART,   // empty, or a leading, doubled or trailing backslash
+    PKG_NAME_DOT_OR_SPACE, // a part that ends in a dot or a blank ("." and ".." too)
+    PKG_NAME_DEVICE,       // CON, PRN, AUX, NUL, COM1-9, LPT1-9, CONIN$, CONOUT$, any extension
+    PKG_NAME_CHARACTER,    // a control character, or one of / : * ? " < > |
+    PKG_NAME_NOT_TEXT,     // bytes the code page does not read (a cut double-byte
+                           // character; above 0x7F where only ASCII is taken)
+};
+PkgNameFault pkg_NameFault(const char* pszName, const PkgCodePage* pCodePage);

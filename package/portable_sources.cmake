@@ -4,6 +4,7 @@
 set(KELVO_PACKAGE_PORTABLE_SOURCES
   mix_buffer.cpp
   package_format.cpp
+  pe_image.cpp
   record_name.cpp
   record_walk.cpp
   record_writer.cpp

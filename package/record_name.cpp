@@ -7,13 +7,6 @@
 
 #include <string.h>
 
-static int IsForbiddenByte(unsigned char c, const PkgCodePage* pCodePage)
-{
-    if (c > 0x7F && pCodePage->bAsciiOnly)
-        return 1;
-    return c < 0x20 || c == 0x7F || strchr("/:*?\"<>|", c) != NULL;
-}
-
 static char AsciiUpper(char c)
 {
     return c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c;
@@ -70,14 +63,15 @@ static int IsDeviceName(const char* pszComp, size_t cchComp, const PkgCodePage* 
     return IsNumberedDevice(pszComp, cchBase, pCodePage);
 }
 
-static int IsSafeComponent(const char* pszComp, size_t cchComp, const PkgCodePage* pCodePage)
+static PkgNameFault ComponentFault(const char* pszComp, size_t cchComp,
+                                   const PkgCodePage* pCodePage)
 {
     if (cchComp == 0) // a leading, doubled or trailing backslash
-        return 0;
+        return PKG_NAME_EMPTY_PART;
     char cLast = pszComp[cchComp - 1];
     if (cLast == '.' || cLast == ' ') // also "." and ".."
-        return 0;
-    return !IsDeviceName(pszComp, cchComp, pCodePage);
+        return PKG_NAME_DOT_OR_SPACE;
+    return IsDeviceName(pszComp, cchComp, pCodePage) ? PKG_NAME_DEVICE : PKG_NAME_OK;
 }
 
 const PkgCodePage* pkg_CodePage(uint32_t uCodePage)
@@ -96,17 +90,16 @@ const PkgCodePage* pkg_CodePage(uint32_t uCodePage)
     }
 }
 
-int pkg_IsSafeName(const char* pszName, const PkgCodePage* pCodePage)
+PkgNameFault pkg_NameFault(const char* pszName, const PkgCodePage* pCodePage)
 {
     const char* pszComp = pszName;
     const char* p = pszName;
     for (;;) {
         unsigned char c = (unsigned char)*p;
         if (c == '\0' || c == '\\') {
-            if (!IsSafeComponent(pszComp, (size_t)(p - pszComp), pCodePage))
-                return 0;
-            if (c == '\0')
-                return 1;
+            PkgNameFault eFault = ComponentFault(pszComp, (size_t)(p - pszComp), pCodePage);
+            if (eFault != PKG_NAME_OK || c == '\0')
+                return eFault;
             pszComp = ++p;
             continue;
         }
@@ -114,12 +107,19 @@ int pkg_IsSafeName(const char* pszName, const PkgCodePage* pCodePage)
         // a forbidden character; a lead byte without one is malformed.
         if (!pCodePage->bAsciiOnly && pkg_IsLeadByte(pCodePage->uCodePage, c)) {
             if (p[1] == '\0')
-                return 0;
+                return PKG_NAME_NOT_TEXT;
             p += 2;
             continue;
         }
-        if (IsForbiddenByte(c, pCodePage))
-            return 0;
+        if (c > 0x7F && pCodePage->bAsciiOnly)
+            return PKG_NAME_NOT_TEXT;
+        if (c < 0x20 || c == 0x7F || strchr("/:*?\"<>|", c) != NULL)
+            return PKG_NAME_CHARACTER;
         ++p;
     }
+}
+
+int pkg_IsSafeName(const char* pszName, const PkgCodePage* pCodePage)
+{
+    return pkg_NameFault(pszName, pCodePage) == PKG_NAME_OK;
 }

@@ -4,6 +4,7 @@
 // setup and lite unpackers, and the tools' listing and check, differ only in
 // their variant; the edge does every read and write.
 #include "record_walk.h"
+#include "pe_image.h"
 
 #include <stdarg.h>
 #include <stdio.h>
@@ -25,6 +26,7 @@ struct Walk {
     uint32_t dwOffset;
     uint64_t ullPackageLen;
     uint64_t ullTotal; // bytes of the package accounted for; 64 bits never wrap
+    int bSigned;       // the package ends where a certificate table begins
 };
 
 enum RecordResult { RECORD_FAILED, RECORD_DONE, RECORD_END };
@@ -67,6 +69,29 @@ int ReadAndUnmix(const Walk* pRun, uint8_t* pBuf, uint32_t cb)
     return 1;
 }
 
+// A signed setup carries its Authenticode signature in a certificate table
+// appended behind the package, which the image's header points to; read as
+// records, it would fail the walk. The package then ends where the table
+// begins. Only a table wholly inside the file and behind the package's
+// header counts; the headers are read from the image's first 4096 bytes, as
+// every edge's buffer holds them, so that every unpacker reads the same.
+void EndAtCertificateTable(Walk* pRun, uint32_t cbFile)
+{
+    const PkgEdge* pEdge = pRun->pEdge;
+    const PkgSource* pSrc = &pEdge->src;
+    uint32_t cbHeaders = pRun->dwOffset < PKG_CHUNK ? pRun->dwOffset : (uint32_t)PKG_CHUNK;
+    uint32_t cbRead = 0, dwTable = 0, cbTable = 0;
+    pSrc->pfnSeek(pSrc->pCtx, 0);
+    if (pSrc->pfnRead(pSrc->pCtx, pEdge->pBuf, cbHeaders, &cbRead) != 0 ||
+        !pe_FindCertificateTable(pEdge->pBuf, cbRead, &dwTable, &cbTable) ||
+        dwTable < (uint64_t)pRun->dwOffset + PKG_MARKER_LEN || (uint64_t)dwTable + cbTable > cbFile)
+        return;
+    pRun->ullPackageLen = dwTable - pRun->dwOffset;
+    pRun->bSigned = 1;
+    Log(pRun, "dwCertOffset = %d dwSizeLow = dwCertOffset - dwOffset= %d", (int)dwTable,
+        (int)pRun->ullPackageLen);
+}
+
 // Checks the arguments, the source and the destination, opens the source
 // and reads the header.
 int OpenPackage(Walk* pRun, const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath)
@@ -102,6 +127,8 @@ int OpenPackage(Walk* pRun, const char* pszSrcPath, const char* pszSrcFile, cons
 
     if (!pSrc->pfnOpen(pSrc->pCtx, szSrcAbsFile))
         return Fail(pRun, PKG_ERR_OPEN);
+    if (pRun->dwOffset > 0)
+        EndAtCertificateTable(pRun, (uint32_t)ullSize);
     pSrc->pfnSeek(pSrc->pCtx, pRun->dwOffset);
 
     uint8_t abMarker[PKG_MARKER_LEN];
@@ -244,15 +271,35 @@ RecordResult ExtractRecord(Walk* pRun, const char* pszDstPath)
     return eResult;
 }
 
+// A signer aligns the certificate table to 8 bytes with zeros behind the
+// package: fewer than 8 zero bytes left before it are that padding, not a
+// record. Anything else is read as a record and fails as one.
+int IsSignaturePadding(const Walk* pRun)
+{
+    uint64_t cbLeft = pRun->ullPackageLen - pRun->ullTotal;
+    if (!pRun->bSigned || cbLeft >= 8)
+        return 0;
+    uint8_t ab[8];
+    int bZero = ReadExact(pRun, ab, (uint32_t)cbLeft);
+    for (uint64_t i = 0; bZero && i < cbLeft; ++i)
+        bZero = ab[i] == 0;
+    if (!bZero) {
+        const PkgSource* pSrc = &pRun->pEdge->src;
+        pSrc->pfnSeek(pSrc->pCtx, pRun->dwOffset + pRun->ullTotal);
+    }
+    return bZero;
+}
+
 } // namespace
 
 int pkg_Walk(const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
              uint32_t* pdwErr, uint32_t dwOffset, const PkgEdge* pEdge,
              const UnpackVariant* pVariant)
 {
-    Walk run = {pEdge, pVariant, pdwErr, dwOffset, 0, 0};
+    Walk run = {pEdge, pVariant, pdwErr, dwOffset, 0, 0, 0};
     int bResult = OpenPackage(&run, pszSrcPath, pszSrcFile, pszDstPath);
-    for (int nRecord = 1; bResult && run.ullTotal < run.ullPackageLen; ++nRecord) {
+    for (int nRecord = 1; bResult && run.ullTotal < run.ullPackageLen && !IsSignaturePadding(&run);
+         ++nRecord) {
         Log(&run, "unpack time = %d", nRecord);
         RecordResult eResult = ExtractRecord(&run, pszDstPath);
         bResult = eResult != RECORD_FAILED;

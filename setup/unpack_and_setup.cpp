@@ -12,13 +12,11 @@
 
 #include <stdio.h>
 
-static const char kCompanion[] = "dovRelsvc.exe";
-
 // The companion gets 300 ms to appear, then up to 600 checks 500 ms apart.
 static void WaitForCompanion()
 {
     Sleep(300);
-    for (int nWaits = 0; nWaits < 600 && chkProcExist("waitCpd", kCompanion) == PROC_RUNNING;
+    for (int nWaits = 0; nWaits < 600 && chkProcExist("waitCpd", SETUP_COMPANION) == PROC_RUNNING;
          ++nWaits)
         Sleep(500);
 }
@@ -28,9 +26,9 @@ static int RunExtracted(Extraction* pEx, DWORD* pdwErr)
     static const ExtractWay kWay = {utl_FileUnpackHeld};
     if (!ExtractPackage(pEx, &kWay, pdwErr))
         return 0;
-    if (!FindExtracted(pEx, kCompanion))
+    if (!FindExtracted(pEx, SETUP_COMPANION))
         return LaunchFail(pdwErr, LAUNCH_ERR_NO_HELPER);
-    if (!StartExtracted(pEx->szWorkDir, kCompanion, "-setUpdInfo", SW_HIDE, NULL))
+    if (!StartExtracted(pEx->szWorkDir, SETUP_COMPANION, "-setUpdInfo", SW_HIDE, NULL))
         return LaunchFail(pdwErr, LAUNCH_ERR_HELPER_START);
     WaitForCompanion();
     if (!FindExtracted(pEx, SETUP_INNER_INSTALLER))

@@ -118,7 +118,8 @@ TEST_F(CusIniValueTest, DirectoryWithoutTheIniFileGives1001)
     EXPECT_FALSE(Exists("KelvoCustom.vrf"));
 }
 
-// The profile functions would delete the key or the whole section.
+// The profile functions would delete the key or the whole section, or with
+// an empty section or key write a line no section or key holds.
 TEST_F(CusIniValueTest, MissingSectionKeyOrValueIsRefused)
 {
     WritePair(kIni);
@@ -126,6 +127,8 @@ TEST_F(CusIniValueTest, MissingSectionKeyOrValueIsRefused)
     EXPECT_EQ(Set("OtherOptions", "SilentInstall", NULL), CUSINI_ERR_NULL_ARG);
     EXPECT_EQ(Set("OtherOptions", NULL, "1"), CUSINI_ERR_NULL_ARG);
     EXPECT_EQ(Set(NULL, "SilentInstall", "1"), CUSINI_ERR_NULL_ARG);
+    EXPECT_EQ(Set("", "SilentInstall", "1"), CUSINI_ERR_NULL_ARG);
+    EXPECT_EQ(Set("OtherOptions", "", "1"), CUSINI_ERR_NULL_ARG);
     EXPECT_EQ(Read("KelvoCustom.ini"), ini);
     EXPECT_EQ(Read("KelvoCustom.vrf"), vrf);
 }

@@ -43,33 +43,6 @@ std::string DaclSddl(const char* pszPath)
     return sddl;
 }
 
-// The link and disk-full tests need what their script lays out around the
-// prefix (work-link-test, disk-full-test); it runs them with KELVO_LAID_OUT
-// naming itself, and any other run skips them.
-bool LaidOutBy(const char* pszScript)
-{
-    char sz[64] = "";
-    GetEnvironmentVariableA("KELVO_LAID_OUT", sz, sizeof sz);
-    return strcmp(sz, pszScript) == 0;
-}
-
-// The names that match a pattern (files and directories), sorted.
-std::vector<std::string> Names(const std::string& pattern)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA fd;
-    HANDLE hFind = FindFirstFileA(pattern.c_str(), &fd);
-    if (hFind == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if (strcmp(fd.cFileName, ".") != 0 && strcmp(fd.cFileName, "..") != 0)
-            names.push_back(fd.cFileName);
-    } while (FindNextFileA(hFind, &fd));
-    FindClose(hFind);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // What a work directory holds after a demo install: the package's files, the
 // end record's empty file and what the demo programs recorded.
 const std::vector<std::string> kInstalledNames = {

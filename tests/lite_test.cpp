@@ -167,6 +167,25 @@ TEST_F(LiteTest, InstallerEndingWithoutTheFlagFailsEvenIfAnEarlierRunLeftItSet)
     EXPECT_NE(ReadOr(WorkFile("KelvoSetup.record.txt")).find("crash=1"), std::string::npos);
 }
 
+// A signed setup-lite: signed-setup-test signs it on Linux (the signer is a
+// Linux program) and runs this case on it. Its unpacker ends the package
+// where the certificate table begins, so it installs as the unsigned one
+// does and leaves nothing of the signature in the work directory.
+TEST_F(LiteTest, SignedSetupLiteInstalls)
+{
+    if (!LaidOutBy("signed-setup-test"))
+        GTEST_SKIP() << "signed-setup-test signs the setup for this case";
+    EXPECT_EQ(RunSetup("C:\\tmp\\kelvo-signed\\lite-signed.exe"), 0u);
+    EXPECT_TRUE(LogLinesAre({kFreeSpace, "is-stp started at \\d+, 1\\.", "setupflag is set\\.",
+                             "is-stp fine at \\d+\\.", "is-stp ended at \\d+\\.", Ended(0)}));
+    const std::vector<std::string> kExtracted = {
+        "KelvoRegister.exe", "KelvoRegister.ini", "KelvoRegister.record.txt",
+        "KelvoSetup.exe",    "KelvoSetup.ini",    "KelvoSetup.record.txt",
+        "data.ini"};
+    EXPECT_EQ(Names(std::string(kWorkDir) + "\\*"), kExtracted);
+    EXPECT_EQ(Flag(), 1u);
+}
+
 // The two launchers share the single-instance event: each refuses to start
 // while the other runs, with its own first message.
 class LiteExclusion : public LiteTest

@@ -24,6 +24,7 @@ class SetupToolTest : public TestDirFixture
     }
 };
 
+// What each says: tool-messages-test.
 TEST_F(SetupToolTest, WrongCommandLinesPrintTheUsageAndExitWith2)
 {
     for (const char* pszArgs :
@@ -32,7 +33,10 @@ TEST_F(SetupToolTest, WrongCommandLinesPrintTheUsageAndExitWith2)
           "unpack a b --offset 12x", "unpack a b --bogus"}) {
         ToolRun run = Tool(pszArgs);
         EXPECT_EQ(run.dwExit, 2u) << pszArgs;
-        EXPECT_NE(run.out.find("usage: setuptool"), std::string::npos) << pszArgs;
+        EXPECT_TRUE(run.out.find("setuptool --help describes every command") != std::string::npos ||
+                    run.out.find("usage: setuptool <command>") != std::string::npos)
+            << pszArgs << "\n"
+            << run.out;
     }
     ToolRun help = Tool("--help");
     EXPECT_EQ(help.dwExit, 0u);
@@ -107,8 +111,8 @@ TEST_F(SetupToolTest, FailuresNameTheErrorAndExitWith1)
         const char* pszSays;
     } const kCases[] = {
         {"pack " + Q("q.pkg") + " " + Q("src\\missing.txt"), "error 152: "},
-        {"pack " + Q("q.pkg") + " " + Q("src\\" + std::string(65, 'n')), "at most 64 bytes"},
-        {"pack " + Q("q.pkg") + " " + Q("src\\a.txt") + " " + Q("src\\A.TXT"), "twice"},
+        {"pack " + Q("q.pkg") + " " + Q("src\\" + std::string(65, 'n')), "64 at most"},
+        {"pack " + Q("q.pkg") + " " + Q("src\\a.txt") + " " + Q("src\\A.TXT"), "has the name of"},
         {"build " + Q("toobig.exe") + " " + Q("p.pkg") + " " + Q("s.exe"), "must fit in 307200"},
         {"build " + Q("fits.exe") + " " + Q("src\\a.txt") + " " + Q("s.exe"), "not a package"},
         {"list " + Q("cut.pkg"), "error 163: a record runs past the end of the package"},
@@ -145,14 +149,14 @@ TEST_F(SetupToolTest, FailedPackOrBuildLeavesTheExistingFileAlone)
         std::string says;
     } const kCases[] = {
         {"pack " + Q("p.pkg") + " " + Q("src\\a.txt") + " " + Q("src\\nope.bin"),
-         In("src\\nope.bin") + "\": error 152: the source file does not exist"},
+         In("src\\nope.bin") + "\": error 152: no file is there"},
         {"pack " + Q("p.pkg") + " " + Q("src\\a.txt") + " " + Q("src"),
-         In("src") + "\" is a directory, not a file"},
-        {"pack " + Q("src") + " " + Q("src\\a.txt"), In("src") + "\" is a directory"},
+         In("src") + "\" is a folder, not a file"},
+        {"pack " + Q("src") + " " + Q("src\\a.txt"), In("src") + "\" is a folder"},
         {"build \"" + BinPath("setup.exe") + "\" " + Q("src\\a.txt") + " " + Q("s.exe"),
          "is not a package"},
         {"build \"" + BinPath("setup.exe") + "\" " + Q("p.pkg") + " " + Q("src"),
-         In("src") + "\" cannot be written"},
+         In("src") + "\" is a folder: name the setup file"},
     };
     for (const auto& c : kCases) {
         ToolRun run = Tool(c.args);
@@ -168,58 +172,106 @@ TEST_F(SetupToolTest, FailedPackOrBuildLeavesTheExistingFileAlone)
         FindClose(hFind);
 }
 
-// The release check on unsigned setups: it passes only what unpacks now and
-// will still unpack once signed. (Signed setups: signed-setup-test.)
-TEST_F(SetupToolTest, CheckPassesOnlySetupsThatUnpackNowAndOnceSigned)
+// The release check on unsigned setups: it passes only what installs, with
+// the programs its launcher starts where that launcher's unpacker finds
+// them. (Signed setups: signed-setup-test.)
+class SetupToolCheck : public SetupToolTest
 {
-    ASSERT_TRUE(WriteWholeFile(In("src\\KelvoSetup.exe"), std::string(5000, 'K')));
-    // The shipped i686 launchers: check wants PE32 programs, which the x64
-    // twin's own launchers are not.
-    const std::string kLauncher = "\"" + ShippedBinPath("setup.exe") + "\" ";
-    for (const char* pszPkg : {"end", "open"}) {
-        std::string pkg = std::string(pszPkg) + ".pkg";
-        ASSERT_EQ(Tool("pack " + Q(pkg) + " " + Q("src\\KelvoSetup.exe") +
-                       (pkg == "end.pkg" ? " --end" : ""))
+  protected:
+    // A package of the files given (names in src), with an end record when
+    // the last is "--end", behind the shipped launcher: check wants PE32
+    // programs, which the x64 twin's own launchers are not.
+    void Build(const char* pszSetup, const char* pszLauncher, std::string files)
+    {
+        std::string args;
+        for (size_t pos = 0; pos < files.size();) {
+            size_t end = files.find(' ', pos);
+            std::string name = files.substr(pos, end - pos);
+            args += " " + (name == "--end" ? name : Q("src\\" + name));
+            pos = end == std::string::npos ? files.size() : end + 1;
+        }
+        std::string pkg = std::string(pszSetup) + ".pkg";
+        ToolRun pack = Tool("pack " + Q(pkg) + args);
+        ASSERT_EQ(pack.dwExit, 0u) << pack.out;
+        ASSERT_EQ(Tool("build \"" + ShippedBinPath(pszLauncher) + "\" " + Q(pkg) + " " +
+                       Q(std::string(pszSetup) + ".exe"))
                       .dwExit,
                   0u);
-        ASSERT_EQ(
-            Tool("build " + kLauncher + Q(pkg) + " " + Q(std::string(pszPkg) + ".exe")).dwExit, 0u);
     }
-    ASSERT_EQ(Tool("build \"" + ShippedBinPath("setup-lite.exe") + "\" " + Q("end.pkg") + " " +
-                   Q("lite.exe"))
-                  .dwExit,
-              0u);
-    std::string good = Read("end.exe"), open = Read("open.exe");
-    std::string tampered = good;
-    tampered[PKG_OFFSET + PKG_MARKER_LEN + 4] ^= 0x40; // the first record's data length
-    ASSERT_TRUE(WriteWholeFile(In("cut.exe"), good.substr(0, good.size() - 1)));
-    ASSERT_TRUE(WriteWholeFile(In("padded.exe"), good + std::string(512, '\0')));
-    ASSERT_TRUE(WriteWholeFile(In("open-padded.exe"), open + std::string(512, '\0')));
+};
+
+TEST_F(SetupToolCheck, PassesOnlySetupsWhoseLauncherFindsItsPrograms)
+{
+    ASSERT_TRUE(WriteWholeFile(In("src\\KelvoSetup.exe"), std::string(5000, 'K')));
+    ASSERT_TRUE(WriteWholeFile(In("src\\dovRelsvc.exe"), std::string(3000, 'D')));
+    ASSERT_TRUE(WriteWholeFile(In("src\\KelvoRegister.exe"), std::string(2000, 'R')));
+    ASSERT_TRUE(WriteWholeFile(In("src\\data.ini"), "x"));
+    Build("full", "setup.exe", "dovRelsvc.exe KelvoSetup.exe --end");
+    Build("open", "setup.exe", "dovRelsvc.exe KelvoSetup.exe data.ini");
+    Build("no-companion", "setup.exe", "KelvoSetup.exe data.ini --end");
+    Build("no-installer", "setup.exe", "dovRelsvc.exe --end");
+    Build("end-only", "setup.exe", "--end");
+    Build("lite", "setup-lite.exe", "KelvoRegister.exe KelvoSetup.exe");
+    Build("lite-no-tool", "setup-lite.exe", "KelvoSetup.exe");
+    Build("lite-no-installer", "setup-lite.exe", "KelvoRegister.exe");
+    Build("tail", "setup.exe", "dovRelsvc.exe data.ini");
+    // What a glob over an unpacked setup made before pack refused the end
+    // record's file: the companion behind it.
+    Build("head", "setup.exe", "KelvoSetup.exe --end");
+    std::string head = Read("head.exe"), tail = Read("tail.pkg");
+    ASSERT_TRUE(WriteWholeFile(In("behind.exe"), head + tail.substr(PKG_MARKER_LEN)));
+    std::string full = Read("full.exe"), tampered = full;
+    tampered[PKG_OFFSET + PKG_MARKER_LEN + 6] ^= 0x40; // the first record's data length, 4 MiB more
+    ASSERT_TRUE(WriteWholeFile(In("cut.exe"), full.substr(0, full.size() - 1)));
+    ASSERT_TRUE(WriteWholeFile(In("padded.exe"), full + std::string(512, '\0')));
+    ASSERT_TRUE(WriteWholeFile(In("open-padded.exe"), Read("open.exe") + std::string(512, '\0')));
     ASSERT_TRUE(WriteWholeFile(In("tampered.exe"), tampered));
     ASSERT_TRUE(WriteWholeFile(In("notpe.exe"), std::string(PKG_OFFSET + 100, 'x')));
 
+    const char kCompanionMissing[] =
+        "missing: dovRelsvc.exe (the companion, which setup starts first): every run would stop "
+        "with error 355";
+    const char kInstallerMissing[] =
+        "missing: KelvoSetup.exe (the inner installer): every run would stop with error 356";
     struct {
         const char* pszFile;
         DWORD dwExit;
         const char* pszSays;
     } const kCases[] = {
-        {"end.exe", 0, "launcher: setup, a PE32 Windows GUI program; image "},
-        {"end.exe", 0,
-         "version block: 5.1.301.1\npackage at 307200:\n  KelvoSetup.exe\t5000\n"
-         "  ^Kelvo_end^\t0\t(end record)\nrecords: 2\nend record: yes\n"
-         "signature: none\nverdict: ready to publish\n"},
+        {"full.exe", 0, "launcher: setup, a PE32 Windows GUI program; image "},
+        {"full.exe", 0,
+         "version block: 5.1.301.1\npackage at 307200:\n  dovRelsvc.exe\t3000\n"
+         "  KelvoSetup.exe\t5000\n  ^Kelvo_end^\t0\t(end record)\nrecords: 3\nend record: yes\n"
+         "signature: none\nprogram: dovRelsvc.exe, 3000 bytes: the companion, which setup starts "
+         "first\nprogram: KelvoSetup.exe, 5000 bytes: the inner installer\n"
+         "verdict: ready to publish\n"},
+        {"open.exe", 0, "end record: no\nsignature: none\nprogram: dovRelsvc.exe"},
+        {"no-companion.exe", 1, kCompanionMissing},
+        {"no-installer.exe", 1, kInstallerMissing},
+        {"end-only.exe", 1, kCompanionMissing},
+        {"end-only.exe", 1, kInstallerMissing},
+        {"behind.exe", 1,
+         "missing: dovRelsvc.exe (the companion, which setup starts first) lies behind the end "
+         "record, where the setup unpacker stops: every run would stop with error 355"},
+        {"lite.exe", 0, "program: KelvoRegister.exe, 2000 bytes: the registration tool"},
+        {"lite-no-tool.exe", 0,
+         "warning: no KelvoRegister.exe (the registration tool, which setup-lite starts first "
+         "where no client is installed yet): a run on a PC without the client would stop with "
+         "error 355\nprogram: KelvoSetup.exe, 5000 bytes"},
+        {"lite-no-installer.exe", 1, kInstallerMissing},
         {"padded.exe", 0, "verdict: ready to publish"},
-        {"open.exe", 1, "warning: no end record: this setup will not unpack once signed"},
         {"open-padded.exe", 1, "package: error 165: "},
         {"cut.exe", 1, "package: error 163: "},
         {"tampered.exe", 1, "package: error 163: "},
-        {"lite.exe", 1, "warning: setup-lite reads its package to the end of the file"},
         {"notpe.exe", 1, "launcher: not a Windows program"},
     };
     for (const auto& c : kCases) {
         ToolRun run = Tool("check " + Q(c.pszFile));
         EXPECT_EQ(run.dwExit, c.dwExit) << c.pszFile << "\n" << run.out;
         EXPECT_NE(run.out.find(c.pszSays), std::string::npos) << c.pszFile << "\n" << run.out;
+        EXPECT_NE(run.out.find(c.dwExit ? "verdict: do not publish" : "verdict: ready to publish"),
+                  std::string::npos)
+            << c.pszFile;
     }
     ToolRun bare = Tool("check \"" + ShippedBinPath("setup.exe") + "\"");
     EXPECT_EQ(bare.dwExit, 1u);
@@ -243,8 +295,9 @@ TEST_F(SetupToolTest, ASourceThatChangesWhilePackedFailsAndLeavesNoPackage)
          {"Z:\\proc\\self\\status", "Z:\\sys\\kernel\\mm\\transparent_hugepage\\enabled"}) {
         ToolRun run = Tool("pack " + Q("p.pkg") + " " + Q("src\\a.txt") + " \"" + pszSource + "\"");
         EXPECT_EQ(run.dwExit, 1u) << run.out;
-        EXPECT_NE(run.out.find(std::string(pszSource) + "\" changed while it was packed: error 155"),
-                  std::string::npos)
+        EXPECT_NE(
+            run.out.find(std::string(pszSource) + "\" changed while it was packed: error 155"),
+            std::string::npos)
             << run.out;
         ToolRun fresh = Tool("pack " + Q("q.pkg") + " \"" + pszSource + "\"");
         EXPECT_EQ(fresh.dwExit, 1u) << fresh.out;
@@ -262,8 +315,8 @@ TEST_F(SetupToolTest, CodePageOptionTakesOnly1252And936)
     ASSERT_EQ(Tool("pack " + Q("p.pkg") + " " + Q("src\\a.txt") + " --end").dwExit, 0u);
     const std::string package = Read("p.pkg");
     for (const char* pszPage : {"1252", "936"}) {
-        ToolRun run = Tool("pack " + Q("q.pkg") + " " + Q("src\\a.txt") + " --codepage " +
-                           pszPage + " --end");
+        ToolRun run = Tool("pack " + Q("q.pkg") + " " + Q("src\\a.txt") + " --codepage " + pszPage +
+                           " --end");
         EXPECT_EQ(run.dwExit, 0u) << run.out;
         EXPECT_EQ(Read("q.pkg"), package) << pszPage;
         EXPECT_EQ(Tool("list " + Q("q.pkg") + " --codepage " + pszPage).out,

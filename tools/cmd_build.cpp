@@ -14,12 +14,11 @@ namespace
 
 ToolFile* OpenIn(const char* pszPath, uint64_t* pcbSize)
 {
-    ToolFile* pFile = tos_OpenRead(pszPath);
-    if (pFile != NULL && !tos_Size(pFile, pcbSize))
+    ToolFile* pFile = tool_OpenInput("build", pszPath);
+    if (pFile != NULL && !tos_Size(pFile, pcbSize)) {
+        tool_Fail("build", pszPath, "cannot be measured", PKG_ERR_SIZE, tos_LastError());
         tos_Close(&pFile);
-    if (pFile == NULL)
-        fprintf(stderr, "%s build: cannot read \"%s\": %s\n", g_szToolName, pszPath,
-                tos_ErrorText(tos_LastError()));
+    }
     return pFile;
 }
 
@@ -64,15 +63,19 @@ uint32_t Copy(ToolFile* pIn, ToolFile* pOut, uint32_t cbZeros)
 int WriteSetup(ToolFile* pLauncher, uint64_t cbLauncher, ToolFile* pPackage, const char* pszOut)
 {
     char szTemp[TOOL_PATH_BUF];
-    if (tos_IsDir(pszOut) || !tool_TempBeside(pszOut, szTemp, sizeof szTemp)) {
-        fprintf(stderr, "%s build: \"%s\" cannot be written: name the setup file\n", g_szToolName,
-                pszOut);
+    if (tos_IsDir(pszOut)) {
+        tool_Fail("build", pszOut, "is a folder: name the setup file", PKG_ERR_OPEN, 0);
+        return 0;
+    }
+    if (!tool_TempBeside(pszOut, szTemp, sizeof szTemp)) {
+        tool_Fail("build", pszOut, "leaves no room for a temporary name beside it",
+                  PKG_ERR_PATH_TOO_LONG, 0);
         return 0;
     }
     ToolFile* pOut = tos_CreateNew(szTemp);
     if (pOut == NULL) {
-        fprintf(stderr, "%s build: cannot write beside \"%s\": %s\n", g_szToolName, pszOut,
-                tos_ErrorText(tos_LastError()));
+        tool_Fail("build", szTemp, "cannot be made beside the setup", PKG_ERR_OPEN,
+                  tos_LastError());
         return 0;
     }
     uint32_t dwErr = Copy(pLauncher, pOut, 0);
@@ -83,8 +86,7 @@ int WriteSetup(ToolFile* pLauncher, uint64_t cbLauncher, ToolFile* pPackage, con
     if (!tos_Close(&pOut) && dwErr == 0)
         dwErr = tos_LastError();
     if (dwErr != 0) {
-        fprintf(stderr, "%s build: writing \"%s\" failed: %s\n", g_szToolName, pszOut,
-                tos_ErrorText(dwErr));
+        tool_Fail("build", pszOut, "cannot be written", PKG_ERR_WRITE, dwErr);
         tos_Remove(szTemp);
         return 0;
     }
@@ -95,8 +97,17 @@ int WriteSetup(ToolFile* pLauncher, uint64_t cbLauncher, ToolFile* pPackage, con
 
 int cmd_Build(int argc, char** argv)
 {
+    for (int i = 0; i < argc; ++i) {
+        if (tool_IsOption(argv[i]))
+            return tool_WrongCommandLine("build", "there is no option %s", argv[i]);
+    }
     if (argc != 3)
-        return tool_Usage();
+        return tool_WrongCommandLine("build", "name the launcher image, the package and the setup "
+                                              "to write");
+    for (int i = 0; i < argc; ++i) {
+        if (!tool_CheckPath("build", argv[i]))
+            return TOOL_FAILED;
+    }
     int nResult = TOOL_FAILED;
     uint64_t cbLauncher = 0, cbPackage = 0;
     ToolFile* pPackage = NULL;
@@ -104,19 +115,24 @@ int cmd_Build(int argc, char** argv)
     if (pLauncher == NULL)
         goto out;
     if (cbLauncher > PKG_OFFSET) {
-        fprintf(stderr, "%s build: the launcher image is %llu bytes; it must fit in %d\n",
-                g_szToolName, (unsigned long long)cbLauncher, PKG_OFFSET);
+        char szWhat[160];
+        snprintf(szWhat, sizeof szWhat,
+                 "is %llu bytes: a launcher image must fit in %d (name the launcher image, not a "
+                 "setup built from it)",
+                 (unsigned long long)cbLauncher, PKG_OFFSET);
+        tool_Fail("build", argv[0], szWhat, 0, 0);
         goto out;
     }
     pPackage = OpenIn(argv[1], &cbPackage);
     if (pPackage == NULL)
         goto out;
     if (!IsPackage(pPackage)) {
-        fprintf(stderr, "%s build: \"%s\" is not a package\n", g_szToolName, argv[1]);
+        tool_Fail("build", argv[1], "is not a package: it does not start with a package header",
+                  PKG_ERR_BAD_HEADER, 0);
         goto out;
     }
     if (PKG_OFFSET + cbPackage >= 0x100000000ull) {
-        fprintf(stderr, "%s build: a setup must stay below 4 GiB\n", g_szToolName);
+        tool_Fail("build", argv[1], "would make a setup of 4 GiB or more", PKG_ERR_SIZE, 0);
         goto out;
     }
     if (WriteSetup(pLauncher, cbLauncher, pPackage, argv[2]))

@@ -1,10 +1,13 @@
 // setuptool check <setup.exe> [--codepage N]
 // The release check before a setup is published: the launcher image, the
-// package walked record by record with the unpacker's own checks (nothing is
-// written), the end record, and an Authenticode signature's certificate
-// table. Exit 0 only when the setup unpacks as it is and will still unpack
-// once signed (or is signed and unpacks); 1 otherwise.
+// package walked record by record with its launcher's own unpacker and
+// checks (nothing is written), the programs that launcher starts, and an
+// Authenticode signature's certificate table. Exit 0 only when the setup
+// installs as it is and will once signed (or is signed and does); 1
+// otherwise.
 #include "setuptool.h"
+#include "error_catalogue.h"
+#include "install_sequence.h"
 #include "pe_image.h"
 #include "tool_os.h"
 
@@ -14,11 +17,39 @@
 namespace
 {
 
+// A program the launcher starts from its work directory; a run that does not
+// find it there stops with dwErr. One that is needed only on some PCs is a
+// warning.
+struct Program {
+    const char* pszName;
+    const char* pszRole;
+    uint32_t dwErr;
+    int bSometimes;
+};
+
+// clang-format off
+const Program kSetupPrograms[] = {
+    {SETUP_COMPANION, "the companion, which setup starts first", LAUNCH_ERR_NO_HELPER, 0},
+    {SETUP_INNER_INSTALLER, "the inner installer", LAUNCH_ERR_NO_INSTALLER, 0},
+};
+const Program kLitePrograms[] = {
+    {LITE_REGISTRATION_TOOL, "the registration tool, which setup-lite starts first where no client "
+     "is installed yet", LAUNCH_ERR_NO_HELPER, 1},
+    {SETUP_INNER_INSTALLER, "the inner installer", LAUNCH_ERR_NO_INSTALLER, 0},
+};
+// clang-format on
+enum { kPrograms = 2 };
+
 struct Walk {
     uint64_t ullEnd; // file offset just past the last record read
     int nRecords;
     int bEndRecord;
     uint32_t uCodePage;
+    const Program* pPrograms; // kPrograms of them; NULL for an unknown launcher
+    int abFound[kPrograms];
+    uint32_t acbFound[kPrograms];
+    int abBehindEnd[kPrograms]; // packed, but behind the end record
+    int bPastEnd;               // the walk behind the end record has passed it
 };
 
 // The image never reaches past the package's offset in a setup that works.
@@ -71,6 +102,17 @@ void PrintVersion(const PeFacts* pFacts)
            pFacts->awVersion[2], pFacts->awVersion[3]);
 }
 
+// The launcher looks for its programs in the work directory itself, not in
+// a subdirectory, by names whose ASCII case does not count.
+int ProgramIndex(const Walk* pWalk, const char* pszName)
+{
+    for (int i = 0; pWalk->pPrograms != NULL && i < kPrograms; ++i) {
+        if (tool_SameName(pszName, pWalk->pPrograms[i].pszName))
+            return i;
+    }
+    return -1;
+}
+
 void PrintRecord(void* pContext, const PkgRecordInfo* pRecord)
 {
     Walk* pWalk = (Walk*)pContext;
@@ -80,10 +122,15 @@ void PrintRecord(void* pContext, const PkgRecordInfo* pRecord)
     pWalk->ullEnd = PKG_OFFSET + pRecord->ullEnd;
     ++pWalk->nRecords;
     pWalk->bEndRecord |= bEnd;
+    int i = ProgramIndex(pWalk, pRecord->pszName);
+    if (i >= 0 && !bEnd) {
+        pWalk->abFound[i] = 1;
+        pWalk->acbFound[i] = pRecord->cbData;
+    }
 }
 
-// The package as the launcher's unpacker reads it: setup-lite's reads on past
-// an end record to the end of the file.
+// The package as the launcher's unpacker reads it: setup's stops at an end
+// record, setup-lite's reads on to the end of the package.
 int WalkPackage(const char* pszPath, int bLite, Walk* pWalk)
 {
     char szDir[TOOL_PATH_BUF], szName[TOOL_PATH_BUF];
@@ -92,12 +139,71 @@ int WalkPackage(const char* pszPath, int bLite, Walk* pWalk)
     printf("package at %d:\n", PKG_OFFSET);
     pWalk->ullEnd = PKG_OFFSET + PKG_MARKER_LEN;
     UnpackVariant walk = {0, !bLite, 0, PrintRecord, pWalk, pWalk->uCodePage};
-    uint32_t dwErr = 0;
-    if (tos_Walk(szDir, szName, ".", &dwErr, PKG_OFFSET, &walk))
+    uint32_t dwErr = 0, dwSysErr = 0;
+    if (tos_Walk(szDir, szName, ".", &dwErr, &dwSysErr, PKG_OFFSET, &walk))
         return 1;
-    printf("package: error %u: %s\n", (unsigned)dwErr, tool_PackageErrorText(dwErr));
+    printf("package: error %u: %s\n", (unsigned)dwErr, err_Meaning(dwErr));
     tool_NoteCodePage(dwErr, pWalk->uCodePage);
     return 0;
+}
+
+// What lies behind setup's end record, read as setup-lite would: a program
+// packed there (a glob that took in an unpacked "^Kelvo_end^") is never
+// extracted. Nothing is printed of this walk; a failure of it changes nothing.
+void NoteBehindEnd(void* pContext, const PkgRecordInfo* pRecord)
+{
+    Walk* pWalk = (Walk*)pContext;
+    if (strcmp(pRecord->pszName, g_szPkgEndName) == 0)
+        pWalk->bPastEnd = 1;
+    int i = ProgramIndex(pWalk, pRecord->pszName);
+    if (i >= 0 && pWalk->bPastEnd)
+        pWalk->abBehindEnd[i] = 1;
+}
+
+void FindBehindEnd(const char* pszPath, Walk* pWalk)
+{
+    char szDir[TOOL_PATH_BUF], szName[TOOL_PATH_BUF];
+    tool_SplitPath(pszPath, szDir, sizeof szDir, szName, sizeof szName);
+    UnpackVariant walk = {0, 0, 0, NoteBehindEnd, pWalk, pWalk->uCodePage};
+    uint32_t dwErr = 0, dwSysErr = 0;
+    tos_Walk(szDir, szName, ".", &dwErr, &dwSysErr, PKG_OFFSET, &walk);
+}
+
+// Each program the launcher starts, found or not; 0 when a run would stop
+// for want of one on every PC.
+int JudgePrograms(const char* pszPath, Walk* pWalk)
+{
+    if (pWalk->pPrograms == NULL) {
+        printf("warning: an unknown launcher: which programs it starts is not known\n");
+        return 1;
+    }
+    int bMissing = 0;
+    for (int i = 0; i < kPrograms; ++i)
+        bMissing |= !pWalk->abFound[i];
+    if (bMissing && pWalk->bEndRecord && pWalk->pPrograms == kSetupPrograms)
+        FindBehindEnd(pszPath, pWalk);
+    int bReady = 1;
+    for (int i = 0; i < kPrograms; ++i) {
+        const Program* pProgram = &pWalk->pPrograms[i];
+        if (pWalk->abFound[i]) {
+            printf("program: %s, %u bytes: %s\n", pProgram->pszName, (unsigned)pWalk->acbFound[i],
+                   pProgram->pszRole);
+        } else if (pWalk->abBehindEnd[i]) {
+            printf("missing: %s (%s) lies behind the end record, where the setup unpacker stops: "
+                   "every run would stop with error %u; pack it before the end record\n",
+                   pProgram->pszName, pProgram->pszRole, (unsigned)pProgram->dwErr);
+            bReady = 0;
+        } else if (pProgram->bSometimes) {
+            printf("warning: no %s (%s): a run on a PC without the client would stop with error "
+                   "%u\n",
+                   pProgram->pszName, pProgram->pszRole, (unsigned)pProgram->dwErr);
+        } else {
+            printf("missing: %s (%s): every run would stop with error %u; pack it\n",
+                   pProgram->pszName, pProgram->pszRole, (unsigned)pProgram->dwErr);
+            bReady = 0;
+        }
+    }
+    return bReady;
 }
 
 // The table must start with a signature's header and end the file.
@@ -111,21 +217,15 @@ int CertificateTableIsSound(ToolFile* pFile, const PeFacts* pFacts, uint64_t cbF
            pe_IsCertificateHeader(abHeader, pFacts->cbCert);
 }
 
-// A signed setup unpacks when the walk stopped at the end record before the
-// certificate table; an unsigned one will unpack once signed only with an end
-// record, which setup-lite's unpacker does not stop at.
-int JudgeSignature(ToolFile* pFile, const PeFacts* pFacts, const Walk* pWalk, int bLite,
-                   uint64_t cbFile)
+// Both unpackers end the package where a certificate table begins, so an
+// unsigned setup that unpacks still will once signed; a signed one unpacks
+// when its table is sound and the package lies before it.
+int JudgeSignature(ToolFile* pFile, const PeFacts* pFacts, const Walk* pWalk, uint64_t cbFile)
 {
     printf("end record: %s\n", pWalk->bEndRecord ? "yes" : "no");
     if (pFacts->cbCert == 0) {
         printf("signature: none\n");
-        if (bLite)
-            printf("warning: setup-lite reads its package to the end of the file: this setup "
-                   "will not unpack once signed\n");
-        else if (!pWalk->bEndRecord)
-            printf("warning: no end record: this setup will not unpack once signed\n");
-        return !bLite && pWalk->bEndRecord;
+        return 1;
     }
     if (!CertificateTableIsSound(pFile, pFacts, cbFile)) {
         printf("signature: the certificate table of %u bytes at %u is damaged or does not end "
@@ -156,11 +256,16 @@ int CheckSetup(const char* pszPath, ToolFile* pFile, uint64_t cbFile, uint32_t u
             printf("package: none behind the image\n");
         return 0;
     }
-    Walk walk = {0, 0, 0, uCodePage};
+    Walk walk = {};
+    walk.uCodePage = uCodePage;
+    walk.pPrograms = facts.eLauncher == PE_SETUP        ? kSetupPrograms
+                     : facts.eLauncher == PE_SETUP_LITE ? kLitePrograms
+                                                        : NULL;
     if (!WalkPackage(pszPath, facts.eLauncher == PE_SETUP_LITE, &walk))
         return 0;
     printf("records: %d\n", walk.nRecords);
-    return JudgeSignature(pFile, &facts, &walk, facts.eLauncher == PE_SETUP_LITE, cbFile);
+    int bSigned = JudgeSignature(pFile, &facts, &walk, cbFile);
+    return JudgePrograms(pszPath, &walk) && bSigned;
 }
 
 } // namespace
@@ -168,15 +273,21 @@ int CheckSetup(const char* pszPath, ToolFile* pFile, uint64_t cbFile, uint32_t u
 int cmd_Check(int argc, char** argv)
 {
     uint32_t uCodePage = 0;
-    if (!tool_TakeCodePage(&argc, argv, &uCodePage) || argc != 1)
-        return tool_Usage();
-    ToolFile* pFile = tos_OpenRead(argv[0]);
+    if (!tool_TakeCodePage("check", &argc, argv, &uCodePage))
+        return TOOL_USAGE;
+    for (int i = 0; i < argc; ++i) {
+        if (tool_IsOption(argv[i]))
+            return tool_WrongCommandLine("check", "there is no option %s", argv[i]);
+    }
+    if (argc != 1)
+        return tool_WrongCommandLine("check", "name one setup, not %d", argc);
+    ToolFile* pFile = tool_OpenInput("check", argv[0]);
     uint64_t cbFile = 0;
-    if (pFile == NULL || !tos_Size(pFile, &cbFile)) {
-        fprintf(stderr, "%s check: cannot read \"%s\": %s\n", g_szToolName, argv[0],
-                tos_ErrorText(tos_LastError()));
-        tos_Close(&pFile);
+    if (pFile == NULL)
         return TOOL_FAILED;
+    if (!tos_Size(pFile, &cbFile)) {
+        tos_Close(&pFile);
+        return tool_Fail("check", argv[0], "cannot be measured", PKG_ERR_SIZE, tos_LastError());
     }
     int bGood = CheckSetup(argv[0], pFile, cbFile, uCodePage);
     tos_Close(&pFile);

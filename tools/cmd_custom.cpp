@@ -56,7 +56,9 @@ int SetValue(char** argv)
                err_Meaning((uint32_t)nResult));
     else
         printf("result %d: %s\n", nResult, SetResultText(nResult));
-    return nResult == CUSINI_OK ? TOOL_OK : TOOL_FAILED;
+    if (nResult == CUSINI_OK)
+        return TOOL_OK;
+    return tool_Fail("custom set", argv[0], NULL, (uint32_t)nResult, 0);
 }
 
 } // namespace
@@ -67,5 +69,12 @@ int cmd_Custom(int argc, char** argv)
         return ShowVersion();
     if (argc == 5 && strcmp(argv[0], "set") == 0)
         return SetValue(argv + 1);
-    return tool_Usage();
+    if (argc >= 1 && strcmp(argv[0], "version") == 0)
+        return tool_WrongCommandLine("custom", "version takes nothing more");
+    if (argc >= 1 && strcmp(argv[0], "set") == 0)
+        return tool_WrongCommandLine("custom",
+                                     "set takes a folder, a section, a key and a value, "
+                                     "not %d arguments",
+                                     argc - 1);
+    return tool_WrongCommandLine("custom", "say version or set");
 }

@@ -17,19 +17,30 @@ static void PrintRecord(void* pContext, const PkgRecordInfo* pRecord)
 int cmd_List(int argc, char** argv)
 {
     uint32_t dwOffset = 0, uCodePage = 0;
-    if (!tool_TakeCodePage(&argc, argv, &uCodePage))
-        return tool_Usage();
-    int bOffset = argc == 3 && strcmp(argv[1], "--offset") == 0;
-    if ((argc != 1 && !bOffset) || (bOffset && !tool_ParseOffset(argv[2], &dwOffset)))
-        return tool_Usage();
-    char szDir[TOOL_PATH_BUF], szName[TOOL_PATH_BUF];
-    if (!tool_LocatePackage(argv[0], bOffset, &dwOffset, szDir, szName, TOOL_PATH_BUF))
-        return tool_Usage();
-    const UnpackVariant kList = {0, 1, 0, PrintRecord, &uCodePage, uCodePage};
-    uint32_t dwErr = 0;
-    if (!tos_Walk(szDir, szName, ".", &dwErr, dwOffset, &kList)) {
-        tool_NoteCodePage(dwErr, uCodePage);
-        return tool_FailPackage("list", dwErr);
+    if (!tool_TakeCodePage("list", &argc, argv, &uCodePage))
+        return TOOL_USAGE;
+    int bOffset = 0, nFiles = 0;
+    const char* pszFile = NULL;
+    for (int i = 0; i < argc; ++i) {
+        if (strcmp(argv[i], "--offset") == 0) {
+            if (!tool_TakeOffset("list", argc, argv, &i, &dwOffset))
+                return TOOL_USAGE;
+            bOffset = 1;
+        } else if (tool_IsOption(argv[i])) {
+            return tool_WrongCommandLine("list", "there is no option %s", argv[i]);
+        } else {
+            pszFile = argv[i];
+            ++nFiles;
+        }
     }
+    if (nFiles != 1)
+        return tool_WrongCommandLine("list", "name one setup or package, not %d", nFiles);
+    char szDir[TOOL_PATH_BUF], szName[TOOL_PATH_BUF];
+    if (!tool_LocatePackage("list", pszFile, bOffset, &dwOffset, szDir, szName))
+        return TOOL_FAILED;
+    const UnpackVariant kList = {0, 1, 0, PrintRecord, &uCodePage, uCodePage};
+    uint32_t dwErr = 0, dwSysErr = 0;
+    if (!tos_Walk(szDir, szName, ".", &dwErr, &dwSysErr, dwOffset, &kList))
+        return tool_FailWalk("list", pszFile, ".", NULL, dwErr, dwSysErr, uCodePage);
     return TOOL_OK;
 }

@@ -199,18 +199,16 @@ void ReadRuns(LogFolders* pSet, Report* pReport)
 int cmd_Log(int argc, char** argv)
 {
     Report report = {};
-    if (!tool_TakeCodePage(&argc, argv, &report.uCodePage))
-        return tool_Usage();
+    if (!tool_TakeCodePage("log", &argc, argv, &report.uCodePage))
+        return TOOL_USAGE;
     for (int i = 0; i < argc; ++i) {
-        if (strncmp(argv[i], "--", 2) == 0)
-            return tool_Usage();
+        if (tool_IsOption(argv[i]))
+            return tool_WrongCommandLine("log", "there is no option %s", argv[i]);
     }
     const char* pszDefault = tos_DefaultLogDir();
-    if (argc == 0 && pszDefault == NULL) {
-        fprintf(stderr, "%s log: name the log folder (this system has no launchers' log)\n",
-                g_szToolName);
-        return tool_Usage();
-    }
+    if (argc == 0 && pszDefault == NULL)
+        return tool_WrongCommandLine("log", "name the log folder (this system has no "
+                                            "launchers' log)");
     const char* const* ppszFolders = argc > 0 ? argv : &pszDefault;
     LogFolders* pSet = logf_Open(ppszFolders, argc > 0 ? argc : 1);
     int bAnyFolder = logf_FoldersRead(pSet) > 0;

@@ -40,13 +40,27 @@ bool HexInPlace(char* psz, uint32_t* pcb)
     return true;
 }
 
+// What a text that does not decrypt is, as the stored texts are made.
+const char* DecryptFault(int nStatus)
+{
+    switch (nStatus) {
+    case DES_TEXT_NO_MEMORY:
+        return "is no stored password text: it is empty";
+    case DES_TEXT_BAD_BASE64:
+        return "is no stored password text: it is not Base64";
+    case DES_TEXT_BAD_CIPHER:
+        return "is no stored password text: it is not whole DES blocks padded as a stored "
+               "password is (was it cut, or made with another key?)";
+    default:
+        return "cannot be decrypted: the cipher failed";
+    }
+}
+
 int Encrypt(char* pszPassword, bool bHex)
 {
     uint32_t cbPassword = (uint32_t)strlen(pszPassword);
-    if (bHex && !HexInPlace(pszPassword, &cbPassword)) {
-        fputs("setuptool pwd encrypt: the password is not hex bytes\n", stderr);
-        return TOOL_USAGE;
-    }
+    if (bHex && !HexInPlace(pszPassword, &cbPassword))
+        return tool_WrongCommandLine("pwd", "with --hex the password is hex digits, two a byte");
     uint32_t cbText = 4 * (cbPassword / 3 + 4) + 8; // more than the text and its NUL
     char* pszText = (char*)malloc(cbText);
     if (pszText == NULL)
@@ -55,7 +69,7 @@ int Encrypt(char* pszPassword, bool bHex)
     if (nStatus == DES_TEXT_OK)
         puts(pszText);
     else
-        fprintf(stderr, "setuptool pwd encrypt: failed with status %d\n", nStatus);
+        tool_Fail("pwd encrypt", NULL, "the cipher failed", 0, 0);
     free(pszText);
     return nStatus == DES_TEXT_OK ? TOOL_OK : TOOL_FAILED;
 }
@@ -69,7 +83,7 @@ int Decrypt(const char* pszText, bool bHex)
     uint32_t cbPlain = cbCapacity;
     int nStatus = utl_DesDecryptText(pPlain, &cbPlain, pszText);
     if (nStatus != DES_TEXT_OK) {
-        fprintf(stderr, "setuptool pwd decrypt: not a stored password text (status %d)\n", nStatus);
+        tool_Fail("pwd decrypt", pszText, DecryptFault(nStatus), 0, 0);
     } else if (bHex) {
         for (uint32_t i = 0; i < cbPlain; ++i)
             printf("%02x", pPlain[i]);
@@ -86,13 +100,13 @@ int Decrypt(const char* pszText, bool bHex)
 
 int cmd_Pwd(int argc, char** argv)
 {
+    if (argc < 1 || (strcmp(argv[0], "encrypt") != 0 && strcmp(argv[0], "decrypt") != 0))
+        return tool_WrongCommandLine("pwd", "say encrypt or decrypt");
     bool bHex = argc == 3 && strcmp(argv[1], "--hex") == 0;
     if (argc != (bHex ? 3 : 2))
-        return tool_Usage();
+        return tool_WrongCommandLine("pwd", "give one %s after %s%s",
+                                     strcmp(argv[0], "encrypt") == 0 ? "password" : "text", argv[0],
+                                     bHex ? " --hex" : " (and --hex before it, if at all)");
     char* pszValue = argv[argc - 1];
-    if (strcmp(argv[0], "encrypt") == 0)
-        return Encrypt(pszValue, bHex);
-    if (strcmp(argv[0], "decrypt") == 0)
-        return Decrypt(pszValue, bHex);
-    return tool_Usage();
+    return strcmp(argv[0], "encrypt") == 0 ? Encrypt(pszValue, bHex) : Decrypt(pszValue, bHex);
 }

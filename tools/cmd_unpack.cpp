@@ -13,43 +13,53 @@ namespace
 struct Progress {
     int nRecord;
     uint32_t uCodePage;
+    char szRecord[4 * PKG_MAX_NAME + 1]; // the one being written, for a failure's message
 };
 
 void ShowProgress(void* pContext, const PkgRecordInfo* pRecord)
 {
     Progress* pProgress = (Progress*)pContext;
-    fprintf(stderr, "[%d] %s (%u bytes)\n", ++pProgress->nRecord,
-            tos_ShownName(pRecord->pszName, pProgress->uCodePage), (unsigned)pRecord->cbData);
+    const char* pszShown = tos_ShownName(pRecord->pszName, pProgress->uCodePage);
+    fprintf(stderr, "[%d] %s (%u bytes)\n", ++pProgress->nRecord, pszShown,
+            (unsigned)pRecord->cbData);
+    snprintf(pProgress->szRecord, sizeof pProgress->szRecord, "%s", pszShown);
 }
 
 } // namespace
 
 int cmd_Unpack(int argc, char** argv)
 {
-    Progress progress = {0, 0};
-    if (!tool_TakeCodePage(&argc, argv, &progress.uCodePage) || argc < 2)
-        return tool_Usage();
+    Progress progress = {0, 0, ""};
+    if (!tool_TakeCodePage("unpack", &argc, argv, &progress.uCodePage))
+        return TOOL_USAGE;
     uint32_t dwOffset = 0;
-    int bOffset = 0, bLite = 0;
-    for (int i = 2; i < argc; ++i) {
-        if (strcmp(argv[i], "--lite") == 0)
+    int bOffset = 0, bLite = 0, nPaths = 0;
+    const char* apszPath[2] = {NULL, NULL};
+    for (int i = 0; i < argc; ++i) {
+        if (strcmp(argv[i], "--lite") == 0) {
             bLite = 1;
-        else if (strcmp(argv[i], "--offset") == 0 && i + 1 < argc &&
-                 tool_ParseOffset(argv[i + 1], &dwOffset))
-            bOffset = 1, ++i;
-        else
-            return tool_Usage();
+        } else if (strcmp(argv[i], "--offset") == 0) {
+            if (!tool_TakeOffset("unpack", argc, argv, &i, &dwOffset))
+                return TOOL_USAGE;
+            bOffset = 1;
+        } else if (tool_IsOption(argv[i])) {
+            return tool_WrongCommandLine("unpack", "there is no option %s", argv[i]);
+        } else if (nPaths++ < 2) {
+            apszPath[nPaths - 1] = argv[i];
+        }
     }
+    if (nPaths != 2)
+        return tool_WrongCommandLine("unpack", "name the setup or package, then the folder to "
+                                               "unpack into");
     char szDir[TOOL_PATH_BUF], szName[TOOL_PATH_BUF];
-    if (!tool_LocatePackage(argv[0], bOffset, &dwOffset, szDir, szName, TOOL_PATH_BUF))
-        return tool_Usage();
-    tos_MakeDir(argv[1]); // the unpacker itself wants an existing directory
+    if (!tool_LocatePackage("unpack", apszPath[0], bOffset, &dwOffset, szDir, szName) ||
+        !tool_MakeDirs("unpack", apszPath[1]))
+        return TOOL_FAILED;
     UnpackVariant variant = {!bLite, !bLite, 1, ShowProgress, &progress, progress.uCodePage};
-    uint32_t dwErr = 0;
-    if (!tos_Walk(szDir, szName, argv[1], &dwErr, dwOffset, &variant)) {
-        tool_NoteCodePage(dwErr, progress.uCodePage);
-        return tool_FailPackage("unpack", dwErr);
-    }
+    uint32_t dwErr = 0, dwSysErr = 0;
+    if (!tos_Walk(szDir, szName, apszPath[1], &dwErr, &dwSysErr, dwOffset, &variant))
+        return tool_FailWalk("unpack", apszPath[0], apszPath[1], progress.szRecord, dwErr, dwSysErr,
+                             progress.uCodePage);
     fprintf(stderr, "done: %d records\n", progress.nRecord);
     return TOOL_OK;
 }

@@ -52,7 +52,10 @@ int WritePair(const PairArgs& args)
         break;
     }
     if (!bWritten) {
-        return tool_Fail("vrf write", (uint32_t)nError);
+        // The INI file's own failures name it; the .vrf file's name its pair.
+        const char* pszFile =
+            nError <= VRF_ERR_INI_OPEN || args.pszVrf == NULL ? args.pszDirOrIni : args.pszVrf;
+        return tool_Fail("vrf write", pszFile, NULL, (uint32_t)nError, 0);
     }
     puts("written");
     return TOOL_OK;
@@ -81,11 +84,10 @@ int VerifyPair(const PairArgs& args)
 int cmd_Vrf(int argc, char** argv)
 {
     PairArgs args;
-    if (argc < 1 || !ParsePair(argc - 1, argv + 1, &args))
-        return tool_Usage();
-    if (strcmp(argv[0], "write") == 0)
-        return WritePair(args);
-    if (strcmp(argv[0], "verify") == 0)
-        return VerifyPair(args);
-    return tool_Usage();
+    if (argc < 1 || (strcmp(argv[0], "write") != 0 && strcmp(argv[0], "verify") != 0))
+        return tool_WrongCommandLine("vrf", "say write or verify");
+    if (!ParsePair(argc - 1, argv + 1, &args))
+        return tool_WrongCommandLine("vrf", "name the pair: --custom <dir>, --uninstall <dir> or "
+                                            "--generic <ini> <vrf>");
+    return strcmp(argv[0], "write") == 0 ? WritePair(args) : VerifyPair(args);
 }

@@ -4,8 +4,12 @@
 // (setuptool.exe) and one for Linux (kelvo-setuptool).
 #pragma once
 
+#include "tool_messages.h"
+
 #include <stddef.h>
 #include <stdint.h>
+
+struct ToolFile;
 
 // Exit codes shared by every command.
 enum {
@@ -16,8 +20,15 @@ enum {
 
 // The whole tool: the command word and its arguments, as main gets them.
 int tool_Main(int argc, char** argv);
-// Prints the usage text to stderr and returns TOOL_USAGE.
-int tool_Usage();
+// A command line the command cannot take: says on stderr what is wrong
+// with it, gives the command's own lines of the usage text, and returns
+// TOOL_USAGE.
+#ifdef __MINGW_PRINTF_FORMAT
+__attribute__((format(__MINGW_PRINTF_FORMAT, 2, 3)))
+#else
+__attribute__((format(printf, 2, 3)))
+#endif
+int tool_WrongCommandLine(const char* pszCommand, const char* pszFormat, ...);
 
 // The commands; argv holds the arguments after the command word.
 int cmd_Pack(int argc, char** argv);
@@ -33,28 +44,33 @@ int cmd_Log(int argc, char** argv);
 int tool_SplitPath(const char* pszPath, char* pszDir, size_t cbDir, char* pszName, size_t cbName);
 int tool_ParseOffset(const char* pszText, uint32_t* pdwOffset);
 // "--codepage N" among the *pargc arguments: takes the two out and sets
-// *puCodePage (0 when they are not there). 0, with the reason printed, for a
-// code page the tools do not know.
-int tool_TakeCodePage(int* pargc, char** argv, uint32_t* puCodePage);
-uint32_t tool_FindPackageOffset(const char* pszPath);
-// The package file split for the walk, and its offset: the one given, or
-// the one found. 0 when the path cannot be split.
-int tool_LocatePackage(const char* pszPath, int bOffsetGiven, uint32_t* pdwOffset, char* pszDir,
-                       char* pszName, size_t cbEach);
-// What the package code reports: the catalogue's meaning of one of its error
-// numbers, or the system's text of the code the packer passes on for a
-// source that cannot be read.
-const char* tool_PackageErrorText(uint32_t dwErr);
+// *puCodePage (0 when they are not there). 0, with the command line told
+// wrong, for a code page the tools do not know or a second --codepage.
+int tool_TakeCodePage(const char* pszCommand, int* pargc, char** argv, uint32_t* puCodePage);
+// An argument that begins with "--".
+int tool_IsOption(const char* pszArg);
+// "--offset N" at argv[*pi]: the offset, with *pi moved past it; 0, with the
+// command line told wrong, when N is missing or no offset.
+int tool_TakeOffset(const char* pszCommand, int argc, char** argv, int* pi, uint32_t* pdwOffset);
+// A path the system takes whole: 0, with 151 printed, for one too long.
+int tool_CheckPath(const char* pszCommand, const char* pszPath);
+// A file to read, opened; NULL, with the failure printed (151, 152, 156),
+// when it cannot be.
+ToolFile* tool_OpenInput(const char* pszCommand, const char* pszPath);
+// The setup or package file to walk, split for the walk, and its offset: the
+// one given, or where the package header stands (307200 in a built setup, 0
+// in a bare package). 0, with the failure printed, for a file that is not
+// there or does not open, and for a program with no package behind it.
+int tool_LocatePackage(const char* pszCommand, const char* pszPath, int bOffsetGiven,
+                       uint32_t* pdwOffset, char* pszDir, char* pszName);
+// The folder and every missing folder above it; 0, with 158 printed, when it
+// is not there afterwards.
+int tool_MakeDirs(const char* pszCommand, const char* pszDir);
+// Windows folds ASCII letters in file names: "a.txt" and "A.TXT" name one
+// file.
+int tool_SameName(const char* pszA, const char* pszB);
 // A path beside pszPath for writing a file that replaces pszPath only when
 // complete; tool_Replace puts it in place (1), or removes it (0, with the
 // reason printed for the command).
 int tool_TempBeside(const char* pszPath, char* pszTemp, size_t cbTemp);
 int tool_Replace(const char* pszCommand, const char* pszTemp, const char* pszPath);
-// Prints "<tool> <command>: error N: <meaning>" for one of our error numbers,
-// its meaning from the catalogue, and returns TOOL_FAILED.
-int tool_Fail(const char* pszCommand, uint32_t dwErr);
-// The same for what the package code reports (tool_PackageErrorText).
-int tool_FailPackage(const char* pszCommand, uint32_t dwErr);
-// After a walk refused a name (165) in the default code page: a note that
-// --codepage reads the names in another.
-void tool_NoteCodePage(uint32_t dwErr, uint32_t uCodePage);

@@ -6,6 +6,7 @@
 #include "setuptool.h"
 #include "tool_os.h"
 
+#include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -33,22 +34,25 @@ static const char kUsage[] =
     "commands:\n"
     "  pack <package> <file>... [--end] [--codepage N]\n"
     "      makes a new package: the header, then one record per file in the order\n"
-    "      given, named by the file's own name; --end adds an end record last.\n"
+    "      given, named by the file's own name; --end, once and after the files,\n"
+    "      adds an end record last (a file named ^Kelvo_end^ is refused).\n"
     "  build <launcher.exe> <package> <out.exe>\n"
     "      writes the launcher image, zero bytes up to offset 307200, then the\n"
     "      package; refuses an image larger than 307200 bytes.\n"
     "  check <setup.exe> [--codepage N]\n"
     "      the release check: the launcher image (PE32 GUI program within 307200\n"
     "      bytes, its version block, which launcher), every record walked with\n"
-    "      the unpacker's checks, the end record, and a signature's certificate\n"
-    "      table. Exit 0 only when the setup unpacks as it is and, signed or about\n"
-    "      to be, still will: an unsigned setup needs an end record (setup-lite,\n"
-    "      which reads on to the end of its file, cannot be signed).\n"
+    "      that launcher's unpacker and checks, the programs it starts (setup:\n"
+    "      dovRelsvc.exe, then KelvoSetup.exe, both before any end record;\n"
+    "      setup-lite: KelvoSetup.exe, and KelvoRegister.exe where no client is\n"
+    "      installed yet, a warning), and a signature's certificate table. Exit 0\n"
+    "      only when the setup installs as it is and, signed or about to be,\n"
+    "      still will: both unpackers end the package where the table begins.\n"
     "  list <file> [--offset N] [--codepage N]\n"
     "      prints one line per record: name, tab, data length.\n"
     "  unpack <file> <dir> [--offset N] [--lite] [--codepage N]\n"
     "      extracts with the setup unpacker (or the setup-lite one) into <dir>,\n"
-    "      which is made if missing.\n"
+    "      which is made if missing, with every missing folder above it.\n"
     "  vrf write  --custom <dir> | --uninstall <dir> | --generic <ini> <vrf>\n"
     "      writes a fresh verification file for an INI pair.\n"
     "  vrf verify --custom <dir> | --uninstall <dir> | --generic <ini> <vrf>\n"
@@ -92,8 +96,9 @@ static const char kUsage[] =
     "place only when complete: after a failure an existing file is unchanged.\n"
     "pack copies each file to exactly the size it had when opened; one that\n"
     "grows or shrinks meanwhile fails with error 155.\n"
-    "Exit codes: 0 done; 1 failed (the error number and its meaning are printed);\n"
-    "2 wrong command line. Progress goes to stderr.\n";
+    "Exit codes: 0 done; 1 failed (on stderr: the file, what failed, the error\n"
+    "number and its meaning, the system's reason, what to do); 2 wrong command\n"
+    "line (what is wrong, and the command's synopsis). Progress goes to stderr.\n";
 
 static void PrintUsage(FILE* pStream)
 {
@@ -101,9 +106,31 @@ static void PrintUsage(FILE* pStream)
     fputs(kUsage, pStream);
 }
 
-int tool_Usage()
+// The command's own lines of the usage text: those that start with two
+// blanks and its name.
+static void PrintSynopsis(const char* pszCommand)
 {
-    PrintUsage(stderr);
+    size_t cchCommand = strlen(pszCommand);
+    for (const char* pszLine = kUsage; *pszLine != '\0';) {
+        const char* pszEnd = strchr(pszLine, '\n');
+        if (strncmp(pszLine, "  ", 2) == 0 && strncmp(pszLine + 2, pszCommand, cchCommand) == 0 &&
+            (pszLine[2 + cchCommand] == ' ' || pszLine + 2 + cchCommand == pszEnd))
+            fprintf(stderr, "usage: %s %.*s\n", g_szToolName, (int)(pszEnd - pszLine - 2),
+                    pszLine + 2);
+        pszLine = pszEnd + 1;
+    }
+}
+
+int tool_WrongCommandLine(const char* pszCommand, const char* pszFormat, ...)
+{
+    fprintf(stderr, "%s %s: ", g_szToolName, pszCommand);
+    va_list args;
+    va_start(args, pszFormat);
+    vfprintf(stderr, pszFormat, args);
+    va_end(args);
+    fputc('\n', stderr);
+    PrintSynopsis(pszCommand);
+    fprintf(stderr, "%s --help describes every command.\n", g_szToolName);
     return TOOL_USAGE;
 }
 
@@ -114,14 +141,20 @@ int tool_Main(int argc, char** argv)
         PrintUsage(stdout);
         return TOOL_OK;
     }
-    if (argc < 2)
-        return tool_Usage();
+    if (argc < 2) {
+        fprintf(stderr, "%s: no command was given\n", g_szToolName);
+        PrintUsage(stderr);
+        return TOOL_USAGE;
+    }
     for (const ToolCommand* pCmd = kCommands; pCmd->pszName != NULL; ++pCmd) {
         if (strcmp(argv[1], pCmd->pszName) == 0)
             return pCmd->pfnRun(argc - 2, argv + 2);
     }
-    fprintf(stderr, "%s: unknown command \"%s\"\n", g_szToolName, argv[1]);
-    return tool_Usage();
+    fprintf(stderr, "%s: there is no command \"%s\"; the commands are", g_szToolName, argv[1]);
+    for (const ToolCommand* pCmd = kCommands; pCmd->pszName != NULL; ++pCmd)
+        fprintf(stderr, " %s", pCmd->pszName);
+    fprintf(stderr, ".\n%s --help describes every command.\n", g_szToolName);
+    return TOOL_USAGE;
 }
 
 int main(int argc, char** argv)

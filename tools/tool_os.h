@@ -36,10 +36,14 @@ int tos_MakeDir(const char* pszPath);
 uint32_t tos_Replace(const char* pszFrom, const char* pszTo);
 void tos_Remove(const char* pszPath);
 uint32_t tos_LastError();
+// Whether a system error code says that nothing is at the path.
+int tos_IsMissing(uint32_t dwSysErr);
+// The system's own words for its error code, without a closing full stop.
 const char* tos_ErrorText(uint32_t dwSysErr);
 uint32_t tos_ProcessId();
 int tos_IsSeparator(char c);
-// The separator the tool joins a folder and a name with.
+// The separator the tool joins a folder and a name with, and paths in its
+// messages.
 extern const char g_chToolSeparator;
 // Where `log` reads when no folder is named: the launchers' log folder on
 // Windows; NULL on Linux, which has none.
@@ -64,6 +68,7 @@ const char* tos_ShownName(const char* pszName, uint32_t uCodePage);
 // pszOut (0: as tos_ShownName does).
 void tos_ShowText(const char* pszText, uint32_t uCodePage, char* pszOut, size_t cbOut);
 
-// The package walk over this system's files.
+// The package walk over this system's files; after a failure *pdwSysErr
+// holds the system's error code of the call that failed (0: none did).
 int tos_Walk(const char* pszSrcDir, const char* pszSrcFile, const char* pszDstDir, uint32_t* pdwErr,
-             uint32_t dwOffset, const UnpackVariant* pVariant);
+             uint32_t* pdwSysErr, uint32_t dwOffset, const UnpackVariant* pVariant);

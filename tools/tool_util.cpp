@@ -1,6 +1,5 @@
 // Small services shared by the tool's commands.
 #include "setuptool.h"
-#include "error_catalogue.h"
 #include "tool_os.h"
 
 #include <ctype.h>
@@ -49,7 +48,7 @@ int tool_ParseOffset(const char* pszText, uint32_t* pdwOffset)
     return 1;
 }
 
-int tool_TakeCodePage(int* pargc, char** argv, uint32_t* puCodePage)
+int tool_TakeCodePage(const char* pszCommand, int* pargc, char** argv, uint32_t* puCodePage)
 {
     *puCodePage = 0;
     int i = 0;
@@ -59,14 +58,32 @@ int tool_TakeCodePage(int* pargc, char** argv, uint32_t* puCodePage)
         return 1;
     const char* pszPage = i + 1 < *pargc ? argv[i + 1] : "";
     if (strcmp(pszPage, "1252") != 0 && strcmp(pszPage, "936") != 0) {
-        fprintf(stderr, "%s: --codepage takes 1252 or 936, not \"%s\"\n", g_szToolName, pszPage);
+        tool_WrongCommandLine(pszCommand, "--codepage takes 1252 or 936, not \"%s\"", pszPage);
         return 0;
     }
     *puCodePage = (uint32_t)atoi(pszPage);
     for (int j = i; j + 2 < *pargc; ++j)
         argv[j] = argv[j + 2];
     *pargc -= 2;
+    for (int j = 0; j < *pargc; ++j) {
+        if (strcmp(argv[j], "--codepage") == 0) {
+            tool_WrongCommandLine(pszCommand, "--codepage comes once");
+            return 0;
+        }
+    }
     return 1;
+}
+
+static char AsciiLower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? (char)(c - 'A' + 'a') : c;
+}
+
+int tool_SameName(const char* pszA, const char* pszB)
+{
+    for (; *pszA != '\0' && AsciiLower(*pszA) == AsciiLower(*pszB); ++pszA, ++pszB) {
+    }
+    return *pszA == '\0' && *pszB == '\0';
 }
 
 // In the target's own directory, so that the rename stays on one volume.
@@ -82,66 +99,122 @@ int tool_TempBeside(const char* pszPath, char* pszTemp, size_t cbTemp)
 
 int tool_Replace(const char* pszCommand, const char* pszTemp, const char* pszPath)
 {
-    uint32_t dwErr = tos_Replace(pszTemp, pszPath);
-    if (dwErr == 0)
+    uint32_t dwSysErr = tos_Replace(pszTemp, pszPath);
+    if (dwSysErr == 0)
         return 1;
-    fprintf(stderr, "%s %s: cannot put the new file in place of \"%s\": %s\n", g_szToolName,
-            pszCommand, pszPath, tos_ErrorText(dwErr));
     tos_Remove(pszTemp);
+    tool_Fail(pszCommand, pszPath, "cannot be replaced by the new file", PKG_ERR_DELETE_PACKAGE,
+              dwSysErr);
     return 0;
 }
 
-// A built setup carries its package at 307200; anything else is taken for a
-// bare package.
-uint32_t tool_FindPackageOffset(const char* pszPath)
+int tool_IsOption(const char* pszArg)
 {
+    return strncmp(pszArg, "--", 2) == 0;
+}
+
+int tool_TakeOffset(const char* pszCommand, int argc, char** argv, int* pi, uint32_t* pdwOffset)
+{
+    if (*pi + 1 >= argc) {
+        tool_WrongCommandLine(pszCommand, "--offset takes a number");
+        return 0;
+    }
+    if (!tool_ParseOffset(argv[*pi + 1], pdwOffset)) {
+        tool_WrongCommandLine(pszCommand,
+                              "--offset takes a decimal number, or 0x and hexadecimal digits, "
+                              "below 4 GiB, not \"%s\"",
+                              argv[*pi + 1]);
+        return 0;
+    }
+    ++*pi;
+    return 1;
+}
+
+int tool_CheckPath(const char* pszCommand, const char* pszPath)
+{
+    if (strlen(pszPath) < PKG_PATH_MAX)
+        return 1;
+    char szWhat[64];
+    snprintf(szWhat, sizeof szWhat, "is %u characters long", (unsigned)strlen(pszPath));
+    tool_Fail(pszCommand, pszPath, szWhat, PKG_ERR_PATH_TOO_LONG, 0);
+    return 0;
+}
+
+ToolFile* tool_OpenInput(const char* pszCommand, const char* pszPath)
+{
+    if (!tool_CheckPath(pszCommand, pszPath))
+        return NULL;
+    if (tos_IsDir(pszPath)) {
+        tool_Fail(pszCommand, pszPath, "is a folder, not a file", PKG_ERR_NO_SOURCE, 0);
+        return NULL;
+    }
     ToolFile* pFile = tos_OpenRead(pszPath);
-    uint8_t abMarker[PKG_MARKER_LEN];
+    if (pFile == NULL) {
+        uint32_t dwSysErr = tos_LastError();
+        tool_Fail(pszCommand, pszPath, tos_IsMissing(dwSysErr) ? NULL : "cannot be opened",
+                  tos_IsMissing(dwSysErr) ? PKG_ERR_NO_SOURCE : PKG_ERR_OPEN, dwSysErr);
+    }
+    return pFile;
+}
+
+namespace
+{
+
+// Where the package of an open file stands when no offset was given: at
+// 307200 behind a program (1), at 0 in a bare package (0); -1, with the
+// failure printed, for a program with too few bytes there for a header.
+int FindPackage(const char* pszCommand, const char* pszPath, ToolFile* pFile, uint32_t* pdwOffset)
+{
+    uint8_t abStart[2] = {0, 0};
     uint32_t cbRead = 0;
-    int bAtSetupOffset = pFile != NULL && tos_Seek(pFile, PKG_OFFSET) &&
-                         tos_Read(pFile, abMarker, sizeof abMarker, &cbRead) == 0 &&
-                         cbRead == sizeof abMarker && pkg_CheckMarker(abMarker) == 0;
+    uint64_t cbFile = 0;
+    int bProgram = tos_Read(pFile, abStart, sizeof abStart, &cbRead) == 0 && cbRead == 2 &&
+                   abStart[0] == 'M' && abStart[1] == 'Z';
+    *pdwOffset = 0;
+    if (!bProgram)
+        return 0;
+    *pdwOffset = PKG_OFFSET;
+    if (tos_Size(pFile, &cbFile) && cbFile < (uint64_t)PKG_OFFSET + PKG_MARKER_LEN) {
+        char szWhat[96];
+        snprintf(szWhat, sizeof szWhat,
+                 "is a program of %llu bytes, with no package behind it at 307200",
+                 (unsigned long long)cbFile);
+        tool_Fail(pszCommand, pszPath, szWhat, PKG_ERR_READ_HEADER, 0);
+        return -1;
+    }
+    return 1;
+}
+
+} // namespace
+
+int tool_LocatePackage(const char* pszCommand, const char* pszPath, int bOffsetGiven,
+                       uint32_t* pdwOffset, char* pszDir, char* pszName)
+{
+    ToolFile* pFile = tool_OpenInput(pszCommand, pszPath);
+    if (pFile == NULL)
+        return 0;
+    int nFound = bOffsetGiven ? 1 : FindPackage(pszCommand, pszPath, pFile, pdwOffset);
     tos_Close(&pFile);
-    return bAtSetupOffset ? PKG_OFFSET : 0;
+    return nFound >= 0 && tool_SplitPath(pszPath, pszDir, TOOL_PATH_BUF, pszName, TOOL_PATH_BUF);
 }
 
-int tool_LocatePackage(const char* pszPath, int bOffsetGiven, uint32_t* pdwOffset, char* pszDir,
-                       char* pszName, size_t cbEach)
+int tool_MakeDirs(const char* pszCommand, const char* pszDir)
 {
-    if (!bOffsetGiven)
-        *pdwOffset = tool_FindPackageOffset(pszPath);
-    return tool_SplitPath(pszPath, pszDir, cbEach, pszName, cbEach);
-}
-
-// Only the package's own numbers are read as ours: a system code the packer
-// passes on can carry the number of another layer's error.
-const char* tool_PackageErrorText(uint32_t dwErr)
-{
-    const ErrorEntry* pEntry = err_Find(dwErr);
-    if (pEntry != NULL && (pEntry->uLayers & ERR_LAYER_PACKAGE) != 0)
-        return pEntry->pszMeaning;
-    return tos_ErrorText(dwErr);
-}
-
-static int PrintFailure(const char* pszCommand, uint32_t dwErr, const char* pszMeaning)
-{
-    fprintf(stderr, "%s %s: error %u: %s\n", g_szToolName, pszCommand, (unsigned)dwErr, pszMeaning);
-    return TOOL_FAILED;
-}
-
-int tool_Fail(const char* pszCommand, uint32_t dwErr)
-{
-    return PrintFailure(pszCommand, dwErr, err_Meaning(dwErr));
-}
-
-int tool_FailPackage(const char* pszCommand, uint32_t dwErr)
-{
-    return PrintFailure(pszCommand, dwErr, tool_PackageErrorText(dwErr));
-}
-
-void tool_NoteCodePage(uint32_t dwErr, uint32_t uCodePage)
-{
-    if (dwErr == PKG_ERR_OPEN_DEST && uCodePage == 0)
-        fprintf(stderr, "note: names are read in the default code page; a package made for "
-                        "another is read with --codepage 1252 or --codepage 936\n");
+    if (!tool_CheckPath(pszCommand, pszDir))
+        return 0;
+    char szPart[TOOL_PATH_BUF];
+    uint32_t dwSysErr = 0;
+    for (size_t i = 1; pszDir[i - 1] != '\0'; ++i) {
+        if (pszDir[i] != '\0' && !tos_IsSeparator(pszDir[i]))
+            continue;
+        memcpy(szPart, pszDir, i);
+        szPart[i] = '\0';
+        // A drive, a root or a folder already there fails harmlessly.
+        if (!tos_IsDir(szPart) && !tos_MakeDir(szPart))
+            dwSysErr = tos_LastError();
+    }
+    if (tos_IsDir(pszDir))
+        return 1;
+    tool_Fail(pszCommand, pszDir, "cannot be made", PKG_ERR_NO_DEST_DIR, dwSysErr);
+    return 0;
 }

@@ -21,6 +21,7 @@ uint8_t s_abBuf[1u << 20];
 
 struct Source {
     int fd;
+    int nErrno; // of a call that failed, for the tool's messages
 };
 
 // Opened at once, so that the size is the opened file's; a file that exists
@@ -29,9 +30,13 @@ int SourceExists(void* pCtx, const char* pszPath)
 {
     Source* pSrc = (Source*)pCtx;
     struct stat st;
-    if (stat(pszPath, &st) != 0 || !S_ISREG(st.st_mode))
+    if (stat(pszPath, &st) != 0 || !S_ISREG(st.st_mode)) {
+        pSrc->nErrno = errno;
         return 0;
+    }
     pSrc->fd = open(pszPath, O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (pSrc->fd < 0)
+        pSrc->nErrno = errno;
     return 1;
 }
 
@@ -73,19 +78,25 @@ uint32_t ReadFully(int fd, void* pBuf, uint32_t cb, uint32_t* pcbRead)
 
 uint32_t SourceRead(void* pCtx, void* pBuf, uint32_t cb, uint32_t* pcbRead)
 {
-    return ReadFully(((Source*)pCtx)->fd, pBuf, cb, pcbRead);
+    uint32_t dwErr = ReadFully(((Source*)pCtx)->fd, pBuf, cb, pcbRead);
+    if (dwErr != 0)
+        ((Source*)pCtx)->nErrno = (int)dwErr;
+    return dwErr;
 }
 
 struct Dest {
     int fdDir;
     int fdFile;
     const PkgCodePage* pCodePage;
+    int nErrno;
 };
 
 int DestOpenDir(void* pCtx, const char* pszDir)
 {
     Dest* pDst = (Dest*)pCtx;
     pDst->fdDir = open(pszDir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (pDst->fdDir < 0)
+        pDst->nErrno = errno;
     return pDst->fdDir >= 0;
 }
 
@@ -147,9 +158,11 @@ int OpenPlainFile(int fdDir, const char* pszName)
 {
     int fd = openat(fdDir, pszName,
                     O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
-    struct stat st;
-    if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)))
+    struct stat st = {};
+    if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
         CloseFd(&fd);
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL; // the reason the tool gives
+    }
     if (fd >= 0)
         fcntl(fd, F_SETFL, 0);
     return fd;
@@ -182,14 +195,19 @@ int DestOpen(void* pCtx, const char*, const char* pszName)
         int fdSub = -1;
         if (ComponentName(pDst, fdAt, pComp, (size_t)(pSep - pComp), szDir, sizeof szDir))
             fdSub = openat(fdAt, szDir, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fdSub < 0)
+            pDst->nErrno = errno;
         CloseFd(&fdParent);
         if (fdSub < 0)
             return 0;
         fdAt = fdParent = fdSub;
     }
     char szFile[4 * PKG_MAX_NAME + 1];
-    if (ComponentName(pDst, fdAt, pComp, strlen(pComp), szFile, sizeof szFile))
+    if (ComponentName(pDst, fdAt, pComp, strlen(pComp), szFile, sizeof szFile)) {
         pDst->fdFile = OpenPlainFile(fdAt, szFile);
+        if (pDst->fdFile < 0)
+            pDst->nErrno = errno;
+    }
     CloseFd(&fdParent);
     return pDst->fdFile >= 0;
 }
@@ -202,7 +220,7 @@ uint32_t DestWrite(void* pCtx, const void* pBuf, uint32_t cb)
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            return n < 0 ? (uint32_t)errno : ENOSPC;
+            return (uint32_t)(((Dest*)pCtx)->nErrno = n < 0 ? errno : ENOSPC);
         cbDone += (uint32_t)n;
     }
     return 0;
@@ -212,7 +230,10 @@ int DestEnd(void* pCtx)
 {
     int fd = ((Dest*)pCtx)->fdFile;
     off_t pos = lseek(fd, 0, SEEK_CUR);
-    return pos >= 0 && ftruncate(fd, pos) == 0;
+    if (pos >= 0 && ftruncate(fd, pos) == 0)
+        return 1;
+    ((Dest*)pCtx)->nErrno = errno;
+    return 0;
 }
 
 void DestClose(void* pCtx)
@@ -223,15 +244,16 @@ void DestClose(void* pCtx)
 } // namespace
 
 int pkg_Unpack(const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
-               uint32_t* pdwErr, uint32_t dwOffset, const UnpackVariant* pVariant)
+               uint32_t* pdwErr, uint32_t* pdwSysErr, uint32_t dwOffset,
+               const UnpackVariant* pVariant)
 {
     const PkgCodePage* pCodePage = pkg_CodePage(pVariant->uCodePage);
     if (pCodePage == NULL) {
         *pdwErr = PKG_ERR_NULL_ARG;
         return 0;
     }
-    Source src = {-1};
-    Dest dst = {-1, -1, pCodePage};
+    Source src = {-1, 0};
+    Dest dst = {-1, -1, pCodePage, 0};
     const PkgEdge edge = {
         {&src, SourceExists, SourceSize, SourceOpen, SourceSeek, SourceRead},
         {&dst, DestOpenDir, DestOpen, DestWrite, DestEnd, DestClose},
@@ -243,6 +265,8 @@ int pkg_Unpack(const char* pszSrcPath, const char* pszSrcFile, const char* pszDs
         sizeof s_abBuf,
     };
     int bResult = pkg_Walk(pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset, &edge, pVariant);
+    if (!bResult && pdwSysErr != NULL)
+        *pdwSysErr = (uint32_t)(dst.nErrno != 0 ? dst.nErrno : src.nErrno);
     DestClose(&dst);
     CloseFd(&dst.fdDir);
     CloseFd(&src.fd);

@@ -15,6 +15,7 @@ namespace
 struct Source {
     HANDLE hSrc;
     int bLog;
+    uint32_t dwSysErr; // of a call that failed, for the tools' messages
 };
 
 // A source the caller holds: it is there and open when its handle is
@@ -28,8 +29,10 @@ int HeldIsOpen(void* pCtx, const char*)
 int HeldSize(void* pCtx, const char*, uint64_t* pcb)
 {
     LARGE_INTEGER size;
-    if (!GetFileSizeEx(((Source*)pCtx)->hSrc, &size))
+    if (!GetFileSizeEx(((Source*)pCtx)->hSrc, &size)) {
+        ((Source*)pCtx)->dwSysErr = GetLastError();
         return 0;
+    }
     *pcb = (uint64_t)size.QuadPart;
     return 1;
 }
@@ -53,6 +56,8 @@ int PathOpen(void* pCtx, const char* pszPath)
 {
     Source* pSrc = (Source*)pCtx;
     pSrc->hSrc = utl_OpenFileForRead(pszPath);
+    if (pSrc->hSrc == INVALID_HANDLE_VALUE)
+        pSrc->dwSysErr = GetLastError();
     return pSrc->hSrc != INVALID_HANDLE_VALUE;
 }
 
@@ -68,13 +73,23 @@ uint32_t SourceRead(void* pCtx, void* pBuf, uint32_t cb, uint32_t* pcbRead)
     DWORD dwRead = 0;
     BOOL bRead = ReadFile(((Source*)pCtx)->hSrc, pBuf, cb, &dwRead, NULL);
     *pcbRead = dwRead;
-    return bRead ? 0 : (uint32_t)GetLastError();
+    if (!bRead)
+        ((Source*)pCtx)->dwSysErr = GetLastError();
+    return bRead ? 0 : ((Source*)pCtx)->dwSysErr;
 }
 
 struct Dest {
     HANDLE hDst;
     uint32_t uCodePage; // the names' code page, for the wide calls
+    uint32_t dwSysErr;
 };
+
+int DestOpened(Dest* pDst)
+{
+    if (pDst->hDst == INVALID_HANDLE_VALUE)
+        pDst->dwSysErr = GetLastError();
+    return pDst->hDst != INVALID_HANDLE_VALUE;
+}
 
 int DestDirExists(void*, const char* pszDir)
 {
@@ -101,29 +116,37 @@ int DestOpenAnsi(void* pCtx, const char* pszPath, const char*)
 {
     Dest* pDst = (Dest*)pCtx;
     pDst->hDst = utl_NewOrOpenFileForWrite(pszPath);
-    return pDst->hDst != INVALID_HANDLE_VALUE;
+    return DestOpened(pDst);
 }
 
 int DestOpenWide(void* pCtx, const char* pszPath, const char* pszName)
 {
     Dest* pDst = (Dest*)pCtx;
     pDst->hDst = OpenWide(pszPath, pszName, pDst->uCodePage);
-    return pDst->hDst != INVALID_HANDLE_VALUE;
+    return DestOpened(pDst);
 }
 
 // A write that lands fewer bytes than asked found no room: its own error
 // code is then none of the system's, so the full disk is named.
 uint32_t DestWrite(void* pCtx, const void* pBuf, uint32_t cb)
 {
+    Dest* pDst = (Dest*)pCtx;
     DWORD dwWritten = 0;
-    if (!WriteFile(((Dest*)pCtx)->hDst, pBuf, cb, &dwWritten, NULL))
-        return (uint32_t)GetLastError();
-    return dwWritten == cb ? 0 : ERROR_DISK_FULL;
+    if (!WriteFile(pDst->hDst, pBuf, cb, &dwWritten, NULL))
+        pDst->dwSysErr = GetLastError();
+    else if (dwWritten != cb)
+        pDst->dwSysErr = ERROR_DISK_FULL;
+    else
+        return 0;
+    return pDst->dwSysErr;
 }
 
 int DestEnd(void* pCtx)
 {
-    return SetEndOfFile(((Dest*)pCtx)->hDst) ? 1 : 0;
+    if (SetEndOfFile(((Dest*)pCtx)->hDst))
+        return 1;
+    ((Dest*)pCtx)->dwSysErr = GetLastError();
+    return 0;
 }
 
 void DestClose(void* pCtx)
@@ -148,10 +171,11 @@ struct EdgeParts {
 };
 
 int Unpack(HANDLE hHeldSrc, const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
-           DWORD* pdwErr, DWORD dwOffset, const UnpackVariant* pVariant, const EdgeParts* pParts)
+           DWORD* pdwErr, DWORD* pdwSysErr, DWORD dwOffset, const UnpackVariant* pVariant,
+           const EdgeParts* pParts)
 {
-    Source src = {hHeldSrc, pVariant->bLog};
-    Dest dst = {INVALID_HANDLE_VALUE, pVariant->uCodePage};
+    Source src = {hHeldSrc, pVariant->bLog, 0};
+    Dest dst = {INVALID_HANDLE_VALUE, pVariant->uCodePage, 0};
     BYTE buf[PKG_CHUNK];
     const PkgEdge edge = {
         {&src, pParts->pfnExists, pParts->pfnSize, pParts->pfnOpen, SourceSeek, SourceRead},
@@ -170,6 +194,8 @@ int Unpack(HANDLE hHeldSrc, const char* pszSrcPath, const char* pszSrcFile, cons
         utl_CloseHandle(&src.hSrc);
     if (!bResult)
         *pdwErr = dwErr;
+    if (!bResult && pdwSysErr != NULL)
+        *pdwSysErr = dst.dwSysErr != 0 ? dst.dwSysErr : src.dwSysErr;
     return bResult;
 }
 
@@ -180,7 +206,7 @@ int UnpackByPath(const char* pszSrcPath, const char* pszSrcFile, const char* psz
                  DWORD* pdwErr, DWORD dwOffset, const UnpackVariant* pVariant)
 {
     const EdgeParts kParts = {PathExists, PathSize, PathOpen, DestOpenAnsi, pkg_CodePage(0)};
-    return Unpack(INVALID_HANDLE_VALUE, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset,
+    return Unpack(INVALID_HANDLE_VALUE, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, NULL, dwOffset,
                   pVariant, &kParts);
 }
 
@@ -188,13 +214,15 @@ int UnpackHeld(HANDLE hSrc, const char* pszSrcPath, const char* pszSrcFile, cons
                DWORD* pdwErr, DWORD dwOffset, const UnpackVariant* pVariant)
 {
     const EdgeParts kParts = {HeldIsOpen, HeldSize, HeldIsOpen, DestOpenAnsi, pkg_CodePage(0)};
-    return Unpack(hSrc, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset, pVariant, &kParts);
+    return Unpack(hSrc, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, NULL, dwOffset, pVariant,
+                  &kParts);
 }
 
 } // namespace
 
 int pkg_Unpack(HANDLE hHeldSrc, const char* pszSrcPath, const char* pszSrcFile,
-               const char* pszDstPath, DWORD* pdwErr, DWORD dwOffset, const UnpackVariant* pVariant)
+               const char* pszDstPath, DWORD* pdwErr, DWORD* pdwSysErr, DWORD dwOffset,
+               const UnpackVariant* pVariant)
 {
     const PkgCodePage* pCodePage = pkg_CodePage(pVariant->uCodePage);
     if (pCodePage == NULL) {
@@ -205,7 +233,8 @@ int pkg_Unpack(HANDLE hHeldSrc, const char* pszSrcPath, const char* pszSrcFile,
     const EdgeParts parts = {bHeld ? HeldIsOpen : PathExists, bHeld ? HeldSize : PathSize,
                              bHeld ? HeldIsOpen : PathOpen,
                              pVariant->uCodePage == 0 ? DestOpenAnsi : DestOpenWide, pCodePage};
-    return Unpack(hHeldSrc, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset, pVariant, &parts);
+    return Unpack(hHeldSrc, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, pdwSysErr, dwOffset,
+                  pVariant, &parts);
 }
 
 int utl_FileUnpack(const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,

@@ -102,6 +102,18 @@ void AddValid(std::vector<Package>* pOut)
                      Crafted().Record("a.txt", "first and long").Record("A.TXT", "2nd").bytes});
     pOut->push_back({"name-64", Crafted().Record(std::string(64, 'n'), "x").bytes});
     pOut->push_back({"exact-end", Crafted().Raw(1, 3, "x", "abc").bytes});
+    // The programs the launchers start, in front of the end record and behind it.
+    pOut->push_back({"programs", Crafted()
+                                     .Record("dovRelsvc.exe", "d")
+                                     .Record("KelvoSetup.exe", "k")
+                                     .Record("kelvoregister.exe", "r")
+                                     .Record("^Kelvo_end^", "")
+                                     .bytes});
+    pOut->push_back({"behind-end", Crafted()
+                                       .Record("KelvoSetup.exe", "k")
+                                       .Record("^Kelvo_end^", "")
+                                       .Record("dovRelsvc.exe", "d")
+                                       .bytes});
 }
 
 void AddHostile(std::vector<Package>* pOut)

@@ -1,5 +1,6 @@
 // libFuzzer target: check's PE reading over any bytes as the image start,
-// and its test of a certificate table's first header. The copy is exactly
+// the unpackers' search for the certificate table, and check's test of a
+// table's first header. The copy is exactly
 // the input, so AddressSanitizer sees any read past it; the facts must stay
 // within what the bytes can say.
 #include "pe_image.h"
@@ -14,6 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cb)
     PeFacts facts;
     PeVerdict eVerdict = pe_ReadImage(pCopy, cb, &facts);
     if (eVerdict != PE_OK && (facts.eLauncher != PE_UNKNOWN_LAUNCHER || facts.bVersion))
+        abort();
+    uint32_t dwTable = 0, cbTable = 0;
+    if (!pe_FindCertificateTable(pCopy, cb, &dwTable, &cbTable) && (dwTable != 0 || cbTable != 0))
         abort();
     if (cb >= 12)
         pe_IsCertificateHeader(pCopy, (uint32_t)pCopy[8] | (uint32_t)pCopy[9] << 8);

@@ -1,9 +1,10 @@
 // libFuzzer target: the record walk over any bytes as the package file,
 // through an edge of memory, with each variant (setup, lite, the tools'
-// listing) and each code page chosen by the first byte. Every result is a
-// success or a documented number, every record the walk reports lies inside
-// the package and carries a name the rules take, and no file is written but
-// under such a name.
+// listing), each code page, and a package at 0 or behind a 512-byte image
+// (whose header may point to a certificate table) chosen by the first byte.
+// Every result is a success or a documented number, every record the walk
+// reports lies inside the package and carries a name the rules take, and no
+// file is written but under such a name.
 #include "fuzz_memory.h"
 #include "record_walk.h"
 
@@ -92,9 +93,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cb)
     static const uint32_t kCodePages[] = {0, 1252, 936};
     const PkgCodePage* pCodePage = pkg_CodePage(kCodePages[pData[0] % 3]);
     int nVariant = (pData[0] >> 2) % 3;
+    uint32_t dwOffset = (pData[0] & 0x80) ? 512 : 0;
     Memory mem = {pData + 1, cb - 1, 0};
     Sink sink = {pCodePage, 0};
-    Seen seen = {cb - 1, pCodePage};
+    Seen seen = {cb - 1 > dwOffset ? cb - 1 - dwOffset : 0, pCodePage};
     static uint8_t s_abBuf[PKG_CHUNK];
     const PkgEdge edge = {
         {&mem, Exists, Size, Open, Seek, MemoryRead},
@@ -109,7 +111,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cb)
     const UnpackVariant variant = {nVariant == 0, nVariant != 1, nVariant != 2,
                                    CheckRecord,   &seen,         0};
     uint32_t dwErr = 0;
-    if (!pkg_Walk("C:\\src", "pkg.bin", "C:\\dst", &dwErr, 0, &edge, &variant) &&
+    if (!pkg_Walk("C:\\src", "pkg.bin", "C:\\dst", &dwErr, dwOffset, &edge, &variant) &&
         (dwErr < 155 || dwErr > 166))
         abort();
     return 0;

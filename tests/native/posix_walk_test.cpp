@@ -1,7 +1,7 @@
 // The Linux tool's package code: the record writer with a source that
 // changes size while it is copied, the POSIX walk against a destination
-// that holds links, a FIFO and names that climb out, and the code pages
-// record names are stored in.
+// that holds links, a FIFO and names that climb out, the code pages record
+// names are stored in, and the end of a signed setup's package.
 #include "package_posix.h"
 #include "record_writer.h"
 
@@ -75,8 +75,10 @@ class PosixWalk : public ::testing::Test
         std::string cmd = "rm -rf '" + dir + "'";
         ASSERT_EQ(system(cmd.c_str()), 0);
     }
-    // A package of the records, each name stored as given.
-    void Write(std::initializer_list<std::pair<std::string, std::string>> records)
+    // A package of the records, each name stored as given; behind an image
+    // when there is one.
+    void Write(std::initializer_list<std::pair<std::string, std::string>> records,
+               const std::string& image = "", const std::string& tail = "")
     {
         uint8_t abBuf[PKG_CHUNK];
         std::string package;
@@ -87,14 +89,16 @@ class PosixWalk : public ::testing::Test
             uint32_t dwErr = 0;
             pkg_WriteRecord(&out, "", record.first.c_str(), feed.cbHolds, &feed, ReadFeed, &dwErr);
         }
-        std::ofstream(dir + "/p.pkg", std::ios::binary) << package;
+        std::ofstream(dir + "/p.pkg", std::ios::binary) << image << package << tail;
     }
-    uint32_t Unpack(uint32_t uCodePage = 0)
+    uint32_t Unpack(uint32_t uCodePage = 0, uint32_t dwOffset = 0, int bLite = 0)
     {
-        const UnpackVariant kSetup = {1, 1, 1, NULL, NULL, uCodePage};
+        const UnpackVariant kVariant = {!bLite, !bLite, 1, NULL, NULL, uCodePage};
         uint32_t dwErr = 0;
-        return pkg_Unpack(dir.c_str(), "p.pkg", (dir + "/dst").c_str(), &dwErr, 0, &kSetup) ? 0
-                                                                                            : dwErr;
+        return pkg_Unpack(dir.c_str(), "p.pkg", (dir + "/dst").c_str(), &dwErr, NULL, dwOffset,
+                          &kVariant)
+                   ? 0
+                   : dwErr;
     }
     std::string Contents(const std::string& path)
     {
@@ -143,6 +147,46 @@ TEST_F(PosixWalk, NamesAreReadInTheirCodePage)
     Write({{"\xb0\xb2\xd7\xb0.exe", "2"}, {"\x95\x5c", "3"}});
     EXPECT_EQ(Unpack(936), 0u) << "0x5C is a trail byte in GBK, no separator";
     EXPECT_EQ(Contents("dst/\xe5\xae\x89\xe8\xa3\x85.exe"), "d");
+}
+
+// The 512 bytes of a PE32 image's headers whose security entry points to a
+// certificate table at dwTable.
+std::string SignedImage(uint32_t dwTable, uint32_t cbTable)
+{
+    std::string image(512, '\0');
+    auto put = [&](size_t off, uint32_t dw, int cb) {
+        for (int i = 0; i < cb; ++i)
+            image[off + i] = (char)(dw >> (8 * i));
+    };
+    image[0] = 'M', image[1] = 'Z';
+    put(0x3C, 0x40, 4);
+    put(0x40, 0x00004550, 4); // "PE\0\0"
+    put(0x54, 224, 2);        // the optional header's size
+    put(0x58, 0x10B, 2);      // PE32
+    put(0x58 + 92, 16, 4);    // data directories
+    put(0x58 + 128, dwTable, 4);
+    put(0x58 + 132, cbTable, 4);
+    return image;
+}
+
+// Behind the package: the zero bytes that align the table to 8, then the
+// table. The package (17 + 2 * 8 + 10 + 4 = 47 bytes) ends at 559; the
+// table begins at 560.
+TEST_F(PosixWalk, ASignedPackageEndsWhereTheCertificateTableBegins)
+{
+    const std::string kTable = std::string("\x18\0\0\0\0\x02\x02\0", 8) + std::string(16, 'c');
+    for (int bLite : {0, 1}) {
+        Write({{"a.txt", "1"}, {"b.txt", "222"}}, SignedImage(560, 24),
+              std::string(1, '\0') + kTable);
+        EXPECT_EQ(Unpack(0, 512, bLite), 0u) << bLite;
+        EXPECT_EQ(Contents("dst/b.txt"), "ddd");
+    }
+    Write({{"a.txt", "1"}, {"b.txt", "222"}}, SignedImage(560, 24), "x" + kTable);
+    EXPECT_EQ(Unpack(0, 512), (uint32_t)PKG_ERR_NAME_LENGTH) << "padding is zeros only";
+    Write({{"a.txt", "1"}, {"b.txt", "222"}}, SignedImage(568, 24), std::string(9, '\0') + kTable);
+    EXPECT_EQ(Unpack(0, 512), (uint32_t)PKG_ERR_OPEN_DEST) << "8 zero bytes are an empty record";
+    Write({{"a.txt", "1"}, {"b.txt", "222"}}, SignedImage(560, 25), std::string(1, '\0') + kTable);
+    EXPECT_NE(Unpack(0, 512), 0u) << "a table that does not fit in the file is not believed";
 }
 
 TEST(CodePage, NamesConvertOrAreRefused)

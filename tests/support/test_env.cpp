@@ -5,11 +5,35 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <algorithm>
 
 bool RunningOnWine()
 {
     HMODULE hNtdll = GetModuleHandleA("ntdll.dll");
     return hNtdll != NULL && GetProcAddress(hNtdll, "wine_get_version") != NULL;
+}
+
+bool LaidOutBy(const char* pszScript)
+{
+    char sz[64] = "";
+    GetEnvironmentVariableA("KELVO_LAID_OUT", sz, sizeof sz);
+    return strcmp(sz, pszScript) == 0;
+}
+
+std::vector<std::string> Names(const std::string& pattern)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA fd;
+    HANDLE hFind = FindFirstFileA(pattern.c_str(), &fd);
+    if (hFind == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (strcmp(fd.cFileName, ".") != 0 && strcmp(fd.cFileName, "..") != 0)
+            names.push_back(fd.cFileName);
+    } while (FindNextFileA(hFind, &fd));
+    FindClose(hFind);
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::string BinDir()

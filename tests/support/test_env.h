@@ -6,9 +6,18 @@
 
 #include <windows.h>
 #include <string>
+#include <vector>
 
 // For the few places where Wine is known to behave unlike Windows.
 bool RunningOnWine();
+
+// The cases that need what a test script lays out around the prefix
+// (work-link-test, disk-full-test, signed-setup-test): it runs them with
+// KELVO_LAID_OUT naming itself, and any other run skips them.
+bool LaidOutBy(const char* pszScript);
+
+// The names that match a pattern (files and directories), sorted.
+std::vector<std::string> Names(const std::string& pattern);
 
 // build/bin, where every program of the project lands.
 std::string BinDir();

@@ -175,6 +175,11 @@ uint32_t tos_LastError()
     return (uint32_t)s_nLastError;
 }
 
+int tos_IsMissing(uint32_t dwSysErr)
+{
+    return dwSysErr == ENOENT || dwSysErr == ENOTDIR;
+}
+
 const char* tos_ErrorText(uint32_t dwSysErr)
 {
     return strerror((int)dwSysErr);
@@ -185,12 +190,12 @@ uint32_t tos_ProcessId()
     return (uint32_t)getpid();
 }
 
+const char g_chToolSeparator = '/';
+
 int tos_IsSeparator(char c)
 {
     return c == '/';
 }
-
-const char g_chToolSeparator = '/';
 
 const char* tos_DefaultLogDir()
 {
@@ -238,7 +243,7 @@ const char* tos_ShownName(const char* pszName, uint32_t uCodePage)
 }
 
 int tos_Walk(const char* pszSrcDir, const char* pszSrcFile, const char* pszDstDir, uint32_t* pdwErr,
-             uint32_t dwOffset, const UnpackVariant* pVariant)
+             uint32_t* pdwSysErr, uint32_t dwOffset, const UnpackVariant* pVariant)
 {
-    return pkg_Unpack(pszSrcDir, pszSrcFile, pszDstDir, pdwErr, dwOffset, pVariant);
+    return pkg_Unpack(pszSrcDir, pszSrcFile, pszDstDir, pdwErr, pdwSysErr, dwOffset, pVariant);
 }

@@ -144,6 +144,11 @@ uint32_t tos_LastError()
     return (uint32_t)GetLastError();
 }
 
+int tos_IsMissing(uint32_t dwSysErr)
+{
+    return dwSysErr == ERROR_FILE_NOT_FOUND || dwSysErr == ERROR_PATH_NOT_FOUND;
+}
+
 const char* tos_ErrorText(uint32_t dwSysErr)
 {
     static char s_szText[128];
@@ -151,7 +156,10 @@ const char* tos_ErrorText(uint32_t dwSysErr)
                             FORMAT_MESSAGE_MAX_WIDTH_MASK,
                         NULL, dwSysErr, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), s_szText,
                         sizeof s_szText, NULL))
-        snprintf(s_szText, sizeof s_szText, "system error %u", (unsigned)dwSysErr);
+        snprintf(s_szText, sizeof s_szText, "system code %u", (unsigned)dwSysErr);
+    size_t cch = strlen(s_szText);
+    while (cch > 0 && (s_szText[cch - 1] == ' ' || s_szText[cch - 1] == '.'))
+        s_szText[--cch] = '\0';
     return s_szText;
 }
 
@@ -160,12 +168,12 @@ uint32_t tos_ProcessId()
     return (uint32_t)GetCurrentProcessId();
 }
 
+const char g_chToolSeparator = '\\';
+
 int tos_IsSeparator(char c)
 {
     return c == '\\' || c == '/';
 }
-
-const char g_chToolSeparator = '\\';
 
 const char* tos_DefaultLogDir()
 {
@@ -255,12 +263,14 @@ const char* tos_ShownName(const char* pszName, uint32_t uCodePage)
 }
 
 int tos_Walk(const char* pszSrcDir, const char* pszSrcFile, const char* pszDstDir, uint32_t* pdwErr,
-             uint32_t dwOffset, const UnpackVariant* pVariant)
+             uint32_t* pdwSysErr, uint32_t dwOffset, const UnpackVariant* pVariant)
 {
-    DWORD dwErr = 0;
+    DWORD dwErr = 0, dwSysErr = 0;
     int bResult = pkg_Unpack(INVALID_HANDLE_VALUE, pszSrcDir, pszSrcFile, pszDstDir, &dwErr,
-                             dwOffset, pVariant);
-    if (!bResult)
+                             &dwSysErr, dwOffset, pVariant);
+    if (!bResult) {
         *pdwErr = dwErr;
+        *pdwSysErr = dwSysErr;
+    }
     return bResult;
 }

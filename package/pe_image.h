@@ -1,8 +1,8 @@
-// What the release check reads of a launcher image: its PE headers, how far
-// headers and sections reach, the version block, which launcher it is by
-// its resources, and where an Authenticode certificate table lies. Every
-// offset is checked against the bytes at hand: the image may be anyone's.
-// Portable: no Windows headers.
+// What is read of a launcher image: by the release check, its PE headers,
+// how far headers and sections reach, the version block and which launcher
+// it is by its resources; by the check and both unpackers, where an
+// Authenticode certificate table lies. Every offset is checked against the
+// bytes at hand: the image may be anyone's. Portable: no Windows headers.
 #pragma once
 
 #include <stddef.h>
@@ -29,6 +29,13 @@ struct PeFacts {
 
 // Reads the cb bytes of an image's start (the whole image where it fits).
 PeVerdict pe_ReadImage(const uint8_t* pImage, size_t cb, PeFacts* pFacts);
+
+// The security entry of the data directory of a PE32 or PE32+ image whose
+// headers are among the cb bytes at pHeaders: 1, with the table's file
+// offset and size, when there is one; 0 (and 0, 0) when there is none or
+// the bytes are no such image.
+int pe_FindCertificateTable(const uint8_t* pHeaders, size_t cb, uint32_t* pdwOffset,
+                            uint32_t* pcbTable);
 
 // A certificate table's first WIN_CERTIFICATE header, the 8 bytes at its
 // offset: 1 when it is a PKCS#7 signature of revision 2.0 whose length lies

@@ -1,6 +1,7 @@
 // Bounded reading of a PE image: the DOS and NT headers, the section table,
 // the resource tree (dialog 134 marks setup, icon group 129 setup-lite, the
-// version block gives the file version) and the security data directory.
+// version block gives the file version) and the security data directory,
+// which the unpackers read too, of a PE32 or a PE32+ image alike.
 // Nothing is read that was not checked to lie inside the buffer, whatever
 // the sizes and counts in the headers say; sums are made in 64 bits.
 #include "pe_image.h"
@@ -36,6 +37,7 @@ enum {
     kLfanew = 0x3C,
     kFileHeaderSize = 20,
     kOptMagicPe32 = 0x10B,
+    kOptMagicPe32Plus = 0x20B,
     kSubsystemGui = 2,
     kSectionSize = 40,
     kDirResource = 2,
@@ -176,14 +178,14 @@ void MeasureImage(const Image* pImg, uint32_t cbHeaders, PeFacts* pFacts)
     pFacts->cbImage = cbImage > 0xFFFFFFFFull ? 0xFFFFFFFFu : (uint32_t)cbImage;
 }
 
-} // namespace
-
-PeVerdict pe_ReadImage(const uint8_t* pImage, size_t cb, PeFacts* pFacts)
+// The DOS and NT headers and where the optional header keeps the data
+// directories: at 96 in PE32, at 112 in PE32+ (its image base takes 8 bytes).
+// Only the directories that the optional header holds count, whatever their
+// count says.
+PeVerdict ReadHeaders(Image* pImg, uint16_t* pwMagic, uint64_t* pOffOpt)
 {
-    memset(pFacts, 0, sizeof *pFacts);
-    Image img = {{pImage, cb}, 0, 0, 0, 0};
-    const Bytes* pBytes = &img.bytes;
-    if (cb < kDosSize)
+    const Bytes* pBytes = &pImg->bytes;
+    if (pBytes->cb < kDosSize)
         return PE_TOO_SHORT;
     uint64_t offNt = U32(pBytes, kLfanew);
     if (U16(pBytes, 0) != 0x5A4D || !Has(pBytes, offNt, 4 + kFileHeaderSize + 2) ||
@@ -191,20 +193,39 @@ PeVerdict pe_ReadImage(const uint8_t* pImage, size_t cb, PeFacts* pFacts)
         return PE_NOT_WINDOWS;
     uint64_t offOpt = offNt + 4 + kFileHeaderSize;
     uint16_t cbOpt = U16(pBytes, offNt + 4 + 16);
-    // PE32 keeps its subsystem at 68 and its data directories from 96 on.
-    if (U16(pBytes, offOpt) != kOptMagicPe32 || cbOpt < 96 || !Has(pBytes, offOpt, 96) ||
-        U16(pBytes, offOpt + 68) != kSubsystemGui)
+    uint16_t wMagic = U16(pBytes, offOpt);
+    uint32_t cbFixed = wMagic == kOptMagicPe32Plus ? 112 : 96;
+    if ((wMagic != kOptMagicPe32 && wMagic != kOptMagicPe32Plus) || cbOpt < cbFixed ||
+        !Has(pBytes, offOpt, cbFixed))
         return PE_NOT_GUI32;
-    img.nSections = U16(pBytes, offNt + 4 + 2);
-    img.offSections = offOpt + cbOpt;
+    uint32_t nDirs = U32(pBytes, offOpt + cbFixed - 4);
+    uint32_t nRoom = (uint32_t)((cbOpt - cbFixed) / 8);
+    pImg->nDirs = nDirs < nRoom ? nDirs : nRoom;
+    pImg->offDirs = offOpt + cbFixed;
+    pImg->nSections = U16(pBytes, offNt + 4 + 2);
+    pImg->offSections = offOpt + cbOpt;
+    *pwMagic = wMagic;
+    *pOffOpt = offOpt;
+    return PE_OK;
+}
+
+} // namespace
+
+PeVerdict pe_ReadImage(const uint8_t* pImage, size_t cb, PeFacts* pFacts)
+{
+    memset(pFacts, 0, sizeof *pFacts);
+    Image img = {{pImage, cb}, 0, 0, 0, 0};
+    const Bytes* pBytes = &img.bytes;
+    uint16_t wMagic = 0;
+    uint64_t offOpt = 0;
+    PeVerdict eVerdict = ReadHeaders(&img, &wMagic, &offOpt);
+    if (eVerdict != PE_OK)
+        return eVerdict;
+    // The shipped launchers are PE32 GUI programs.
+    if (wMagic != kOptMagicPe32 || U16(pBytes, offOpt + 68) != kSubsystemGui)
+        return PE_NOT_GUI32;
     if (!Has(pBytes, img.offSections, (uint64_t)img.nSections * kSectionSize))
         return PE_BAD_SECTIONS;
-    // Only the directories that the optional header holds, whatever the
-    // count says.
-    uint32_t nDirs = U32(pBytes, offOpt + 92);
-    uint32_t nRoom = (uint32_t)((cbOpt - 96) / 8);
-    img.nDirs = nDirs < nRoom ? nDirs : nRoom;
-    img.offDirs = offOpt + 96;
     MeasureImage(&img, U32(pBytes, offOpt + 60), pFacts);
     uint32_t dwCert = 0, cbCert = 0;
     if (DataDirectory(&img, kDirSecurity, &dwCert, &cbCert)) {
@@ -213,6 +234,22 @@ PeVerdict pe_ReadImage(const uint8_t* pImage, size_t cb, PeFacts* pFacts)
     }
     ReadResources(&img, pFacts);
     return PE_OK;
+}
+
+int pe_FindCertificateTable(const uint8_t* pHeaders, size_t cb, uint32_t* pdwOffset,
+                            uint32_t* pcbTable)
+{
+    *pdwOffset = 0;
+    *pcbTable = 0;
+    Image img = {{pHeaders, cb}, 0, 0, 0, 0};
+    uint16_t wMagic = 0;
+    uint64_t offOpt = 0;
+    if (ReadHeaders(&img, &wMagic, &offOpt) == PE_OK &&
+        DataDirectory(&img, kDirSecurity, pdwOffset, pcbTable))
+        return 1;
+    *pdwOffset = 0; // an address without a size is no table
+    *pcbTable = 0;
+    return 0;
 }
 
 int pe_IsCertificateHeader(const uint8_t abHeader[8], uint32_t cbTable)
