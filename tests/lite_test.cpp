@@ -176,8 +176,9 @@ TEST_F(LiteTest, SignedSetupLiteInstalls)
     if (!LaidOutBy("signed-setup-test"))
         GTEST_SKIP() << "signed-setup-test signs the setup for this case";
     EXPECT_EQ(RunSetup("C:\\tmp\\kelvo-signed\\lite-signed.exe"), 0u);
-    EXPECT_TRUE(LogLinesAre({kFreeSpace, "is-stp started at \\d+, 1\\.", "setupflag is set\\.",
-                             "is-stp fine at \\d+\\.", "is-stp ended at \\d+\\.", Ended(0)}));
+    EXPECT_TRUE(
+        LogLinesAre({kStarts, kFreeSpace, "is-stp started at \\d+, 1\\.", "setupflag is set\\.",
+                     "is-stp fine at \\d+\\.", "is-stp ended at \\d+\\.", Ended(0)}));
     const std::vector<std::string> kExtracted = {
         "KelvoRegister.exe", "KelvoRegister.ini", "KelvoRegister.record.txt",
         "KelvoSetup.exe",    "KelvoSetup.ini",    "KelvoSetup.record.txt",
