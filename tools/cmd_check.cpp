@@ -117,7 +117,7 @@ void PrintRecord(void* pContext, const PkgRecordInfo* pRecord)
 {
     Walk* pWalk = (Walk*)pContext;
     int bEnd = strcmp(pRecord->pszName, g_szPkgEndName) == 0;
-    printf("  %s\t%u%s\n", tos_ShownName(pRecord->pszName, pWalk->uCodePage),
+    printf("  %s\t%u%s\n", tool_ShownName(pRecord->pszName, pWalk->uCodePage),
            (unsigned)pRecord->cbData, bEnd ? "\t(end record)" : "");
     pWalk->ullEnd = PKG_OFFSET + pRecord->ullEnd;
     ++pWalk->nRecords;

@@ -9,7 +9,7 @@
 
 static void PrintRecord(void* pContext, const PkgRecordInfo* pRecord)
 {
-    printf("%s\t%u%s\n", tos_ShownName(pRecord->pszName, *(const uint32_t*)pContext),
+    printf("%s\t%u%s\n", tool_ShownName(pRecord->pszName, *(const uint32_t*)pContext),
            (unsigned)pRecord->cbData,
            strcmp(pRecord->pszName, g_szPkgEndName) == 0 ? "\t(end record)" : "");
 }

@@ -181,7 +181,7 @@ int PackAll(PkgPackOut* pOut, const std::vector<PackSource>& sources, int nFiles
         return Refuse("pack", pszPackage, "cannot be written", PKG_ERR_WRITE, tos_LastError());
     int nCount = nFiles + bEnd;
     for (int i = 0; i < nFiles; ++i) {
-        fprintf(stderr, "[%d/%d] %s\n", i + 1, nCount, tos_ShownName(sources[i].szName, uCodePage));
+        fprintf(stderr, "[%d/%d] %s\n", i + 1, nCount, tool_ShownName(sources[i].szName, uCodePage));
         if (!PackSourceFile(pOut, &sources[i]))
             return 0;
     }

@@ -19,7 +19,7 @@ struct Progress {
 void ShowProgress(void* pContext, const PkgRecordInfo* pRecord)
 {
     Progress* pProgress = (Progress*)pContext;
-    const char* pszShown = tos_ShownName(pRecord->pszName, pProgress->uCodePage);
+    const char* pszShown = tool_ShownName(pRecord->pszName, pProgress->uCodePage);
     fprintf(stderr, "[%d] %s (%u bytes)\n", ++pProgress->nRecord, pszShown,
             (unsigned)pRecord->cbData);
     snprintf(pProgress->szRecord, sizeof pProgress->szRecord, "%s", pszShown);

@@ -41,6 +41,8 @@ int cmd_Pwd(int argc, char** argv);
 int cmd_Custom(int argc, char** argv);
 int cmd_Log(int argc, char** argv);
 
+// A record name from a package as the tool prints it; a static buffer.
+const char* tool_ShownName(const char* pszName, uint32_t uCodePage);
 int tool_SplitPath(const char* pszPath, char* pszDir, size_t cbDir, char* pszName, size_t cbName);
 int tool_ParseOffset(const char* pszText, uint32_t* pdwOffset);
 // "--codepage N" among the *pargc arguments: takes the two out and sets

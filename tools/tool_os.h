@@ -62,10 +62,8 @@ ToolSource tos_OpenSource(const char* pszArg, ToolFile** ppFile);
 // (0: this system's own; on Linux, which has none, ASCII). 0 when the code
 // page has no place for one of its characters.
 int tos_RecordName(const char* pszArg, uint32_t uCodePage, char* pszOut, size_t cbOut);
-// A record name from a package as the tool prints it; a static buffer.
-const char* tos_ShownName(const char* pszName, uint32_t uCodePage);
 // Any text of a PC in code page uCodePage as the tool prints it, into
-// pszOut (0: as tos_ShownName does).
+// pszOut (0: as this system shows its own).
 void tos_ShowText(const char* pszText, uint32_t uCodePage, char* pszOut, size_t cbOut);
 
 // The package walk over this system's files; after a failure *pdwSysErr

@@ -218,3 +218,10 @@ int tool_MakeDirs(const char* pszCommand, const char* pszDir)
     tool_Fail(pszCommand, pszDir, "cannot be made", PKG_ERR_NO_DEST_DIR, dwSysErr);
     return 0;
 }
+
+const char* tool_ShownName(const char* pszName, uint32_t uCodePage)
+{
+    static char s_szShown[4 * PKG_MAX_NAME + 1];
+    tos_ShowText(pszName, uCodePage, s_szShown, sizeof s_szShown);
+    return s_szShown;
+}

@@ -235,13 +235,6 @@ void tos_ShowText(const char* pszText, uint32_t uCodePage, char* pszOut, size_t 
     pszOut[i < cbOut ? i : cbOut - 1] = '\0';
 }
 
-const char* tos_ShownName(const char* pszName, uint32_t uCodePage)
-{
-    static char s_szShown[4 * PKG_MAX_NAME + 1];
-    tos_ShowText(pszName, uCodePage, s_szShown, sizeof s_szShown);
-    return s_szShown;
-}
-
 int tos_Walk(const char* pszSrcDir, const char* pszSrcFile, const char* pszDstDir, uint32_t* pdwErr,
              uint32_t* pdwSysErr, uint32_t dwOffset, const UnpackVariant* pVariant)
 {
