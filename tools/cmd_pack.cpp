@@ -181,7 +181,8 @@ int PackAll(PkgPackOut* pOut, const std::vector<PackSource>& sources, int nFiles
         return Refuse("pack", pszPackage, "cannot be written", PKG_ERR_WRITE, tos_LastError());
     int nCount = nFiles + bEnd;
     for (int i = 0; i < nFiles; ++i) {
-        fprintf(stderr, "[%d/%d] %s\n", i + 1, nCount, tool_ShownName(sources[i].szName, uCodePage));
+        fprintf(stderr, "[%d/%d] %s\n", i + 1, nCount,
+                tool_ShownName(sources[i].szName, uCodePage));
         if (!PackSourceFile(pOut, &sources[i]))
             return 0;
     }
@@ -193,8 +194,9 @@ int PackAll(PkgPackOut* pOut, const std::vector<PackSource>& sources, int nFiles
            Refuse("pack", pszPackage, "cannot be written", PKG_ERR_WRITE, tos_LastError());
 }
 
-// The tool is not bound by the launchers' 4096-byte buffer.
-uint8_t s_abBuf[1u << 20];
+// The tool is not bound by the launchers' 4096-byte buffer; 256 KiB keeps
+// the read, the scrambling and the write of a chunk within the CPU's cache.
+uint8_t s_abBuf[1u << 18];
 
 int WritePackage(const char* pszTemp, const std::vector<PackSource>& sources, int nFiles, int bEnd,
                  uint32_t uCodePage, const char* pszPackage)
