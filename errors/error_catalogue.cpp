@@ -41,11 +41,11 @@ const ErrorEntry kEntries[] = {
         "Close whatever holds the package open.",
         "`stp_UtlPack...`"),
     ROW(PKG_ERR_SIZE, kPackage,
-        "the file size cannot be read, is 4 GiB or more, changed while the file was packed, or "
-        "the offset lies outside the file",
-        "The setup is truncated, or larger than a setup may be. When packing (\"F\" changed "
-        "while it was packed): F grew or shrank after it was opened (a build step still writing "
-        "it): pack again once it is complete.",
+        "the file size cannot be read, is 4 GiB or more, changed while the file was packed or built "
+        "into a setup, or the offset lies outside the file",
+        "The setup is truncated, or larger than a setup may be. When packing or building (\"F\" "
+        "changed while it was packed, or while the setup was built): F grew or shrank after it "
+        "was measured (a build step still writing it): run again once it is complete.",
         "`dwSizeHigh = ... dwSizeLow = ...`; the packer's `... changed while it was packed: ...`"),
     ROW(PKG_ERR_OPEN, kPackage,
         "a file cannot be opened",

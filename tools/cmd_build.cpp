@@ -34,34 +34,66 @@ int IsPackage(ToolFile* pPackage)
 
 uint8_t s_abBuf[1u << 16];
 
-// Copies the rest of pIn; with pIn NULL writes cbZeros zero bytes instead.
-uint32_t Copy(ToolFile* pIn, ToolFile* pOut, uint32_t cbZeros)
+// Writes cbZeros zero bytes.
+uint32_t WriteZeros(ToolFile* pOut, uint32_t cbZeros)
 {
-    if (pIn == NULL) {
-        memset(s_abBuf, 0, sizeof s_abBuf);
-        for (uint32_t cbLeft = cbZeros; cbLeft > 0;) {
-            uint32_t cb = cbLeft < sizeof s_abBuf ? cbLeft : (uint32_t)sizeof s_abBuf;
-            uint32_t dwErr = tos_Write(pOut, s_abBuf, cb);
-            if (dwErr != 0)
-                return dwErr;
-            cbLeft -= cb;
-        }
-        return 0;
-    }
-    for (;;) {
-        uint32_t cbRead = 0;
-        uint32_t dwErr = tos_Read(pIn, s_abBuf, sizeof s_abBuf, &cbRead);
-        if (dwErr != 0 || cbRead == 0)
+    memset(s_abBuf, 0, sizeof s_abBuf);
+    for (uint32_t cbLeft = cbZeros; cbLeft > 0;) {
+        uint32_t cb = cbLeft < sizeof s_abBuf ? cbLeft : (uint32_t)sizeof s_abBuf;
+        uint32_t dwErr = tos_Write(pOut, s_abBuf, cb);
+        if (dwErr != 0)
             return dwErr;
+        cbLeft -= cb;
+    }
+    return 0;
+}
+
+// Exactly the cbSize bytes pIn was measured at, then one more read that must
+// find its end: a launcher still being linked, or a package still being
+// written, would put the package away from its offset. *pbChanged says so.
+uint32_t CopyMeasured(ToolFile* pIn, uint64_t cbSize, ToolFile* pOut, int* pbChanged)
+{
+    for (uint64_t cbLeft = cbSize;;) {
+        uint32_t cbWant = cbLeft < sizeof s_abBuf ? (uint32_t)cbLeft : (uint32_t)sizeof s_abBuf;
+        uint32_t cbRead = 0;
+        uint32_t dwErr = tos_Read(pIn, s_abBuf, cbWant == 0 ? 1 : cbWant, &cbRead);
+        if (dwErr != 0)
+            return dwErr;
+        if (cbWant == 0 || cbRead == 0) {
+            *pbChanged = cbRead != 0 || cbLeft != 0;
+            return 0;
+        }
         dwErr = tos_Write(pOut, s_abBuf, cbRead);
         if (dwErr != 0)
             return dwErr;
+        cbLeft -= cbRead;
     }
 }
 
-// The setup into a new file beside argv[2], then in its place.
-int WriteSetup(ToolFile* pLauncher, uint64_t cbLauncher, ToolFile* pPackage, const char* pszOut)
+// Launcher, zeros, package into pOut; 0, a system error, or (*ppszChanged
+// set) the name of an input whose size changed.
+uint32_t WriteLayout(ToolFile* pLauncher, uint64_t cbLauncher, const char* pszLauncher,
+                     ToolFile* pPackage, uint64_t cbPackage, const char* pszPackage, ToolFile* pOut,
+                     const char** ppszChanged)
 {
+    int bChanged = 0;
+    uint32_t dwErr = CopyMeasured(pLauncher, cbLauncher, pOut, &bChanged);
+    if (dwErr != 0 || bChanged) {
+        *ppszChanged = bChanged ? pszLauncher : NULL;
+        return dwErr;
+    }
+    dwErr = WriteZeros(pOut, (uint32_t)(PKG_OFFSET - cbLauncher));
+    if (dwErr == 0)
+        dwErr = CopyMeasured(pPackage, cbPackage, pOut, &bChanged);
+    *ppszChanged = bChanged ? pszPackage : NULL;
+    return dwErr;
+}
+
+// The setup into a new file beside argv[2], then in its place.
+int WriteSetup(ToolFile* pLauncher, uint64_t cbLauncher, ToolFile* pPackage, uint64_t cbPackage,
+               char** argv)
+{
+    const char* pszOut = argv[2];
     char szTemp[TOOL_PATH_BUF];
     if (tos_IsDir(pszOut)) {
         tool_Fail("build", pszOut, "is a folder: name the setup file", PKG_ERR_OPEN, 0);
@@ -78,15 +110,16 @@ int WriteSetup(ToolFile* pLauncher, uint64_t cbLauncher, ToolFile* pPackage, con
                   tos_LastError());
         return 0;
     }
-    uint32_t dwErr = Copy(pLauncher, pOut, 0);
-    if (dwErr == 0)
-        dwErr = Copy(NULL, pOut, (uint32_t)(PKG_OFFSET - cbLauncher));
-    if (dwErr == 0)
-        dwErr = Copy(pPackage, pOut, 0);
-    if (!tos_Close(&pOut) && dwErr == 0)
+    const char* pszChanged = NULL;
+    uint32_t dwErr = WriteLayout(pLauncher, cbLauncher, argv[0], pPackage, cbPackage, argv[1], pOut,
+                                 &pszChanged);
+    if (!tos_Close(&pOut) && dwErr == 0 && pszChanged == NULL)
         dwErr = tos_LastError();
-    if (dwErr != 0) {
-        tool_Fail("build", pszOut, "cannot be written", PKG_ERR_WRITE, dwErr);
+    if (dwErr != 0 || pszChanged != NULL) {
+        if (pszChanged != NULL)
+            tool_Fail("build", pszChanged, "changed while the setup was built", PKG_ERR_SIZE, 0);
+        else
+            tool_Fail("build", pszOut, "cannot be written", PKG_ERR_WRITE, dwErr);
         tos_Remove(szTemp);
         return 0;
     }
@@ -135,7 +168,7 @@ int cmd_Build(int argc, char** argv)
         tool_Fail("build", argv[1], "would make a setup of 4 GiB or more", PKG_ERR_SIZE, 0);
         goto out;
     }
-    if (WriteSetup(pLauncher, cbLauncher, pPackage, argv[2]))
+    if (WriteSetup(pLauncher, cbLauncher, pPackage, cbPackage, argv))
         nResult = TOOL_OK;
 
 out:
