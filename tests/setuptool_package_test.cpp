@@ -214,6 +214,7 @@ TEST_F(SetupToolCheck, PassesOnlySetupsWhoseLauncherFindsItsPrograms)
     Build("lite", "setup-lite.exe", "KelvoRegister.exe KelvoSetup.exe");
     Build("lite-no-tool", "setup-lite.exe", "KelvoSetup.exe");
     Build("lite-no-installer", "setup-lite.exe", "KelvoRegister.exe");
+    Build("lite-end", "setup-lite.exe", "KelvoSetup.exe --end");
     Build("tail", "setup.exe", "dovRelsvc.exe data.ini");
     // What a glob over an unpacked setup made before pack refused the end
     // record's file: the companion behind it.
@@ -259,6 +260,8 @@ TEST_F(SetupToolCheck, PassesOnlySetupsWhoseLauncherFindsItsPrograms)
          "where no client is installed yet): a run on a PC without the client would stop with "
          "error 355\nprogram: KelvoSetup.exe, 5000 bytes"},
         {"lite-no-installer.exe", 1, kInstallerMissing},
+        // setup-lite makes a file of a record named like the end record.
+        {"lite-end.exe", 0, "  ^Kelvo_end^\t0\nrecords: 2\nend record: no\n"},
         {"padded.exe", 0, "verdict: ready to publish"},
         {"open-padded.exe", 1, "package: error 165: "},
         {"cut.exe", 1, "package: error 163: "},

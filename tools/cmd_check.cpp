@@ -44,6 +44,7 @@ struct Walk {
     uint64_t ullEnd; // file offset just past the last record read
     int nRecords;
     int bEndRecord;
+    int bLite; // its unpacker takes a record named like the end record as a file
     uint32_t uCodePage;
     const Program* pPrograms; // kPrograms of them; NULL for an unknown launcher
     int abFound[kPrograms];
@@ -116,7 +117,7 @@ int ProgramIndex(const Walk* pWalk, const char* pszName)
 void PrintRecord(void* pContext, const PkgRecordInfo* pRecord)
 {
     Walk* pWalk = (Walk*)pContext;
-    int bEnd = strcmp(pRecord->pszName, g_szPkgEndName) == 0;
+    int bEnd = !pWalk->bLite && strcmp(pRecord->pszName, g_szPkgEndName) == 0;
     printf("  %s\t%u%s\n", tool_ShownName(pRecord->pszName, pWalk->uCodePage),
            (unsigned)pRecord->cbData, bEnd ? "\t(end record)" : "");
     pWalk->ullEnd = PKG_OFFSET + pRecord->ullEnd;
@@ -137,6 +138,7 @@ int WalkPackage(const char* pszPath, int bLite, Walk* pWalk)
     if (!tool_SplitPath(pszPath, szDir, sizeof szDir, szName, sizeof szName))
         return 0;
     printf("package at %d:\n", PKG_OFFSET);
+    pWalk->bLite = bLite;
     pWalk->ullEnd = PKG_OFFSET + PKG_MARKER_LEN;
     UnpackVariant walk = {0, !bLite, 0, PrintRecord, pWalk, pWalk->uCodePage};
     uint32_t dwErr = 0, dwSysErr = 0;

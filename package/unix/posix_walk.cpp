@@ -35,8 +35,17 @@ int SourceExists(void* pCtx, const char* pszPath)
         pSrc->nErrno = errno;
         return 0;
     }
-    pSrc->fd = open(pszPath, O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    if (pSrc->fd < 0)
+    // Whatever was swapped in since the stat, a FIFO must not block the walk:
+    // opened without waiting, and kept only when it is still a plain file.
+    pSrc->fd = open(pszPath, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (pSrc->fd >= 0 && (fstat(pSrc->fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        close(pSrc->fd);
+        pSrc->fd = -1;
+        errno = EINVAL;
+    }
+    if (pSrc->fd >= 0)
+        fcntl(pSrc->fd, F_SETFL, 0);
+    else
         pSrc->nErrno = errno;
     return 1;
 }

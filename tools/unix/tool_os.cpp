@@ -209,7 +209,7 @@ ToolSource tos_OpenSource(const char* pszArg, ToolFile** ppFile)
     struct stat st;
     if (stat(pszArg, &st) != 0) {
         s_nLastError = errno;
-        return TOS_SOURCE_MISSING;
+        return tos_IsMissing((uint32_t)errno) ? TOS_SOURCE_MISSING : TOS_SOURCE_UNREADABLE;
     }
     if (S_ISDIR(st.st_mode))
         return TOS_SOURCE_DIR;

@@ -210,7 +210,7 @@ ToolSource tos_OpenSource(const char* pszArg, ToolFile** ppFile)
     const WCHAR* pwszPath = WideArgument(pszArg);
     DWORD dwAttr = pwszPath ? GetFileAttributesW(pwszPath) : GetFileAttributesA(pszArg);
     if (dwAttr == INVALID_FILE_ATTRIBUTES)
-        return TOS_SOURCE_MISSING;
+        return tos_IsMissing(GetLastError()) ? TOS_SOURCE_MISSING : TOS_SOURCE_UNREADABLE;
     if (dwAttr & FILE_ATTRIBUTE_DIRECTORY)
         return TOS_SOURCE_DIR;
     HANDLE h = pwszPath ? CreateFileW(pwszPath, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
