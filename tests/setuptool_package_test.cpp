@@ -105,6 +105,12 @@ TEST_F(SetupToolTest, FailuresNameTheErrorAndExitWith1)
     ASSERT_EQ(Tool("pack " + Q("p.pkg") + " " + Q("src\\a.txt")).dwExit, 0u);
     std::string package = Read("p.pkg");
     ASSERT_TRUE(WriteWholeFile(In("cut.pkg"), package.substr(0, package.size() - 1)));
+    // A destination prepared with a second name of another file. (Wine shows
+    // a symbolic link to a file as the file itself, so only the hard link is
+    // tried here; on Windows a symbolic link is refused too.)
+    ASSERT_TRUE(WriteWholeFile(In("outside.txt"), "untouched"));
+    ASSERT_TRUE(CreateDirectoryA(In("linked").c_str(), NULL));
+    ASSERT_TRUE(CreateHardLinkA(In("linked\\a.txt").c_str(), In("outside.txt").c_str(), NULL));
 
     struct {
         std::string args;
@@ -118,6 +124,7 @@ TEST_F(SetupToolTest, FailuresNameTheErrorAndExitWith1)
         {"list " + Q("cut.pkg"), "error 163: a record runs past the end of the package"},
         {"unpack " + Q("cut.pkg") + " " + Q("out"), "error 163: "},
         {"unpack " + Q("p.pkg") + " " + Q("out") + " --offset 3", "error 160: "},
+        {"unpack " + Q("p.pkg") + " " + Q("linked"), "error 165: "},
     };
     for (const auto& c : kCases) {
         ToolRun run = Tool(c.args);
@@ -126,6 +133,7 @@ TEST_F(SetupToolTest, FailuresNameTheErrorAndExitWith1)
     }
     EXPECT_EQ(ReadOr(In("q.pkg")), "<missing>") << "a refused name is refused before packing";
     EXPECT_EQ(ReadOr(In("s.exe")), "<missing>");
+    EXPECT_EQ(Read("outside.txt"), "untouched") << "unpack wrote through a link";
 
     // An image of exactly 307200 bytes needs no padding and is accepted.
     ToolRun fits = Tool("build " + Q("fits.exe") + " " + Q("p.pkg") + " " + Q("s.exe"));

@@ -78,14 +78,36 @@ uint32_t SourceRead(void* pCtx, void* pBuf, uint32_t cb, uint32_t* pcbRead)
     return bRead ? 0 : ((Source*)pCtx)->dwSysErr;
 }
 
+// An existing file is opened as it stands, not truncated; a link as itself.
+const DWORD kDestFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
+
 struct Dest {
     HANDLE hDst;
     uint32_t uCodePage; // the names' code page, for the wide calls
     uint32_t dwSysErr;
 };
 
+// A record goes only into a plain file of one name: where a link, a second
+// name of another file, or no disk file stands (the tool unpacks into
+// folders that others prepared), nothing is written through it.
+void RefuseAllButPlainFile(Dest* pDst)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(pDst->hDst, &info)) {
+        utl_CloseHandle(&pDst->hDst);
+        return;
+    }
+    if ((info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ||
+        info.nNumberOfLinks > 1 || GetFileType(pDst->hDst) != FILE_TYPE_DISK) {
+        utl_CloseHandle(&pDst->hDst);
+        SetLastError(ERROR_CANT_ACCESS_FILE);
+    }
+}
+
 int DestOpened(Dest* pDst)
 {
+    if (pDst->hDst != INVALID_HANDLE_VALUE)
+        RefuseAllButPlainFile(pDst);
     if (pDst->hDst == INVALID_HANDLE_VALUE)
         pDst->dwSysErr = GetLastError();
     return pDst->hDst != INVALID_HANDLE_VALUE;
@@ -109,13 +131,15 @@ HANDLE OpenWide(const char* pszPath, const char* pszName, uint32_t uCodePage)
     if (cwName <= 0)
         return INVALID_HANDLE_VALUE;
     return CreateFileW(wszPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                       NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+                       NULL, OPEN_ALWAYS, kDestFlags, NULL);
 }
 
 int DestOpenAnsi(void* pCtx, const char* pszPath, const char*)
 {
     Dest* pDst = (Dest*)pCtx;
-    pDst->hDst = utl_NewOrOpenFileForWrite(pszPath);
+    pDst->hDst =
+        CreateFileA(pszPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                    OPEN_ALWAYS, kDestFlags, NULL);
     return DestOpened(pDst);
 }
 
