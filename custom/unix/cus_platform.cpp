@@ -21,17 +21,25 @@ namespace
 {
 
 // The whole file, for the INI calls; false when it cannot be read.
+bool ReadAll(int fd, std::string* pText)
+{
+    char abBuf[65536];
+    ssize_t n;
+    while ((n = read(fd, abBuf, sizeof abBuf)) > 0 || (n < 0 && errno == EINTR)) {
+        if (n > 0)
+            pText->append(abBuf, (size_t)n);
+    }
+    return n == 0;
+}
+
 bool ReadWhole(const char* pszPath, std::string* pText)
 {
     int fd = open(pszPath, O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    char abBuf[65536];
-    ssize_t n;
-    while ((n = read(fd, abBuf, sizeof abBuf)) > 0)
-        pText->append(abBuf, (size_t)n);
+    bool bRead = ReadAll(fd, pText);
     close(fd);
-    return n == 0;
+    return bRead;
 }
 
 bool WriteAll(int fd, const std::string& text)
@@ -168,7 +176,8 @@ int cus_SetIniString(const char* pszFile, const char* pszSection, const char* ps
     if (fd < 0)
         return 0;
     std::string text;
+    // Read through the same descriptor: the text changed is the file written.
     bool bDone =
-        ReadWhole(pszFile, &text) && WriteAll(fd, ini_SetValue(text, pszSection, pszKey, pszValue));
+        ReadAll(fd, &text) && WriteAll(fd, ini_SetValue(text, pszSection, pszKey, pszValue));
     return close(fd) == 0 && bDone;
 }
