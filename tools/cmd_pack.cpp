@@ -27,7 +27,9 @@ int Refuse(const char* pszCommand, const char* pszFile, const char* pszWhat, uin
 
 struct PackSource {
     const char* pszArg; // the path as given: one of main's own argv strings
-    char szName[PKG_MAX_NAME * 4 + 1];
+    // Room for any file name (255 UTF-16 units take up to 510 bytes in a
+    // double-byte code page), so a long name is refused as long.
+    char szName[2 * 255 + 1];
 };
 
 int OpenSource(const PackSource* pSource, ToolFile** ppFile)
