@@ -4,6 +4,9 @@
 // once. Only the tools link this file.
 #include "error_catalogue.h"
 
+#include "client_registry.h"
+#include "install_sequence.h"
+
 namespace
 {
 
@@ -139,29 +142,29 @@ const ErrorEntry kEntries[] = {
         "the launcher's own path, when no file answers to it under its ANSI name; "
         "`CheckOwnSize: <path> cannot be read, err E.` when the file cannot be opened or sized"),
     ROW(LAUNCH_ERR_SETUP_FLAG, kLauncher,
-        "setup-lite cannot write \"SetupFlag\" under HKLM\\SOFTWARE\\Qor\\Kelvo",
+        "setup-lite cannot write \"" SETUP_FLAG_VALUE "\" under HKLM\\" SETUP_FLAG_KEY,
         "Run as administrator; check that the registry key is not locked by policy.", ""),
     ROW(LAUNCH_ERR_FLAG_NOT_SET, kLauncher,
-        "setup-lite: the inner installer ended without setting \"SetupFlag\"",
+        "setup-lite: the inner installer ended without setting \"" SETUP_FLAG_VALUE "\"",
         "The inner installer failed or crashed: read its own log.",
         "`setup-process is out.`, `setupflag is not set.`"),
     ROW(LAUNCH_ERR_NO_HELPER, kLauncher,
-        "the package has no companion dovRelsvc.exe (setup) or registration tool "
-        "KelvoRegister.exe (setup-lite)",
+        "the package has no companion " SETUP_COMPANION " (setup) or registration tool "
+        LITE_REGISTRATION_TOOL " (setup-lite)",
         "A release fault: pack the missing program in front of any end record; setuptool check "
         "names it before a setup is published.", ""),
     ROW(LAUNCH_ERR_NO_INSTALLER, kLauncher,
-        "the package has no inner installer KelvoSetup.exe",
+        "the package has no inner installer " SETUP_INNER_INSTALLER,
         "A release fault: pack it in front of any end record; setuptool check names it before a "
         "setup is published.", ""),
     ROW(LAUNCH_ERR_HELPER_START, kLauncher,
         "the shell would not start the companion or the registration tool",
         kNoProgram,
-        "`StartExtracted: dovRelsvc.exe cannot be started, code C.` (or `KelvoRegister.exe`)"),
+        "`StartExtracted: " SETUP_COMPANION " cannot be started, code C.` (or `" LITE_REGISTRATION_TOOL "`)"),
     ROW(LAUNCH_ERR_INSTALLER_START, kLauncher,
         "the shell would not start the inner installer",
         kNoProgram,
-        "`StartExtracted: KelvoSetup.exe cannot be started, code C.`"),
+        "`StartExtracted: " SETUP_INNER_INSTALLER " cannot be started, code C.`"),
 
     ROW(UTL_ERR_NO_FILE, kFileUtil | kValue,
         "the file to be changed does not exist (for a customisation value, KelvoCustom.ini in "

@@ -3,6 +3,7 @@
 // Windows (setuptool.exe, also under Wine) and on Linux (kelvo-setuptool).
 // The usage text is the one description of the commands: the Linux tool's
 // manual page is made from it.
+#include "install_sequence.h"
 #include "setuptool.h"
 #include "tool_os.h"
 
@@ -43,8 +44,9 @@ static const char kUsage[] =
     "      the release check: the launcher image (PE32 GUI program within 307200\n"
     "      bytes, its version block, which launcher), every record walked with\n"
     "      that launcher's unpacker and checks, the programs it starts (setup:\n"
-    "      dovRelsvc.exe, then KelvoSetup.exe, both before any end record;\n"
-    "      setup-lite: KelvoSetup.exe, and KelvoRegister.exe where no client is\n"
+    "      " SETUP_COMPANION ", then " SETUP_INNER_INSTALLER ", both before any end record;\n"
+    "      setup-lite: " SETUP_INNER_INSTALLER ", and " LITE_REGISTRATION_TOOL
+    " where no client is\n"
     "      installed yet, a warning), and a signature's certificate table. Exit 0\n"
     "      only when the setup installs as it is and, signed or about to be,\n"
     "      still will: both unpackers end the package where the table begins.\n"
