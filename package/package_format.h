@@ -83,3 +83,7 @@ enum PkgNameFault {
                            // character; above 0x7F where only ASCII is taken)
 };
 PkgNameFault pkg_NameFault(const char* pszName, const PkgCodePage* pCodePage);
+
+// Windows folds ASCII letters in file names: "a.txt" and "A.TXT" name one
+// file, in a package's destination as in a launcher's work directory.
+int pkg_SameName(const char* pszA, const char* pszB);

@@ -24,6 +24,13 @@ static int EqualsNoCase(const char* pszA, size_t cchA, const char* pszUpper)
     return 1;
 }
 
+int pkg_SameName(const char* pszA, const char* pszB)
+{
+    for (; *pszA != '\0' && AsciiUpper(*pszA) == AsciiUpper(*pszB); ++pszA, ++pszB) {
+    }
+    return *pszA == '\0' && *pszB == '\0';
+}
+
 static int IsDeviceDigit(uint16_t c)
 {
     return (c >= '1' && c <= '9') || c == 0x00B9 || c == 0x00B2 || c == 0x00B3;

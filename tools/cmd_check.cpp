@@ -108,7 +108,7 @@ void PrintVersion(const PeFacts* pFacts)
 int ProgramIndex(const Walk* pWalk, const char* pszName)
 {
     for (int i = 0; pWalk->pPrograms != NULL && i < kPrograms; ++i) {
-        if (tool_SameName(pszName, pWalk->pPrograms[i].pszName))
+        if (pkg_SameName(pszName, pWalk->pPrograms[i].pszName))
             return i;
     }
     return -1;

@@ -130,7 +130,7 @@ int CheckSources(char** argv, int nFiles, uint32_t uCodePage, std::vector<PackSo
             return 0;
         tos_Close(&pFile);
         for (int j = 0; j < i; ++j) {
-            if (tool_SameName((*pSources)[j].szName, pSource->szName)) {
+            if (pkg_SameName((*pSources)[j].szName, pSource->szName)) {
                 char szWhat[PKG_MAX_NAME * 4 + 64];
                 snprintf(szWhat, sizeof szWhat,
                          "has the name of \"%s\" before it (Windows takes A and a for one)",

@@ -68,9 +68,6 @@ int tool_LocatePackage(const char* pszCommand, const char* pszPath, int bOffsetG
 // The folder and every missing folder above it; 0, with 158 printed, when it
 // is not there afterwards.
 int tool_MakeDirs(const char* pszCommand, const char* pszDir);
-// Windows folds ASCII letters in file names: "a.txt" and "A.TXT" name one
-// file.
-int tool_SameName(const char* pszA, const char* pszB);
 // A path beside pszPath for writing a file that replaces pszPath only when
 // complete; tool_Replace puts it in place (1), or removes it (0, with the
 // reason printed for the command).

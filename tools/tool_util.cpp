@@ -74,18 +74,6 @@ int tool_TakeCodePage(const char* pszCommand, int* pargc, char** argv, uint32_t*
     return 1;
 }
 
-static char AsciiLower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? (char)(c - 'A' + 'a') : c;
-}
-
-int tool_SameName(const char* pszA, const char* pszB)
-{
-    for (; *pszA != '\0' && AsciiLower(*pszA) == AsciiLower(*pszB); ++pszA, ++pszB) {
-    }
-    return *pszA == '\0' && *pszB == '\0';
-}
-
 // In the target's own directory, so that the rename stays on one volume.
 int tool_TempBeside(const char* pszPath, char* pszTemp, size_t cbTemp)
 {

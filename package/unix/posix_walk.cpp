@@ -117,17 +117,6 @@ void CloseFd(int* pfd)
     *pfd = -1;
 }
 
-int SameNoCase(const char* pszA, const char* pszB)
-{
-    for (; *pszA != '\0'; ++pszA, ++pszB) {
-        char a = *pszA >= 'A' && *pszA <= 'Z' ? (char)(*pszA - 'A' + 'a') : *pszA;
-        char b = *pszB >= 'A' && *pszB <= 'Z' ? (char)(*pszB - 'A' + 'a') : *pszB;
-        if (a != b)
-            return 0;
-    }
-    return *pszB == '\0';
-}
-
 // Windows matches names without regard to the case of ASCII letters: a
 // record "A.TXT" after "a.txt" writes the same file there, and so it does
 // here. An entry of such a name takes the place of the one asked for.
@@ -141,7 +130,7 @@ void MatchExisting(int fdDir, char* pszName, size_t cbName)
         return;
     }
     for (struct dirent* pEntry; (pEntry = readdir(pDir)) != NULL;) {
-        if (SameNoCase(pEntry->d_name, pszName) && strlen(pEntry->d_name) < cbName) {
+        if (pkg_SameName(pEntry->d_name, pszName) && strlen(pEntry->d_name) < cbName) {
             strcpy(pszName, pEntry->d_name);
             break;
         }
