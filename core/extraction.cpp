@@ -45,8 +45,9 @@ int ExtractPackage(Extraction* pEx, const ExtractWay* pWay, DWORD* pdwErr)
     GetOwnPath(&own);
     if (!PrepareWorkDir(pEx->szWorkDir, sizeof pEx->szWorkDir, &pEx->hold))
         return LaunchFail(pdwErr, LAUNCH_ERR_WORK_DIR);
-    pEx->hOwn = OpenOwnImage();
-    if (!CheckOwnSize(&own, pEx->hOwn))
+    DWORD dwOpenErr = 0;
+    pEx->hOwn = TakeOwnImage(&dwOpenErr);
+    if (!CheckOwnSize(&own, pEx->hOwn, dwOpenErr))
         return LaunchFail(pdwErr, LAUNCH_ERR_OWN_SIZE);
     return pWay->pfnUnpack(pEx->hOwn, own.szDir, own.szFile, pEx->szWorkDir, pdwErr, PKG_OFFSET);
 }

@@ -16,13 +16,15 @@ struct OwnPath {
 };
 void GetOwnPath(OwnPath* pOwn);
 
-// The launcher's own file, opened once by the full wide path the system
-// gives (never searched for, never taken from the current directory) and
-// shared for reading only; INVALID_HANDLE_VALUE when it cannot be opened.
-HANDLE OpenOwnImage();
+// The launcher's own file, opened once, as the launcher's first step, by the
+// full wide path the system gives (never searched for, never taken from the
+// current directory) and shared for reading only. The extraction takes the
+// handle (INVALID_HANDLE_VALUE, with the open's error, when it did not open).
+void HoldOwnImage();
+HANDLE TakeOwnImage(DWORD* pdwOpenErr);
 // Checks that the own file, read through hOwn, carries a package behind its
-// image and is below 4 GiB.
-int CheckOwnSize(const OwnPath* pOwn, HANDLE hOwn);
+// image and is below 4 GiB; dwOpenErr is why hOwn did not open.
+int CheckOwnSize(const OwnPath* pOwn, HANDLE hOwn, DWORD dwOpenErr);
 
 // The work directory C:\tmp\KelvoSetup0, made new on every run and
 // protected so that only SYSTEM and Administrators may change it (Users may

@@ -30,7 +30,7 @@ void GetOwnPath(OwnPath* pOwn)
 // the current directory, the starting process's choice, could answer to it.
 // The wide path is the system's own name for the running file; it is opened
 // as it is, never searched for. Longer paths need the long-path prefix.
-HANDLE OpenOwnImage()
+static HANDLE OpenOwnImage()
 {
     static WCHAR s_wszPath[OWN_WIDE_MAX + 8];
     WCHAR* pwszName = s_wszPath + 8; // room for "\\?\UNC\" before the name
@@ -51,18 +51,49 @@ HANDLE OpenOwnImage()
                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, NULL);
 }
 
-int CheckOwnSize(const OwnPath* pOwn, HANDLE hOwn)
+// A running program's file can be renamed by anyone who may delete it, and
+// another file put at its name, while a start check or the password dialog
+// waits. So the file is opened at the launcher's first step: held without
+// delete sharing, it can no longer be renamed, and the package is read from
+// the file that was started. A handle never taken closes as the process ends.
+static HANDLE s_hOwnImage = INVALID_HANDLE_VALUE;
+static DWORD s_dwOwnImageErr = 0;
+
+void HoldOwnImage()
+{
+    s_hOwnImage = OpenOwnImage();
+    s_dwOwnImageErr = s_hOwnImage == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+}
+
+HANDLE TakeOwnImage(DWORD* pdwOpenErr)
+{
+    HANDLE hOwn = s_hOwnImage;
+    s_hOwnImage = INVALID_HANDLE_VALUE;
+    *pdwOpenErr = s_dwOwnImageErr;
+    return hOwn;
+}
+
+static void LogUnreadable(const OwnPath* pOwn, DWORD dwErr)
+{
+    char szLine[MAX_PATH + 64];
+    snprintf(szLine, sizeof szLine, "CheckOwnSize: %s cannot be read, err %lu.", pOwn->szFull,
+             (unsigned long)dwErr);
+    WriteSetupLog(szLine);
+}
+
+int CheckOwnSize(const OwnPath* pOwn, HANDLE hOwn, DWORD dwOpenErr)
 {
     // Support staff still see the path the launcher reports for itself when
     // no file answers to it; the package is read through hOwn all the same.
     if (!utl_FileExists(pOwn->szFull))
         WriteSetupLog(pOwn->szFull);
+    if (hOwn == INVALID_HANDLE_VALUE) {
+        LogUnreadable(pOwn, dwOpenErr);
+        return 0;
+    }
     LARGE_INTEGER size;
-    if (hOwn == INVALID_HANDLE_VALUE || !GetFileSizeEx(hOwn, &size)) {
-        char szLine[MAX_PATH + 64];
-        snprintf(szLine, sizeof szLine, "CheckOwnSize: %s cannot be read, err %lu.", pOwn->szFull,
-                 (unsigned long)GetLastError());
-        WriteSetupLog(szLine);
+    if (!GetFileSizeEx(hOwn, &size)) {
+        LogUnreadable(pOwn, GetLastError());
         return 0;
     }
     return size.QuadPart > PKG_OFFSET && size.QuadPart <= 0xFFFFFFFFll;

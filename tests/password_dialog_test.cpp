@@ -182,6 +182,31 @@ TEST_F(PasswordDialogTest, RightPasswordAtTheThirdAttemptLetsTheUpgradeRun)
                                "Exit main", "exit code 0: .*"}));
 }
 
+// While the dialog waits, a user renames the running setup (Windows lets
+// whoever may delete a running program's file rename it) and puts a setup of
+// their own at its name. The launcher holds its file from its first step, so
+// the rename fails, and what it unpacks is still the file that was started.
+TEST_F(PasswordDialogTest, SetupFileCannotBeSwappedWhileTheDialogWaits)
+{
+    ASSERT_TRUE(CreateDirectoryA(In("planted").c_str(), NULL));
+    ASSERT_TRUE(AddDemoPrograms(In("planted")));
+    ASSERT_TRUE(AddFile(In("planted"), "planted.txt", "from a swapped-in setup"));
+    std::string planted = BuildSetup(In("planted"), "setup.exe", In("planted.exe"));
+    ASSERT_FALSE(planted.empty());
+    HWND hDlg = StartAndFindDialog();
+    ASSERT_NE(hDlg, nullptr);
+
+    BOOL bRenamed = MoveFileA(setup.c_str(), In("genuine.exe").c_str());
+    if (bRenamed)
+        CopyFileA(planted.c_str(), setup.c_str(), FALSE);
+    TypeText(GetDlgItem(hDlg, kEdit), kRightPassword);
+    PressButton(hDlg, IDOK);
+    EXPECT_EQ(WaitForSetup(), 0u);
+    EXPECT_TRUE(Extracted());
+    EXPECT_EQ(ReadOr(WorkFile("planted.txt")), "<missing>");
+    EXPECT_FALSE(bRenamed) << "the running setup's file could be renamed while it waited";
+}
+
 TEST_F(PasswordDialogTest, ThirdWrongPasswordWarnsAndEndsTheRunWithoutExtracting)
 {
     HWND hDlg = StartAndFindDialog();
