@@ -38,7 +38,7 @@ const char* const kAsidePatterns[] = {"KelvoSetup0.old.*", "KelvoSetup0.untruste
 const char kAsideTag[] = "old";
 // SYSTEM and Administrators may do anything; Users may read and run what was
 // extracted (an installer may start helpers without elevation), never write.
-const char kProtectedDacl[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)";
+const char kProtectedDacl[] = UTL_PROTECTED_DIR_SDDL;
 
 __attribute__((format(__MINGW_PRINTF_FORMAT, 1, 2))) void LogWorkDir(const char* pszFormat, ...)
 {
@@ -99,13 +99,16 @@ int FreeWorkName(HANDLE hTmp)
 // is inherited from C:\tmp; files extracted later inherit its entries. A
 // volume without persistent ACLs (FAT) cannot be protected and has no other
 // users' rights to protect against.
-int Protect(HANDLE hWork)
+int Protect(HANDLE hWork, DWORD* pdwErr)
 {
     PSECURITY_DESCRIPTOR pSd = NULL;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kProtectedDacl, SDDL_REVISION_1, &pSd,
-                                                              NULL))
+                                                              NULL)) {
+        *pdwErr = GetLastError();
         return 0;
+    }
     BOOL bSet = SetKernelObjectSecurity(hWork, DACL_SECURITY_INFORMATION, pSd);
+    *pdwErr = GetLastError();
     LocalFree(pSd);
     DWORD dwFlags = 0;
     return bSet || (GetVolumeInformationA("C:\\", NULL, 0, NULL, NULL, &dwFlags, NULL, 0) &&
@@ -129,9 +132,9 @@ HANDLE MakeWorkDir(HANDLE hTmp)
         LogWorkDir("PrepareWorkDir: %s is not the directory that was made; nothing goes into it.",
                    kWorkDir);
         utl_CloseHandle(&hWork);
-    } else if (!Protect(hWork)) {
+    } else if (!Protect(hWork, &dwErr)) {
         LogWorkDir("PrepareWorkDir: %s cannot be protected, err %lu.", kWorkDir,
-                   (unsigned long)GetLastError());
+                   (unsigned long)dwErr);
         utl_CloseHandle(&hWork);
     }
     return hWork;

@@ -6,8 +6,8 @@
 
 // The folder the launchers log into, and the tag of a folder they set aside
 // there ("c:\KelvoLog.untrusted.<n>").
-#define RUN_LOG_DIR "c:\\KelvoLog"
 #define RUN_LOG_DIR_NAME "KelvoLog"
+#define RUN_LOG_DIR "c:\\" RUN_LOG_DIR_NAME
 #define RUN_LOG_ASIDE_TAG "untrusted"
 
 #define RUN_LOG_SETUP_NAME "setup"

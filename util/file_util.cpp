@@ -1,7 +1,8 @@
 // File and directory utilities over the ANSI Win32 file API: joining paths,
 // existence and link tests, opening, reading and sizing files, deleting files
-// and removing directory trees, and the work directories under C:\tmp. None
-// of the deletions follows a link.
+// and removing directory trees, and numbered temporary directories under
+// C:\tmp (the launchers' work directory is made new, in core/work_dir.cpp).
+// None of the deletions follows a link.
 #include "file_util.h"
 #include "held_dir.h"
 #include "log.h"

@@ -35,6 +35,7 @@ DECL_WINDOWS_FUNCTION(static, DWORD, GetFinalPathNameByHandleW, (HANDLE, LPWSTR,
 const NTSTATUS kStatusNoMoreFiles = (NTSTATUS)0x80000006L;
 const NTSTATUS kStatusNameCollision = (NTSTATUS)0xC0000035L;
 const NTSTATUS kStatusAccessDenied = (NTSTATUS)0xC0000022L;
+const NTSTATUS kStatusObjectNameInvalid = (NTSTATUS)0xC0000033L;
 
 // The longest path the system takes, with room for a prefix and a name.
 enum { WIDE_PATH_MAX = 32768 + 16, MAX_DEPTH = 64, LIST_BUF = 4096 };
@@ -303,7 +304,7 @@ NTSTATUS RenameHeld(HANDLE hEntry, HANDLE hParent, const char* pszFullPath, cons
                  (unsigned long)dwNumber);
         size_t cch = NtNameOf(hParent, szNew, rename.info.FileName, MAX_PATH + 64);
         if (cch == 0)
-            return kStatusAccessDenied;
+            return kStatusObjectNameInvalid;
         rename.info.ReplaceIfExists = FALSE;
         rename.info.RootDirectory = hParent;
         rename.info.FileNameLength = (ULONG)(cch * sizeof(WCHAR));

@@ -27,6 +27,9 @@ int utl_HasTrustedOwner(HANDLE hObject);
 // NULL. The handle is held as utl_HoldDir holds; *pdwErr gets a Win32 error
 // number on failure.
 HANDLE utl_MakeNewDir(HANDLE hParent, const char* pszName, const char* pszSddl, DWORD* pdwErr);
+// What the launchers make under C:\ (the work directory, the log folder):
+// SYSTEM and Administrators in full, Users read and run, nothing inherited.
+#define UTL_PROTECTED_DIR_SDDL "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)"
 // 1 when the handle's final path is pszPath (a full path), or when the
 // system cannot tell (no GetFinalPathNameByHandleW).
 int utl_HeldPathIs(HANDLE hEntry, const char* pszPath);

@@ -23,7 +23,7 @@
 
 static const char kLogDir[] = RUN_LOG_DIR;
 // Administrators write the logs; users may read them (and send them in).
-static const char kLogDacl[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)";
+static const char kLogDacl[] = UTL_PROTECTED_DIR_SDDL;
 
 // The log folder this process made, known by its file id.
 static struct {
