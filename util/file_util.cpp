@@ -80,6 +80,14 @@ HANDLE utl_NewOrOpenFileForWrite(const char* pszPath)
                        NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
 }
 
+int utl_IsPlainFileOfOneName(HANDLE hFile)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    return GetFileInformationByHandle(hFile, &info) &&
+           !(info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) &&
+           info.nNumberOfLinks == 1 && GetFileType(hFile) == FILE_TYPE_DISK;
+}
+
 void utl_CloseHandle(HANDLE* phFile)
 {
     if (*phFile != INVALID_HANDLE_VALUE)

@@ -31,6 +31,9 @@ int utl_GetFileSize(const char* pszPath, DWORD* pdwHigh, DWORD* pdwLow);
 int utl_GetFileSizeQuiet(const char* pszPath, DWORD* pdwHigh, DWORD* pdwLow);
 HANDLE utl_OpenFileForRead(const char* pszPath);
 HANDLE utl_NewOrOpenFileForWrite(const char* pszPath);
+// 1 when the open file is a plain disk file of one name: not a link (opened
+// as itself), not a directory, not a second name of a file elsewhere.
+int utl_IsPlainFileOfOneName(HANDLE hFile);
 // Closes a handle that may be INVALID_HANDLE_VALUE and marks it so: safe to
 // call twice.
 void utl_CloseHandle(HANDLE* phFile);

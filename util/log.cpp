@@ -74,11 +74,7 @@ static HANDLE HoldLogFolder()
 // it has other names, which could be a file anywhere.
 static HANDLE CheckedLogFile(HANDLE hFile)
 {
-    BY_HANDLE_FILE_INFORMATION info;
-    if (hFile != INVALID_HANDLE_VALUE &&
-        (!GetFileInformationByHandle(hFile, &info) ||
-         (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ||
-         info.nNumberOfLinks > 1))
+    if (hFile != INVALID_HANDLE_VALUE && !utl_IsPlainFileOfOneName(hFile))
         utl_CloseHandle(&hFile);
     return hFile;
 }

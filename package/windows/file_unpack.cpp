@@ -90,24 +90,12 @@ struct Dest {
 // A record goes only into a plain file of one name: where a link, a second
 // name of another file, or no disk file stands (the tool unpacks into
 // folders that others prepared), nothing is written through it.
-void RefuseAllButPlainFile(Dest* pDst)
+int DestOpened(Dest* pDst)
 {
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(pDst->hDst, &info)) {
-        utl_CloseHandle(&pDst->hDst);
-        return;
-    }
-    if ((info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ||
-        info.nNumberOfLinks > 1 || GetFileType(pDst->hDst) != FILE_TYPE_DISK) {
+    if (pDst->hDst != INVALID_HANDLE_VALUE && !utl_IsPlainFileOfOneName(pDst->hDst)) {
         utl_CloseHandle(&pDst->hDst);
         SetLastError(ERROR_CANT_ACCESS_FILE);
     }
-}
-
-int DestOpened(Dest* pDst)
-{
-    if (pDst->hDst != INVALID_HANDLE_VALUE)
-        RefuseAllButPlainFile(pDst);
     if (pDst->hDst == INVALID_HANDLE_VALUE)
         pDst->dwSysErr = GetLastError();
     return pDst->hDst != INVALID_HANDLE_VALUE;
