@@ -23,8 +23,6 @@
 namespace
 {
 
-// Every run's first line names its launcher.
-const std::string kStarts = Literally(RUN_LOG_SETUP_NAME RUN_LOG_STARTS);
 // A file's or directory's DACL as SDDL, "" when it cannot be read.
 std::string DaclSddl(const char* pszPath)
 {
@@ -48,6 +46,12 @@ std::string DaclSddl(const char* pszPath)
 const std::vector<std::string> kInstalledNames = {
     "KelvoClient.ini", "KelvoSetup.exe", "KelvoSetup.ini", "KelvoSetup.record.txt",
     "^Kelvo_end^",     "dovRelsvc.exe",  "dovRelsvc.ini",  "dovRelsvc.record.txt"};
+
+// What the demo companion records when the launcher starts it: its switch,
+// and the work directory as the folder it runs in, where it finds no
+// optional plug-in of a bare name.
+const char kCompanionRecord[] =
+    "args=-setUpdInfo\r\ncwd=C:\\tmp\\KelvoSetup0\r\noptional_dll=none\r\nended=1\r\n";
 
 // The last line of a run that started the installer, with its code.
 std::string InstallerEndedLine(DWORD dwCode)
@@ -111,7 +115,7 @@ TEST_F(InstallTest, NormalRunExtractsRunsBothProgramsAndLogsInOrder)
     EXPECT_EQ(RunSetup(setup), 0u);
 
     EXPECT_EQ(ReadOr(WorkFile("KelvoClient.ini")), "[Client]\r\nServer=test\r\n");
-    EXPECT_EQ(ReadOr(WorkFile("dovRelsvc.record.txt")), "args=-setUpdInfo\r\nended=1\r\n");
+    EXPECT_EQ(ReadOr(WorkFile("dovRelsvc.record.txt")), kCompanionRecord);
     std::string record = ReadOr(WorkFile("KelvoSetup.record.txt"));
     EXPECT_EQ(record.rfind("companion_running=0\r\n", 0), 0u)
         << "the installer starts after the companion has ended\n"
@@ -162,7 +166,7 @@ TEST_F(InstallTest, MissingCompanionOrInstallerStopsWithItsNumber)
     Add("dovRelsvc.exe");
     EXPECT_EQ(RunSetup(BuildSetup()), 356u);
     EXPECT_TRUE(LogHasInOrder({"install failed with Err 356\\.", "Exit main"}));
-    EXPECT_EQ(ReadOr(WorkFile("dovRelsvc.record.txt")), "args=-setUpdInfo\r\nended=1\r\n");
+    EXPECT_EQ(ReadOr(WorkFile("dovRelsvc.record.txt")), kCompanionRecord);
 }
 
 // The shell refuses a file that is no program and a program built for
@@ -173,7 +177,7 @@ TEST_F(InstallTest, ProgramsTheShellCannotStartStopWithTheirNumbers)
     AddDemoPrograms();
     Add("dovRelsvc.exe", "this is not a program\r\n");
     EXPECT_EQ(RunSetup(BuildSetup()), 357u);
-    EXPECT_TRUE(LogHasInOrder({"StartExtracted: dovRelsvc\\.exe cannot be started, code \\d+\\.",
+    EXPECT_TRUE(LogHasInOrder({"StartExtracted: dovRelsvc\\.exe cannot be started, err \\d+\\.",
                                "install failed with Err 357\\.", "Exit main"}));
     EXPECT_EQ(ReadOr(WorkFile("KelvoSetup.record.txt")), "<missing>") << "nothing more started";
 
@@ -181,7 +185,7 @@ TEST_F(InstallTest, ProgramsTheShellCannotStartStopWithTheirNumbers)
     Add("dovRelsvc.exe");
     ASSERT_TRUE(AddForeignProgram(In("src"), "KelvoSetup.exe"));
     EXPECT_EQ(RunSetup(BuildSetup()), 358u);
-    EXPECT_TRUE(LogHasInOrder({"StartExtracted: KelvoSetup\\.exe cannot be started, code \\d+\\.",
+    EXPECT_TRUE(LogHasInOrder({"StartExtracted: KelvoSetup\\.exe cannot be started, err \\d+\\.",
                                "install failed with Err 358\\.", "Exit main"}));
     EXPECT_EQ(ReadOr(TodaySetupLogPath()).find("is-stp started"), std::string::npos);
 }
@@ -502,11 +506,11 @@ TEST_F(InstallDiskFull, LowOrFullDiskStopsWith112Or157AndTheNextRunInstalls)
     LeaveFree(kFiller, 40);
     RemoveLogDir();
     EXPECT_EQ(RunSetup(setup, HiddenDesktop()), 112u);
-    EXPECT_TRUE(LogLinesAre(
-        {kStarts, "The C free space is \\d+M\\.", "start refused: less than 50 MB is free on C:\\.",
-         "no interactive desktop, so this is not shown: The disk C must have at "
-         "least 50M free space to finish the setup\\.",
-         "exit code 112: less than 50 MB is free on C:\\."}));
+    EXPECT_TRUE(LogLinesAre(RunLines(
+        "setup", {"The C free space is \\d+M\\.", "start refused: less than 50 MB is free on C:\\.",
+                  "no interactive desktop, so this is not shown: The disk C must have at "
+                  "least 50M free space to finish the setup\\.",
+                  "exit code 112: less than 50 MB is free on C:\\."})));
 
     // 55 MiB left: the start check (50 MB) passes, the extraction cannot.
     LeaveFree(kFiller, 55);
