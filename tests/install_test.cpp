@@ -248,8 +248,10 @@ TEST_F(InstallTest, EveryRunExtractsIntoANewDirectoryAndOneCopyStays)
 }
 
 // A file in place of the work directory, which any user may put there, is
-// renamed aside and kept; the install goes on.
-TEST_F(InstallTest, FileInPlaceOfTheWorkDirectoryIsKeptAsideAndTheInstallRuns)
+// renamed aside and kept until the next run, which removes it with every
+// file or folder named like what earlier runs set aside: none of them piles
+// up.
+TEST_F(InstallTest, FileInPlaceOfTheWorkDirectoryIsSetAsideUntilTheNextRun)
 {
     AddDemoPrograms();
     std::string setup = BuildSetup();
@@ -260,6 +262,74 @@ TEST_F(InstallTest, FileInPlaceOfTheWorkDirectoryIsKeptAsideAndTheInstallRuns)
     ASSERT_EQ(kept.size(), 1u);
     EXPECT_EQ(ReadOr("C:\\tmp\\" + kept[0]), "a user's file");
     EXPECT_EQ(Names(WorkFile("*")), kInstalledNames);
+
+    ASSERT_TRUE(WriteWholeFile(std::string(kWorkDir) + ".untrusted.7", "named like an aside"));
+    RemoveLogDir();
+    EXPECT_EQ(RunSetup(setup), 0u);
+    EXPECT_EQ(Names("C:\\tmp\\KelvoSetup0*"), std::vector<std::string>{"KelvoSetup0"});
+}
+
+// The extracted programs run in the work directory, never in the folder the
+// launcher was started from, and are started by their full path: a DLL an
+// installer asks for by a bare name (the demo's optional plug-in) is not
+// taken from the caller's folder, and a relative path resolves in the work
+// directory, which only administrators may write.
+TEST_F(InstallTest, ProgramsRunInTheWorkDirectoryNotTheCallersFolder)
+{
+    AddDemoPrograms();
+    std::string setup = BuildSetup();
+    std::string caller = In("caller");
+    ASSERT_TRUE(CreateDirectoryA(caller.c_str(), NULL));
+    ASSERT_TRUE(PlantDlls(caller));
+    ASSERT_TRUE(CopyFileA(BinPath("kelvo_planted.dll").c_str(),
+                          (caller + "\\kelvo_optional.dll").c_str(), FALSE));
+    PROCESS_INFORMATION pi;
+    ASSERT_TRUE(StartProgramIn(setup, "", caller.c_str(), 0, &pi));
+    DWORD dwExit = 99;
+    EXPECT_TRUE(WaitProgram(&pi, 120000, &dwExit));
+    EXPECT_EQ(dwExit, 0u);
+    EXPECT_EQ(ReadOr(WorkFile("dovRelsvc.record.txt")), kCompanionRecord);
+    std::string record = ReadOr(WorkFile("KelvoSetup.record.txt"));
+    EXPECT_NE(record.find("\r\ncwd=C:\\tmp\\KelvoSetup0\r\noptional_dll=none\r\n"),
+              std::string::npos)
+        << record;
+    EXPECT_EQ(PlantedDllLoads(), "");
+}
+
+// Started suspended, the genuine setup is renamed and another setup put at
+// its name before the launcher's first step: on Windows a user who may
+// rename the file (in their own download folder, while an administrator
+// elevates it) can hold the launcher at its open with an opportunistic lock
+// and do the same. The launcher finds that the file at its path is not the
+// one it runs from: it extracts nothing, names both in the log and ends
+// with 1620, a package not to be retried.
+TEST_F(InstallTest, SetupSwappedAsItStartsIsRefusedAndNothingIsExtracted)
+{
+    AddDemoPrograms();
+    std::string genuine = BuildSetup();
+    ASSERT_TRUE(CreateDirectoryA(In("other").c_str(), NULL));
+    ASSERT_TRUE(::AddDemoPrograms(In("other")));
+    ASSERT_TRUE(AddFile(In("other"), "other.txt", "from the other setup"));
+    std::string other = ::BuildSetup(In("other"), "setup.exe", In("other.exe"));
+    ASSERT_FALSE(other.empty());
+    RemoveLogDir();
+
+    PROCESS_INFORMATION pi;
+    ASSERT_TRUE(StartProgramIn(genuine, "", NULL, CREATE_SUSPENDED, &pi));
+    bool bSwapped = MoveFileA(genuine.c_str(), In("setup.renamed.exe").c_str()) &&
+                    CopyFileA(other.c_str(), genuine.c_str(), TRUE);
+    ResumeThread(pi.hThread);
+    DWORD dwExit = 99;
+    EXPECT_TRUE(WaitProgram(&pi, 60000, &dwExit));
+    ASSERT_TRUE(bSwapped);
+    EXPECT_EQ(dwExit, 1620u);
+    EXPECT_FALSE(Exists(kWorkDir)) << "nothing is extracted, from either file";
+    EXPECT_TRUE(LogHasInOrder(
+        {"HoldOwnImage: " + Literally(genuine) +
+             " is not the file this launcher runs from, which is now .+; nothing is extracted "
+             "from it\\.",
+         "start refused: another file was put at the launcher's path as it started\\.",
+         "exit code 1620: another file was put at the launcher's path as it started\\."}));
 }
 
 // A folder somebody made in place of the work directory, with a DLL in it

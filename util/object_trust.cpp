@@ -98,17 +98,27 @@ int utl_HasTrustedOwner(HANDLE hObject, SE_OBJECT_TYPE eType)
     return bTrusted;
 }
 
+int utl_DescriptorLetsOnlyAdminsChange(PSECURITY_DESCRIPTOR pSd)
+{
+    PSID pOwner = NULL;
+    BOOL bDefaulted = FALSE, bPresent = FALSE;
+    PACL pDacl = NULL;
+    if (!GetSecurityDescriptorOwner(pSd, &pOwner, &bDefaulted) ||
+        !GetSecurityDescriptorDacl(pSd, &bPresent, &pDacl, &bDefaulted))
+        return 0;
+    // The owner may always change the DACL, whatever it says; a descriptor
+    // without a DACL lets everyone do everything.
+    return IsTrustedSid(pOwner) && bPresent && DaclLetsOnlyAdminsChange(pDacl);
+}
+
 int utl_OnlyAdminsMayChange(HANDLE hObject)
 {
     PSECURITY_DESCRIPTOR pSd = NULL;
-    PSID pOwner = NULL;
-    PACL pDacl = NULL;
     if (GetSecurityInfo(hObject, SE_FILE_OBJECT,
-                        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &pOwner, NULL,
-                        &pDacl, NULL, &pSd) != ERROR_SUCCESS)
+                        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, NULL, NULL, NULL,
+                        NULL, &pSd) != ERROR_SUCCESS)
         return 0;
-    // The owner may always change the DACL, whatever it says.
-    int bOnly = IsTrustedSid(pOwner) && DaclLetsOnlyAdminsChange(pDacl);
+    int bOnly = utl_DescriptorLetsOnlyAdminsChange(pSd);
     LocalFree(pSd);
     return bOnly;
 }

@@ -16,3 +16,5 @@ int utl_HasTrustedOwner(HANDLE hObject, SE_OBJECT_TYPE eType);
 // a trusted owner, and no entry of its DACL, inherit-only ones included,
 // that lets anyone else write, delete or change its security.
 int utl_OnlyAdminsMayChange(HANDLE hObject);
+// The same test of a security descriptor (its owner and DACL).
+int utl_DescriptorLetsOnlyAdminsChange(PSECURITY_DESCRIPTOR pSd);
