@@ -65,8 +65,8 @@ TEST(RunPath, RefusesMissingBuffer)
 std::string MachineCommonFiles()
 {
     std::string value;
-    EXPECT_TRUE(ReadMachineString("SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
-                                  "CommonFilesDir", &value));
+    EXPECT_TRUE(ReadMachineString("SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "CommonFilesDir",
+                                  &value));
     return value;
 }
 
