@@ -11,8 +11,8 @@ namespace
 {
 
 const char kProgrammingFault[] = "A programming fault; report it.";
-const char kNoProgram[] = "The packed file is no program, or one for another processor (code 11 "
-                          "is a bad format): pack the right build.";
+const char kNoProgram[] = "The packed file is no program, or one for another processor (err 193 "
+                          "or 216 is a bad format): pack the right build.";
 const char kTruncated[] = "The package is truncated: build the setup again.";
 
 const unsigned kPackage = ERR_LAYER_PACKAGE;
@@ -158,13 +158,13 @@ const ErrorEntry kEntries[] = {
         "A release fault: pack it in front of any end record; setuptool check names it before a "
         "setup is published.", ""),
     ROW(LAUNCH_ERR_HELPER_START, kLauncher,
-        "the shell would not start the companion or the registration tool",
+        "the system would not start the companion or the registration tool",
         kNoProgram,
-        "`StartExtracted: " SETUP_COMPANION " cannot be started, code C.` (or `" LITE_REGISTRATION_TOOL "`)"),
+        "`StartExtracted: " SETUP_COMPANION " cannot be started, err E.` (or `" LITE_REGISTRATION_TOOL "`)"),
     ROW(LAUNCH_ERR_INSTALLER_START, kLauncher,
-        "the shell would not start the inner installer",
+        "the system would not start the inner installer",
         kNoProgram,
-        "`StartExtracted: " SETUP_INNER_INSTALLER " cannot be started, code C.`"),
+        "`StartExtracted: " SETUP_INNER_INSTALLER " cannot be started, err E.`"),
 
     ROW(UTL_ERR_NO_FILE, kFileUtil | kValue,
         "the file to be changed does not exist (for a customisation value, KelvoCustom.ini in "
