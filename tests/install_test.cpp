@@ -302,7 +302,8 @@ TEST_F(InstallTest, ProgramsRunInTheWorkDirectoryNotTheCallersFolder)
 // elevates it) can hold the launcher at its open with an opportunistic lock
 // and do the same. The launcher finds that the file at its path is not the
 // one it runs from: it extracts nothing, names both in the log and ends
-// with 1620, a package not to be retried.
+// with 1620, a package not to be retried. (Where the running image lies
+// now, Windows names by its new name; Wine by the path it was mapped from.)
 TEST_F(InstallTest, SetupSwappedAsItStartsIsRefusedAndNothingIsExtracted)
 {
     AddDemoPrograms();
