@@ -4,11 +4,13 @@
 // code is read from the process handle kept since its start.
 #include "launch_steps.h"
 #include "file_util.h"
+#include "held_dir.h"
 #include "log.h"
 #include "run_log_lines.h"
 #include "package.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 
 void EndExtraction(Extraction* pEx)
 {
@@ -41,6 +43,26 @@ int LaunchFail(DWORD* pdwErr, DWORD dwErr)
     return 0;
 }
 
+// Nothing will run from a package that did not extract whole, so its files
+// go at once, through the held work directory: a disk that filled up is
+// free again, and nothing half-written waits for the next run.
+static void FreeFailedExtraction(Extraction* pEx)
+{
+    UtlRemoved removed = {0, 0};
+    utl_RemoveHeldEntries(pEx->hold.hWork, "*", UTL_REMOVE_ALL, &removed);
+    char szFreed[24], szLeft[24], szLine[160];
+    _ui64toa(removed.cbFreed, szFreed, 10);
+    _ui64toa(removed.cbLeft, szLeft, 10);
+    if (removed.cbLeft != 0)
+        snprintf(szLine, sizeof szLine,
+                 RUN_LOG_FAILED_EXTRACTION_REMOVED "%s bytes freed, %s bytes could not be removed.",
+                 szFreed, szLeft);
+    else
+        snprintf(szLine, sizeof szLine, RUN_LOG_FAILED_EXTRACTION_REMOVED "%s bytes freed.",
+                 szFreed);
+    WriteSetupLog(szLine);
+}
+
 int ExtractPackage(Extraction* pEx, const ExtractWay* pWay, DWORD* pdwErr)
 {
     OwnPath own;
@@ -51,7 +73,10 @@ int ExtractPackage(Extraction* pEx, const ExtractWay* pWay, DWORD* pdwErr)
     pEx->hOwn = TakeOwnImage(&dwOpenErr);
     if (!CheckOwnSize(&own, pEx->hOwn, dwOpenErr))
         return LaunchFail(pdwErr, LAUNCH_ERR_OWN_SIZE);
-    return pWay->pfnUnpack(pEx->hOwn, own.szDir, own.szFile, pEx->szWorkDir, pdwErr, PKG_OFFSET);
+    if (pWay->pfnUnpack(pEx->hOwn, own.szDir, own.szFile, pEx->szWorkDir, pdwErr, PKG_OFFSET))
+        return 1;
+    FreeFailedExtraction(pEx);
+    return 0;
 }
 
 int FindExtracted(const Extraction* pEx, const char* pszName)
@@ -72,7 +97,7 @@ int StartInstaller(Extraction* pEx, DWORD* pdwErr, DWORD* pdwWaits)
 // ends; a second is allowed for its handle to say so. A process still
 // running then (the list could not be read) or a start that gave no process
 // has no code to read.
-static DWORD ReadInstallerExitCode(HANDLE hProcess)
+DWORD ReadInstallerExitCode(HANDLE hProcess)
 {
     DWORD dwExit = 0;
     if (hProcess == INVALID_HANDLE_VALUE || WaitForSingleObject(hProcess, 1000) != WAIT_OBJECT_0 ||
@@ -90,6 +115,13 @@ void FollowInstallerToEnd(Extraction* pEx)
              (unsigned)WaitForEnd(SETUP_INNER_INSTALLER));
     WriteSetupLog(szLine);
     pEx->dwInstallerExit = ReadInstallerExitCode(pEx->hInstaller);
+}
+
+void LogInstallerCode(DWORD dwCode)
+{
+    char szLine[64];
+    snprintf(szLine, sizeof szLine, RUN_LOG_INSTALLER_CODE "%lu.", (unsigned long)dwCode);
+    WriteSetupLog(szLine);
 }
 
 void LogInstallFailure(DWORD dwErr)

@@ -93,5 +93,10 @@ int StartInstaller(Extraction* pEx, DWORD* pdwErr, DWORD* pdwWaits);
 // Waits until the inner installer has gone, logs "is-stp ended at N." and
 // keeps its exit code (0 when it cannot be read).
 void FollowInstallerToEnd(Extraction* pEx);
+// The exit code of the inner installer, whose name has gone from the process
+// list; 0, logged as unread, when it cannot be read.
+DWORD ReadInstallerExitCode(HANDLE hProcess);
+// "the inner installer ended with code N." in the setup log.
+void LogInstallerCode(DWORD dwCode);
 // "install failed with Err N." in the setup log.
 void LogInstallFailure(DWORD dwErr);

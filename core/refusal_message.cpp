@@ -1,7 +1,9 @@
 // The message box of a refused start, in Chinese on systems whose default
 // language is Chinese (PRC) and in English elsewhere. The Chinese texts are
 // compiled to the system code page (GBK) and shown unconverted. The lite
-// launcher words its first message and its Chinese caption its own way.
+// launcher words its first message and its Chinese caption its own way. An
+// earlier run's inner installer that still runs is, to the user, another
+// install still running: it gets the first message.
 // Without an interactive desktop the text goes to the setup log instead.
 #include "start_checks.h"
 #include "log.h"
@@ -16,13 +18,17 @@ static const char* const kEnglish[] = {
     "installed!",
     "The disk C must have at least 50M free space to finish the setup.",
     kEnInstance,
+    kEnInstance,
 };
 
+static const char kZhInstance[] = "有正在运行的客户端安装程序，请稍候再试。";
+
 static const char* const kChinese[] = {
-    "有正在运行的客户端安装程序，请稍候再试。",
+    kZhInstance,
     "您没有管理员权限，无法进行安装操作！",
     "C盘空间不足，安装要求C盘必须有50M以上的空间。",
     "客户端正在升级定制信息，请稍后再试。",
+    kZhInstance,
 };
 
 int SpeaksChinese(LANGID wLang)
@@ -34,7 +40,8 @@ const char* RefusalText(Refusal eWhy, LANGID wLang, LauncherKind eKind)
 {
     if (!SpeaksChinese(wLang))
         return kEnglish[eWhy];
-    if (eKind == LAUNCHER_LITE && eWhy == REFUSE_ANOTHER_INSTANCE)
+    if (eKind == LAUNCHER_LITE &&
+        (eWhy == REFUSE_ANOTHER_INSTANCE || eWhy == REFUSE_INSTALLER_RUNNING))
         return "此前运行的程序实例还没有完全退出，请稍候再试。";
     return kChinese[eWhy];
 }

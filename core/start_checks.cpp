@@ -5,16 +5,17 @@
 #include "launch_steps.h"
 #include "log.h"
 #include "run_log_lines.h"
+#include "proc_check.h"
+
+#include <stdio.h>
 
 // The single-instance event: its existence is the mark that a launcher runs.
 HANDLE g_hEvent = NULL;
 
 // How each refusal ends the run, in the order of Refusal.
 static const RunOutcome kRefusalOutcomes[] = {
-    RUN_ANOTHER_LAUNCHER,
-    RUN_NOT_ADMIN,
-    RUN_LOW_DISK_SPACE,
-    RUN_UPDATE_TOOL_RUNNING,
+    RUN_ANOTHER_LAUNCHER,        RUN_NOT_ADMIN, RUN_LOW_DISK_SPACE, RUN_UPDATE_TOOL_RUNNING,
+    RUN_INSTALLER_STILL_RUNNING,
 };
 
 // The log line comes first: a box that nobody answers keeps the run from
@@ -27,17 +28,26 @@ RunOutcome RefuseStart(Refusal eWhy, LauncherKind eKind)
     return kRefusalOutcomes[eWhy];
 }
 
-// The run's first line names the launcher: both write the same setup log,
-// and a log read later tells their runs apart by it.
-static void LogRunStart(LauncherKind eKind)
+// An inner installer outlives a launcher that was killed (a deployment
+// agent's time-out): it is left to finish, since an installer cut off
+// halfway can leave the client half installed. A new install waits until
+// it has ended.
+static int InnerInstallerRuns()
 {
-    WriteSetupLog(eKind == LAUNCHER_LITE ? RUN_LOG_LITE_NAME RUN_LOG_STARTS
-                                         : RUN_LOG_SETUP_NAME RUN_LOG_STARTS);
+    DWORD dwPid = utl_FindProcessId(SETUP_INNER_INSTALLER);
+    if (dwPid == 0)
+        return 0;
+    char szLine[128];
+    snprintf(szLine, sizeof szLine,
+             RUN_LOG_INSTALL_STILL_RUNNING SETUP_INNER_INSTALLER " (process %lu).",
+             (unsigned long)dwPid);
+    WriteSetupLog(szLine);
+    return 1;
 }
 
 int PassStartChecks(LauncherKind eKind, RunOutcome* peOutcome)
 {
-    LogRunStart(eKind);
+    LogRunHeader(eKind);
     LogDllSearch();
     LogRedirectionTrust();
     // Before anything else: what follows must not run for another file's
@@ -62,6 +72,8 @@ int PassStartChecks(LauncherKind eKind, RunOutcome* peOutcome)
         eWhy = REFUSE_NOT_ADMIN;
     } else if (!CheckFreeSpace()) {
         eWhy = REFUSE_LOW_DISK_SPACE;
+    } else if (InnerInstallerRuns()) {
+        eWhy = REFUSE_INSTALLER_RUNNING;
     } else {
         return 1;
     }

@@ -20,6 +20,7 @@ enum Refusal {
     REFUSE_NOT_ADMIN,
     REFUSE_LOW_DISK_SPACE,
     REFUSE_UPDATE_TOOL_RUNNING,
+    REFUSE_INSTALLER_RUNNING, // an earlier run's inner installer, its launcher gone
 };
 
 // Both launchers share this event, so they also exclude each other.
@@ -63,6 +64,10 @@ void ShowRefusal(Refusal eWhy, LauncherKind eKind);
 // Logs the refusal and shows it, then lets go of the single-instance event;
 // returns how the run ends.
 RunOutcome RefuseStart(Refusal eWhy, LauncherKind eKind);
+// The run's first line, which names the launcher (both write the same setup
+// log, and a log read later tells their runs apart by it), its version, who
+// started it where, and the command line as given.
+void LogRunHeader(LauncherKind eKind);
 // The checks both launchers start with: the single-instance objects (kept
 // while the run lasts), administrator rights, 50 MB free on C:. 1 when the start may go
 // on; otherwise the refusal has been logged and shown, and *peOutcome says

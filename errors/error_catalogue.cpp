@@ -165,6 +165,15 @@ const ErrorEntry kEntries[] = {
         "the system would not start the inner installer",
         kNoProgram,
         "`StartExtracted: " SETUP_INNER_INSTALLER " cannot be started, err E.`"),
+    ROW(LAUNCH_ERR_INSTANCE_OBJECTS, kLauncher,
+        "the exit code of a start that cannot make the objects that keep launchers apart (the "
+        "event in the launchers' private namespace, or the namespace itself)",
+        "The line before the refusal names the object and the system's error: restart the PC "
+        "(an object of the system's that was left behind goes with it), then run again.",
+        "`HoldInstanceObjects: the private namespace KelvoSetup, bounded by Administrators, cannot "
+        "be made or opened, err E.` or `HoldInstanceObjects: the event KelvoSetup\\" 
+        "evnt_Kelvo_stpDamon in the launchers' private namespace cannot be made, err E.`, then "
+        "`start refused: the launchers' single-instance objects cannot be made, err E.`"),
 
     ROW(UTL_ERR_NO_FILE, kFileUtil | kValue,
         "the file to be changed does not exist (for a customisation value, KelvoCustom.ini in "

@@ -54,6 +54,10 @@ enum {
     LAUNCH_ERR_NO_INSTALLER = 356,
     LAUNCH_ERR_HELPER_START = 357, // the system would not start the companion or the tool
     LAUNCH_ERR_INSTALLER_START = 358,
+    // Not a step of the sequence: the exit code of a start that cannot make
+    // the objects that keep launchers apart, the launcher's own code so that
+    // a deployment tool tells it from an installer's 1603.
+    LAUNCH_ERR_INSTANCE_OBJECTS = 359,
 };
 
 // The file utilities: utl_ClearReadOnly returns the number, 0 when done.

@@ -21,7 +21,8 @@ const OutcomeRow kOutcomes[] = {
      "the customisation-update tool is running; try again later"},
     {RUN_NOT_ADMIN, EXIT_CODE_NOT_ADMIN, "the launcher does not run as an administrator"},
     {RUN_LOW_DISK_SPACE, EXIT_CODE_LOW_DISK_SPACE, "less than 50 MB is free on C:"},
-    {RUN_NO_INSTANCE_EVENT, EXIT_CODE_CANNOT_START, "the single-instance event cannot be created"},
+    {RUN_NO_INSTANCE_EVENT, LAUNCH_ERR_INSTANCE_OBJECTS,
+     "the launchers' single-instance objects cannot be made"},
     {RUN_PASSWORD_NOT_GIVEN, EXIT_CODE_CANCELLED,
      "the password dialog ended without the right password"},
     {RUN_PASSWORD_WITHOUT_DESKTOP, EXIT_CODE_NEEDS_PASSWORD,
@@ -29,6 +30,8 @@ const OutcomeRow kOutcomes[] = {
     {RUN_INSTALL_FAILED, kCodeOfTheRun, "the install failed, and this is its error number"},
     {RUN_OWN_FILE_REPLACED, EXIT_CODE_BAD_PACKAGE,
      "another file was put at the launcher's path as it started"},
+    {RUN_INSTALLER_STILL_RUNNING, EXIT_CODE_BUSY,
+     "the inner installer of an earlier run is still running; try again later"},
 };
 
 const OutcomeRow* Row(RunOutcome eOutcome)

@@ -6,6 +6,8 @@
 // Windows headers.
 #pragma once
 
+#include "error_numbers.h"
+
 #include <stdint.h>
 
 // The exit codes of the endings that have one of their own. A run that
@@ -15,7 +17,6 @@ enum LaunchExitCode : uint32_t {
     EXIT_CODE_LOW_DISK_SPACE = 112,  // ERROR_DISK_FULL
     EXIT_CODE_NOT_ADMIN = 740,       // ERROR_ELEVATION_REQUIRED
     EXIT_CODE_CANCELLED = 1602,      // ERROR_INSTALL_USEREXIT
-    EXIT_CODE_CANNOT_START = 1603,   // ERROR_INSTALL_FAILURE
     EXIT_CODE_BUSY = 1618,           // ERROR_INSTALL_ALREADY_RUNNING: try again later
     EXIT_CODE_BAD_PACKAGE = 1620,    // ERROR_INSTALL_PACKAGE_INVALID: do not retry this file
     EXIT_CODE_NEEDS_PASSWORD = 1625, // ERROR_INSTALL_PACKAGE_REJECTED
@@ -27,11 +28,12 @@ enum RunOutcome {
     RUN_UPDATE_TOOL_RUNNING,      // EXIT_CODE_BUSY
     RUN_NOT_ADMIN,                // EXIT_CODE_NOT_ADMIN
     RUN_LOW_DISK_SPACE,           // EXIT_CODE_LOW_DISK_SPACE
-    RUN_NO_INSTANCE_EVENT,        // EXIT_CODE_CANNOT_START
+    RUN_NO_INSTANCE_EVENT,        // LAUNCH_ERR_INSTANCE_OBJECTS, the launcher's own
     RUN_PASSWORD_NOT_GIVEN,       // EXIT_CODE_CANCELLED: cancelled, closed, three wrong
     RUN_PASSWORD_WITHOUT_DESKTOP, // EXIT_CODE_NEEDS_PASSWORD
     RUN_INSTALL_FAILED,           // the error number of "install failed with Err N."
     RUN_OWN_FILE_REPLACED,        // EXIT_CODE_BAD_PACKAGE
+    RUN_INSTALLER_STILL_RUNNING,  // EXIT_CODE_BUSY: an earlier run's installer
     RUN_OUTCOME_COUNT
 };
 

@@ -13,23 +13,36 @@
 
 #include <stdio.h>
 
-// The registration tool is needed only where no client is installed; its
-// flag (1 when started) goes into the start line.
-static int RegisterIfNeeded(Extraction* pEx, DWORD* pdwErr, DWORD* pdwToolStarted)
+// The registration tool is needed only where no client is installed yet;
+// the installed one's name goes to the log.
+static int NeedsRegistration()
 {
     char szDisplayName[MAX_PATH];
-    *pdwToolStarted = 0;
     if (utl_ReadRegString(HKEY_LOCAL_MACHINE, CLIENT_UNINSTALL_KEY, CLIENT_DISPLAY_NAME_VALUE,
                           szDisplayName, sizeof szDisplayName - 1)) {
         WriteSetupLog(szDisplayName);
-        return 1;
+        return 0;
     }
-    if (!FindExtracted(pEx, LITE_REGISTRATION_TOOL))
+    return 1;
+}
+
+// Every program the run will start is there before the first one starts:
+// the registration tool must not run for an install that cannot happen.
+static int FindPrograms(const Extraction* pEx, int bRegister, DWORD* pdwErr)
+{
+    if (bRegister && !FindExtracted(pEx, LITE_REGISTRATION_TOOL))
         return LaunchFail(pdwErr, LAUNCH_ERR_NO_HELPER);
+    if (!FindExtracted(pEx, SETUP_INNER_INSTALLER))
+        return LaunchFail(pdwErr, LAUNCH_ERR_NO_INSTALLER);
+    return 1;
+}
+
+// Whether it ran (1) goes into the start line.
+static int Register(Extraction* pEx, DWORD* pdwErr)
+{
     if (!StartExtracted(pEx->szWorkDir, LITE_REGISTRATION_TOOL, NULL, SW_HIDE, &pEx->hHelper))
         return LaunchFail(pdwErr, LAUNCH_ERR_HELPER_START);
     Sleep(1000);
-    *pdwToolStarted = 1;
     return 1;
 }
 
@@ -70,6 +83,16 @@ static DWORD WaitForFlag(DWORD* pdwFlag)
     }
 }
 
+// An installer that ended without setting the flag failed. Its own code
+// says more than 354 (1603, a crash's exception), so that is passed on; 354
+// stays for one that ended with 0 all the same.
+static int InstallerEndedWithoutFlag(Extraction* pEx, DWORD* pdwErr)
+{
+    pEx->dwInstallerExit = ReadInstallerExitCode(pEx->hInstaller);
+    LogInstallerCode(pEx->dwInstallerExit);
+    return pEx->dwInstallerExit != 0 ? 1 : LaunchFail(pdwErr, LAUNCH_ERR_FLAG_NOT_SET);
+}
+
 static int RunExtracted(Extraction* pEx, DWORD* pdwErr)
 {
     static const ExtractWay kWay = {utl_FileUnpackLiteHeld};
@@ -77,11 +100,9 @@ static int RunExtracted(Extraction* pEx, DWORD* pdwErr)
         return 0;
     if (!utl_WriteRegDword(HKEY_LOCAL_MACHINE, SETUP_FLAG_KEY, SETUP_FLAG_VALUE, 0))
         return LaunchFail(pdwErr, LAUNCH_ERR_SETUP_FLAG);
-    DWORD dwToolStarted = 0;
-    if (!RegisterIfNeeded(pEx, pdwErr, &dwToolStarted))
+    int bRegister = NeedsRegistration();
+    if (!FindPrograms(pEx, bRegister, pdwErr) || (bRegister && !Register(pEx, pdwErr)))
         return 0;
-    if (!FindExtracted(pEx, SETUP_INNER_INSTALLER))
-        return LaunchFail(pdwErr, LAUNCH_ERR_NO_INSTALLER);
     WaitForRegistration();
     DWORD dwStartWaits = 0;
     if (!StartInstaller(pEx, pdwErr, &dwStartWaits))
@@ -89,7 +110,7 @@ static int RunExtracted(Extraction* pEx, DWORD* pdwErr)
 
     char szLine[64];
     snprintf(szLine, sizeof szLine, RUN_LOG_INSTALLER_STARTED "%u, %u.", (unsigned)dwStartWaits,
-             (unsigned)dwToolStarted);
+             (unsigned)bRegister);
     WriteSetupLog(szLine);
     EndExtraction(pEx);
 
@@ -97,11 +118,12 @@ static int RunExtracted(Extraction* pEx, DWORD* pdwErr)
     DWORD dwWaits = WaitForFlag(&dwFlag);
     if (dwFlag == 0 && ReadSetupFlag() == 0) {
         WriteSetupLog("setupflag is not set.");
-        return LaunchFail(pdwErr, LAUNCH_ERR_FLAG_NOT_SET);
+        return InstallerEndedWithoutFlag(pEx, pdwErr);
     }
     snprintf(szLine, sizeof szLine, "is-stp fine at %u.", (unsigned)dwWaits);
     WriteSetupLog(szLine);
     FollowInstallerToEnd(pEx);
+    LogInstallerCode(pEx->dwInstallerExit);
     return 1;
 }
 

@@ -26,13 +26,15 @@ static int RunExtracted(Extraction* pEx, DWORD* pdwErr)
     static const ExtractWay kWay = {utl_FileUnpackHeld};
     if (!ExtractPackage(pEx, &kWay, pdwErr))
         return 0;
+    // Both programs are there before the first one starts: the companion
+    // must not run for an install that cannot happen.
     if (!FindExtracted(pEx, SETUP_COMPANION))
         return LaunchFail(pdwErr, LAUNCH_ERR_NO_HELPER);
+    if (!FindExtracted(pEx, SETUP_INNER_INSTALLER))
+        return LaunchFail(pdwErr, LAUNCH_ERR_NO_INSTALLER);
     if (!StartExtracted(pEx->szWorkDir, SETUP_COMPANION, "-setUpdInfo", SW_HIDE, &pEx->hHelper))
         return LaunchFail(pdwErr, LAUNCH_ERR_HELPER_START);
     WaitForCompanion();
-    if (!FindExtracted(pEx, SETUP_INNER_INSTALLER))
-        return LaunchFail(pdwErr, LAUNCH_ERR_NO_INSTALLER);
     DWORD dwStartWaits = 0;
     if (!StartInstaller(pEx, pdwErr, &dwStartWaits))
         return 0;

@@ -155,6 +155,46 @@ TEST_F(EntryEnglish, NameTakenByAStandardUserDoesNotStopTheLauncher)
     }
 }
 
+// The run's first line says who ran what: the launcher and its version,
+// the user, the session, elevation, the desktop, and the command line as
+// given, whose arguments the launchers do not act on and say so. (Under
+// Wine every program runs as an elevated administrator in session 1.)
+TEST_F(EntryEnglish, FirstLineSaysWhoRanWhatAndThatArgumentsAreNotUsed)
+{
+    PROCESS_INFORMATION pi;
+    ASSERT_TRUE(StartProgram(BinPath("setup.exe"), "/quiet /log c:\\x.txt", &pi, HiddenDesktop()));
+    DWORD dwExit = 99;
+    EXPECT_TRUE(WaitProgram(&pi, kExitTimeoutMs, &dwExit));
+    EXPECT_EQ(dwExit, 352u) << "the arguments change nothing";
+    EXPECT_TRUE(
+        LogHasInOrder({RunHeader("setup", "no interactive desktop", "/quiet /log c:\\x.txt"),
+                       "install failed with Err 352\\."}));
+    EXPECT_EQ(Names("c:\\x.txt"), std::vector<std::string>{}) << "no log of that name";
+}
+
+// An inner installer that outlived its launcher (a deployment agent killed
+// the launcher at a time-out) is left to finish; a new launcher does not
+// start a second installer beside it: 1618, naming the process.
+TEST_F(EntryEnglish, EarlierRunsInstallerStillRunningRefusesTheStart)
+{
+    ScopedStandIn installer(dir, "KelvoSetup.exe");
+    ASSERT_TRUE(installer.Started());
+    PROCESS_INFORMATION pi;
+    ASSERT_TRUE(StartProgram(BinPath("setup.exe"), "", &pi, HiddenDesktop()));
+    DWORD dwExit = 99;
+    EXPECT_TRUE(WaitProgram(&pi, kExitTimeoutMs, &dwExit));
+    EXPECT_EQ(dwExit, 1618u);
+    const char kStillRunning[] =
+        "the inner installer of an earlier run is still running; try again later\\.";
+    EXPECT_TRUE(LogLinesAre(RunLines(
+        "setup", {"The C free space is \\d+M\\.",
+                  "another install is still running: KelvoSetup\\.exe \\(process \\d+\\)\\.",
+                  std::string("start refused: ") + kStillRunning,
+                  "no interactive desktop, so this is not shown: A previous instance is still "
+                  "running\\.  Please try it later\\.",
+                  std::string("exit code 1618: ") + kStillRunning})));
+}
+
 // The same refusal answered by the msgbox-watch program, as a script would.
 TEST_F(EntryEnglish, WatcherProgramReadsAndAnswersTheRefusal)
 {

@@ -166,7 +166,27 @@ TEST_F(InstallTest, MissingCompanionOrInstallerStopsWithItsNumber)
     Add("dovRelsvc.exe");
     EXPECT_EQ(RunSetup(BuildSetup()), 356u);
     EXPECT_TRUE(LogHasInOrder({"install failed with Err 356\\.", "Exit main"}));
-    EXPECT_EQ(ReadOr(WorkFile("dovRelsvc.record.txt")), kCompanionRecord);
+    EXPECT_EQ(ReadOr(WorkFile("dovRelsvc.record.txt")), "<missing>")
+        << "the companion does not run for an install that cannot happen";
+}
+
+// An extraction that fails (here the setup is cut short inside its last
+// record) frees what it extracted before it ends the run: nothing of the
+// package waits on disk for the next run, and the log says how much went.
+TEST_F(InstallTest, FailedExtractionRemovesWhatItExtracted)
+{
+    Add("a.bin", std::string(100000, 'a'));
+    Add("b.bin", std::string(50000, 'b'));
+    std::string setup;
+    ASSERT_TRUE(
+        ReadWholeFile(::BuildSetup(In("src"), "setup.exe", In("setup.exe"), false), &setup));
+    setup.resize(setup.size() - 10);
+    ASSERT_TRUE(WriteWholeFile(In("cut.exe"), setup));
+    EXPECT_EQ(RunSetup(In("cut.exe")), 163u);
+    EXPECT_TRUE(LogHasInOrder({"the files of the failed extraction are removed: 100000 bytes "
+                               "freed\\.",
+                               "install failed with Err 163\\.", "Exit main"}));
+    EXPECT_EQ(Names(WorkFile("*")), std::vector<std::string>{});
 }
 
 // The shell refuses a file that is no program and a program built for
@@ -593,6 +613,10 @@ TEST_F(InstallDiskFull, LowOrFullDiskStopsWith112Or157AndTheNextRunInstalls)
                   .find("utl_FileUnpack: WriteFile failed with err. 112\r\n"),
               std::string::npos)
         << "ERROR_DISK_FULL";
+    EXPECT_TRUE(LogHasInOrder({"the files of the failed extraction are removed: [1-9]\\d+ bytes "
+                               "freed\\.",
+                               "install failed with Err 157\\."}));
+    EXPECT_EQ(Names(WorkFile("*")), std::vector<std::string>{}) << "C: is free again";
     // setuptool log names the file that did not fit and the system's error.
     ToolRun log = Tool("log c:\\KelvoLog");
     EXPECT_EQ(log.dwExit, 1u);

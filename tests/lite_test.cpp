@@ -25,6 +25,10 @@ std::string Ended(DWORD dwCode)
     return "exit code " + std::to_string(dwCode) +
            ": the inner installer has ended, and this is its own code\\.";
 }
+std::string Code(DWORD dwCode)
+{
+    return "the inner installer ended with code " + std::to_string(dwCode) + "\\.";
+}
 std::string Failed(DWORD dwErr)
 {
     return "exit code " + std::to_string(dwErr) +
@@ -94,9 +98,10 @@ TEST_F(LiteTest, WithoutAClientTheRegistrationToolRunsFirst)
     AddRegistrationTool(700);
     AddInstaller("RunMs=1200");
     EXPECT_EQ(RunSetup(BuildLite()), 0u);
-    EXPECT_TRUE(LogLinesAre(RunLines("setup-lite", {kFreeSpace, "is-stp started at \\d+, 1\\.",
-                                                    "setupflag is set\\.", "is-stp fine at \\d+\\.",
-                                                    "is-stp ended at [1-9]\\d*\\.", Ended(0)})));
+    EXPECT_TRUE(
+        LogLinesAre(RunLines("setup-lite", {kFreeSpace, "is-stp started at \\d+, 1\\.",
+                                            "setupflag is set\\.", "is-stp fine at \\d+\\.",
+                                            "is-stp ended at [1-9]\\d*\\.", Code(0), Ended(0)})));
     EXPECT_EQ(ReadOr(WorkFile("KelvoRegister.record.txt")),
               "args=\r\ncwd=C:\\tmp\\KelvoSetup0\r\noptional_dll=none\r\nended=1\r\n");
     EXPECT_EQ(Flag(), 1u) << "the installer's flag stays as it left it";
@@ -111,7 +116,7 @@ TEST_F(LiteTest, WithAClientTheRegistrationToolIsNeitherNeededNorStarted)
     EXPECT_TRUE(LogLinesAre(
         RunLines("setup-lite", {kFreeSpace, "Kelvo Client 5\\.0", "is-stp started at \\d+, 0\\.",
                                 "setupflag is set\\.", "is-stp fine at \\d+\\.",
-                                "is-stp ended at \\d+\\.", Ended(3010)})));
+                                "is-stp ended at \\d+\\.", Code(3010), Ended(3010)})));
 }
 
 TEST_F(LiteTest, MissingProgramsStopWithTheirNumbers)
@@ -128,6 +133,13 @@ TEST_F(LiteTest, MissingProgramsStopWithTheirNumbers)
     EXPECT_TRUE(
         LogLinesAre(RunLines("setup-lite", {kFreeSpace, "Kelvo Client",
                                             "install failed with Err 356\\.", Failed(356)})));
+
+    // Both programs are looked for before the registration tool starts.
+    NextRun();
+    ResetInstalledClient();
+    AddRegistrationTool();
+    EXPECT_EQ(RunSetup(BuildLite()), 356u);
+    EXPECT_EQ(ReadOr(WorkFile("KelvoRegister.record.txt")), "<missing>") << "nothing was started";
 }
 
 TEST_F(LiteTest, ProgramsTheShellCannotStartStopWithTheirNumbers)
@@ -150,26 +162,38 @@ TEST_F(LiteTest, ProgramsTheShellCannotStartStopWithTheirNumbers)
                                 "install failed with Err 358\\.", Failed(358)})));
 }
 
-// Whether it ends normally, with a failure of its own or of an unhandled
-// exception: the launcher's code is 354 all the same.
+// An installer that ends without setting the flag failed, whatever an
+// earlier run left in it. Its own code is logged and passed on (a failure
+// of its own, the exception that ended it); one that ended with 0 all the
+// same gives 354.
 TEST_F(LiteTest, InstallerEndingWithoutTheFlagFailsEvenIfAnEarlierRunLeftItSet)
 {
     AddRegistrationTool();
-    for (const char* pszOptions :
-         {"RunMs=300\r\nSetFlag=0\r\nExitCode=1603", "RunMs=300\r\nSetFlag=0\r\nCrash=1"}) {
-        SCOPED_TRACE(pszOptions);
+    struct {
+        const char* pszOptions;
+        DWORD dwCode, dwExit;
+    } cases[] = {
+        {"SetFlag=0\r\nExitCode=1603", 1603, 1603},
+        {"SetFlag=0\r\nCrash=1", EXCEPTION_ACCESS_VIOLATION, EXCEPTION_ACCESS_VIOLATION},
+        {"SetFlag=0\r\nExitCode=0", 0, 354},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszOptions);
         NextRun();
         ResetInstalledClient();
         SetFlag(1); // an earlier run's success must not count for this one
-        AddInstaller(pszOptions);
-        EXPECT_EQ(RunSetup(BuildLite()), 354u);
-        EXPECT_TRUE(LogLinesAre(
-            RunLines("setup-lite",
-                     {kFreeSpace, "is-stp started at \\d+, 1\\.", "setup-process is out\\.",
-                      "setupflag is not set\\.", "install failed with Err 354\\.", Failed(354)})));
+        AddInstaller((std::string("RunMs=300\r\n") + c.pszOptions).c_str());
+        EXPECT_EQ(RunSetup(BuildLite()), c.dwExit);
+        std::vector<std::string> lines = {kFreeSpace, "is-stp started at \\d+, 1\\.",
+                                          "setup-process is out\\.", "setupflag is not set\\.",
+                                          Code(c.dwCode)};
+        if (c.dwExit == 354)
+            lines.insert(lines.end(), {"install failed with Err 354\\.", Failed(354)});
+        else
+            lines.push_back(Ended(c.dwExit));
+        EXPECT_TRUE(LogLinesAre(RunLines("setup-lite", lines)));
         EXPECT_EQ(Flag(), 0u);
     }
-    EXPECT_NE(ReadOr(WorkFile("KelvoSetup.record.txt")).find("crash=1"), std::string::npos);
 }
 
 // A signed setup-lite: signed-setup-test signs it on Linux (the signer is a
@@ -181,9 +205,9 @@ TEST_F(LiteTest, SignedSetupLiteInstalls)
     if (!LaidOutBy("signed-setup-test"))
         GTEST_SKIP() << "signed-setup-test signs the setup for this case";
     EXPECT_EQ(RunSetup("C:\\tmp\\kelvo-signed\\lite-signed.exe"), 0u);
-    EXPECT_TRUE(LogLinesAre(
-        RunLines("setup-lite", {kFreeSpace, "is-stp started at \\d+, 1\\.", "setupflag is set\\.",
-                                "is-stp fine at \\d+\\.", "is-stp ended at \\d+\\.", Ended(0)})));
+    EXPECT_TRUE(LogLinesAre(RunLines(
+        "setup-lite", {kFreeSpace, "is-stp started at \\d+, 1\\.", "setupflag is set\\.",
+                       "is-stp fine at \\d+\\.", "is-stp ended at \\d+\\.", Code(0), Ended(0)})));
     const std::vector<std::string> kExtracted = {
         "KelvoRegister.exe", "KelvoRegister.ini", "KelvoRegister.record.txt",
         "KelvoSetup.exe",    "KelvoSetup.ini",    "KelvoSetup.record.txt",

@@ -51,11 +51,21 @@ std::string Sentence(const char* psz)
     return std::string(psz, cch > 0 && psz[cch - 1] == '.' ? cch - 1 : cch);
 }
 
+// "setup starts." alone (launchers before the header), or followed by the
+// header: " version ...".
+static int IsStartOf(const char* pszText, const char* pszStart)
+{
+    size_t cch = strlen(pszStart);
+    return strncmp(pszText, pszStart, cch) == 0 &&
+           (pszText[cch] == '\0' ||
+            strncmp(pszText + cch, RUN_LOG_HEADER_VERSION, strlen(RUN_LOG_HEADER_VERSION)) == 0);
+}
+
 int IsStartLine(const char* pszText, RunLauncher* peLauncher)
 {
-    if (strcmp(pszText, RUN_LOG_SETUP_NAME RUN_LOG_STARTS) == 0)
+    if (IsStartOf(pszText, RUN_LOG_SETUP_NAME RUN_LOG_STARTS))
         *peLauncher = RUN_BY_SETUP;
-    else if (strcmp(pszText, RUN_LOG_LITE_NAME RUN_LOG_STARTS) == 0)
+    else if (IsStartOf(pszText, RUN_LOG_LITE_NAME RUN_LOG_STARTS))
         *peLauncher = RUN_BY_LITE;
     else
         return 0;

@@ -203,13 +203,15 @@ int NameMatches(const WCHAR* pwszName, size_t cch, const WCHAR* pwszPattern)
     return *pwszPattern == L'\0';
 }
 
-void RemoveEntries(HANDLE hDir, const WCHAR* pwszPattern, int nKinds, int nDepth);
+void RemoveEntries(HANDLE hDir, const WCHAR* pwszPattern, int nKinds, int nDepth,
+                   UtlRemoved* pRemoved);
 
 // One entry of a held directory: opened relative to it without following a
 // link, then removed through that handle. Nothing is named by a path: a
 // folder above that was emptied and made a mount point since it was checked
 // cannot send a removal elsewhere.
-void RemoveEntry(HANDLE hDir, const FILE_DIRECTORY_INFORMATION* pEntry, int nKinds, int nDepth)
+void RemoveEntry(HANDLE hDir, const FILE_DIRECTORY_INFORMATION* pEntry, int nKinds, int nDepth,
+                 UtlRemoved* pRemoved)
 {
     size_t cchName = pEntry->FileNameLength / sizeof(WCHAR);
     int bDir = (pEntry->FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -227,22 +229,30 @@ void RemoveEntry(HANDLE hDir, const FILE_DIRECTORY_INFORMATION* pEntry, int nKin
     HANDLE h;
     if (OpenNt(hDir, wszName, cchName, access | FILE_WRITE_ATTRIBUTES, ulKind, FILE_OPEN, NULL,
                &h) < 0 &&
-        OpenNt(hDir, wszName, cchName, access, ulKind, FILE_OPEN, NULL, &h) < 0)
+        OpenNt(hDir, wszName, cchName, access, ulKind, FILE_OPEN, NULL, &h) < 0) {
+        if (pRemoved != NULL && !bDir)
+            pRemoved->cbLeft += (ULONGLONG)pEntry->EndOfFile.QuadPart;
         return;
+    }
     BY_HANDLE_FILE_INFORMATION info;
     if (GetFileInformationByHandle(h, &info)) {
         // An entry that became a link after the listing is that link here.
         int bLink = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         if (bDir && !bLink && nDepth < MAX_DEPTH)
-            RemoveEntries(h, L"*", UTL_REMOVE_ALL, nDepth + 1);
+            RemoveEntries(h, L"*", UTL_REMOVE_ALL, nDepth + 1, pRemoved);
         if (!bDir && !bLink)
             MakeDeletable(h, &info);
-        SetDisposition(h);
+        BOOL bRemoved = SetDisposition(h);
+        if (pRemoved != NULL && !bDir) {
+            ULONGLONG cb = (ULONGLONG)info.nFileSizeHigh << 32 | info.nFileSizeLow;
+            *(bRemoved ? &pRemoved->cbFreed : &pRemoved->cbLeft) += cb;
+        }
     }
     CloseHandle(h);
 }
 
-void RemoveEntries(HANDLE hDir, const WCHAR* pwszPattern, int nKinds, int nDepth)
+void RemoveEntries(HANDLE hDir, const WCHAR* pwszPattern, int nKinds, int nDepth,
+                   UtlRemoved* pRemoved)
 {
     BYTE* pBuf = (BYTE*)HeapAlloc(GetProcessHeap(), 0, LIST_BUF);
     if (pBuf == NULL)
@@ -260,7 +270,7 @@ void RemoveEntries(HANDLE hDir, const WCHAR* pwszPattern, int nKinds, int nDepth
             int bDot = (cch == 1 && pEntry->FileName[0] == L'.') ||
                        (cch == 2 && pEntry->FileName[0] == L'.' && pEntry->FileName[1] == L'.');
             if (!bDot && NameMatches(pEntry->FileName, cch, pwszPattern))
-                RemoveEntry(hDir, pEntry, nKinds, nDepth);
+                RemoveEntry(hDir, pEntry, nKinds, nDepth, pRemoved);
             if (pEntry->NextEntryOffset == 0)
                 break;
             dwAt += pEntry->NextEntryOffset;
@@ -484,11 +494,11 @@ int utl_SetAside(HANDLE hParent, const char* pszParentDir, const char* pszName, 
     return SetAsideEntry(hParent, pszParentDir, pszName, wszName, cch, pszTag, bHoldDir, pAside);
 }
 
-void utl_RemoveHeldEntries(HANDLE hDir, const char* pszPattern, int nKinds)
+void utl_RemoveHeldEntries(HANDLE hDir, const char* pszPattern, int nKinds, UtlRemoved* pRemoved)
 {
     WCHAR wszPattern[MAX_PATH];
     if (HaveNtCalls() && MultiByteToWideChar(CP_ACP, 0, pszPattern, -1, wszPattern, MAX_PATH) > 0)
-        RemoveEntries(hDir, wszPattern, nKinds, 1);
+        RemoveEntries(hDir, wszPattern, nKinds, 1, pRemoved);
 }
 
 int utl_DeleteHeldDir(HANDLE hDir)

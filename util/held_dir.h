@@ -64,7 +64,14 @@ enum { UTL_REMOVE_FILES = 1, UTL_REMOVE_DIRS = 2, UTL_REMOVE_ALL = 3 };
 // links. Each entry is opened relative to its held parent, never through a
 // link, and removed through that handle; names the code page cannot show
 // are removed too. Subdirectories deeper than 64 levels are left.
-void utl_RemoveHeldEntries(HANDLE hDir, const char* pszPattern, int nKinds);
+// With pRemoved, the bytes of the files removed and of those that stayed are
+// added up there.
+struct UtlRemoved {
+    ULONGLONG cbFreed;
+    ULONGLONG cbLeft;
+};
+void utl_RemoveHeldEntries(HANDLE hDir, const char* pszPattern, int nKinds,
+                           UtlRemoved* pRemoved = NULL);
 // Removes the link hLink was opened on (with FILE_FLAG_OPEN_REPARSE_POINT
 // and delete access); 0 when the handle shows no link, as Wine's handle on
 // a link to a directory does (it describes the target), or it cannot go.

@@ -115,6 +115,19 @@ int chkProcExist(const char* pszTag, const char* pszExeName)
     return nResult;
 }
 
+DWORD utl_FindProcessId(const char* pszExeName)
+{
+    ProcSnapshot snap(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 pe;
+    if (!snap.First(&pe))
+        return 0;
+    do {
+        if (utl_AsciiEqualNoCase(pe.szExeFile, pszExeName))
+            return pe.th32ProcessID;
+    } while (snap.Next(&pe));
+    return 0;
+}
+
 // The last backslash that is a real separator, never the trail byte of a
 // double-byte character.
 static const char* BaseNameOf(const char* pszPath)

@@ -12,6 +12,9 @@ enum {
 
 int chkProcExist(const char* pszTag, const char* pszExeName);
 int chkProcByBaseName(const char* pszTag, const char* pszExeName);
+// The id of a running process of that name (compared as chkProcExist
+// compares), 0 when none runs or the list cannot be read.
+DWORD utl_FindProcessId(const char* pszExeName);
 void procEnumRequest(const char* pszTag, DWORD dwProcId, DWORD dwErr1, DWORD dwErr2);
 
 // Equal when the two names differ at most in the case of ASCII letters.

@@ -72,10 +72,38 @@ std::string Literally(const std::string& text)
     return pattern;
 }
 
+// The version the launchers' version block carries, as Windows reads it
+// (setup-lite carries none; both are built from one version).
+static std::string LauncherVersion()
+{
+    std::string path = BinPath("setup.exe");
+    DWORD dwHandle = 0, cb = GetFileVersionInfoSizeA(path.c_str(), &dwHandle);
+    std::string block(cb, '\0');
+    VS_FIXEDFILEINFO* pInfo = NULL;
+    UINT cbInfo = 0;
+    if (cb == 0 || !GetFileVersionInfoA(path.c_str(), 0, cb, &block[0]) ||
+        !VerQueryValueA(&block[0], "\\", (void**)&pInfo, &cbInfo))
+        return "(no version block)";
+    return std::to_string(HIWORD(pInfo->dwFileVersionMS)) + "." +
+           std::to_string(LOWORD(pInfo->dwFileVersionMS)) + "." +
+           std::to_string(HIWORD(pInfo->dwFileVersionLS)) + "." +
+           std::to_string(LOWORD(pInfo->dwFileVersionLS));
+}
+
+std::string RunHeader(const char* pszLauncher, const char* pszDesktop, const char* pszArgs)
+{
+    std::string header =
+        Literally(std::string(pszLauncher) + " starts. version " + LauncherVersion() + "; user ") +
+        "[^;]+; session \\d+; elevated; " + pszDesktop + "; command line: \"[^\"]+\"";
+    if (pszArgs != NULL)
+        header += Literally(std::string(" ") + pszArgs + "; arguments are not used: " + pszArgs);
+    return header;
+}
+
 std::vector<std::string> RunLines(const char* pszLauncher, std::vector<std::string> rest)
 {
     std::vector<std::string> lines = {
-        Literally(std::string(pszLauncher) + " starts."),
+        RunHeader(pszLauncher, "(no )?interactive desktop", NULL),
         "DLL search: the system directory only, set by SetDefaultDllDirectories\\.",
         "redirection trust: enforced, links made by non-administrators are not followed\\.",
     };

@@ -24,6 +24,11 @@
                                           const std::vector<std::string>& patterns);
 // The pattern that matches exactly this text (paths, texts with dots).
 std::string Literally(const std::string& text);
-// The lines a run of the launcher ("setup" or "setup-lite") begins with, as
-// it writes them, then the patterns of the rest, for LogLinesAre.
+// The first line of a run of the launcher ("setup" or "setup-lite") started
+// elevated by its full path, on a desktop of the kind pszDesktop matches
+// ("interactive desktop", "no interactive desktop"), with the arguments
+// given (NULL: none).
+std::string RunHeader(const char* pszLauncher, const char* pszDesktop, const char* pszArgs);
+// The lines a run of the launcher begins with, as it writes them (started
+// without arguments), then the patterns of the rest, for LogLinesAre.
 std::vector<std::string> RunLines(const char* pszLauncher, std::vector<std::string> rest);

@@ -1,0 +1,6 @@
+# KELVO_VERSION (a.b.c.d): the version the setup's version block carries,
+# read where it is written, for the launchers' first log line and for the
+# Linux tool's package.
+file(STRINGS ${PROJECT_SOURCE_DIR}/res/setup.rc version_line REGEX "^ *FILEVERSION ")
+string(REGEX REPLACE "^ *FILEVERSION *([0-9]+), *([0-9]+), *([0-9]+), *([0-9]+).*" "\\1.\\2.\\3.\\4"
+       KELVO_VERSION "${version_line}")
