@@ -72,7 +72,7 @@ static DWORD WaitForFlag(DWORD* pdwFlag)
 
 static int RunExtracted(Extraction* pEx, DWORD* pdwErr)
 {
-    static const ExtractWay kWay = {utl_FileUnpackLiteHeld};
+    static const ExtractWay kWay = {utl_FileUnpackLiteHeld, LAUNCHER_LITE};
     if (!ExtractPackage(pEx, &kWay, pdwErr))
         return 0;
     if (!utl_WriteRegDword(HKEY_LOCAL_MACHINE, SETUP_FLAG_KEY, SETUP_FLAG_VALUE, 0))
