@@ -8,6 +8,7 @@
 #include "launch_steps.h"
 #include "log.h"
 #include "resource.h"
+#include "run_log_lines.h"
 #include "start_checks.h"
 
 #include <stdio.h>
@@ -87,6 +88,7 @@ void OpenWindow(ExtractionProgress* pProgress)
     SetDlgItemTextA(hWnd, IDCANCEL, SpeaksChinese(GetSystemDefaultLangID()) ? "取消" : "Cancel");
     pProgress->nPercent = -1;
     ShowWindow(hWnd, SW_SHOW);
+    WriteSetupLog(RUN_LOG_PROGRESS_SHOWN);
 }
 
 void PumpMessages(HWND hWnd)

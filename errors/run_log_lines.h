@@ -34,6 +34,7 @@
 #define RUN_LOG_DAMAGED "ExtractPackage: the setup file is damaged: "
 #define RUN_LOG_NO_SEAL "ExtractPackage: this setup carries no seal, so a damaged copy cannot be told."
 #define RUN_LOG_CANCELLED "ExtractPackage: the extraction was cancelled in its progress window."
+#define RUN_LOG_PROGRESS_SHOWN "ExtractPackage: the progress window is shown."
 #define RUN_DAMAGED_BOX_TEXT "This setup file is damaged. Please download it again."
 // setup's last step before the exit code.
 #define RUN_LOG_EXIT_MAIN "Exit main"

@@ -97,7 +97,7 @@ TEST_F(LiteTest, WithoutAClientTheRegistrationToolRunsFirst)
     AddInstaller("RunMs=1200");
     EXPECT_EQ(RunSetup(BuildLite()), 0u);
     EXPECT_TRUE(
-        LogLinesAre({kStarts, kFreeSpace, "is-stp started at \\d+, 1\\.", "setupflag is set\\.",
+        LogLinesAre({kStarts, kFreeSpace, kSealMatchesLine, "is-stp started at \\d+, 1\\.", "setupflag is set\\.",
                      "is-stp fine at \\d+\\.", "is-stp ended at [1-9]\\d*\\.", Ended(0)}));
     EXPECT_EQ(ReadOr(WorkFile("KelvoRegister.record.txt")), "args=\r\nended=1\r\n");
     EXPECT_EQ(Flag(), 1u) << "the installer's flag stays as it left it";
@@ -109,7 +109,7 @@ TEST_F(LiteTest, WithAClientTheRegistrationToolIsNeitherNeededNorStarted)
     RegisterClient("Kelvo Client 5.0");
     AddInstaller("RunMs=300\r\nExitCode=3010");
     EXPECT_EQ(RunSetup(BuildLite()), 3010u);
-    EXPECT_TRUE(LogLinesAre({kStarts, kFreeSpace, "Kelvo Client 5\\.0",
+    EXPECT_TRUE(LogLinesAre({kStarts, kFreeSpace, kSealMatchesLine, "Kelvo Client 5\\.0",
                              "is-stp started at \\d+, 0\\.", "setupflag is set\\.",
                              "is-stp fine at \\d+\\.", "is-stp ended at \\d+\\.", Ended(3010)}));
 }
@@ -118,14 +118,14 @@ TEST_F(LiteTest, MissingProgramsStopWithTheirNumbers)
 {
     Add("readme.txt", "no programs");
     EXPECT_EQ(RunSetup(BuildLite()), 355u);
-    EXPECT_TRUE(LogLinesAre({kStarts, kFreeSpace, "install failed with Err 355\\.", Failed(355)}))
+    EXPECT_TRUE(LogLinesAre({kStarts, kFreeSpace, kSealMatchesLine, "install failed with Err 355\\.", Failed(355)}))
         << "the registration tool is looked for before the installer";
 
     NextRun();
     RegisterClient("Kelvo Client");
     EXPECT_EQ(RunSetup(BuildLite()), 356u);
     EXPECT_TRUE(LogLinesAre(
-        {kStarts, kFreeSpace, "Kelvo Client", "install failed with Err 356\\.", Failed(356)}));
+        {kStarts, kFreeSpace, kSealMatchesLine, "Kelvo Client", "install failed with Err 356\\.", Failed(356)}));
 }
 
 TEST_F(LiteTest, ProgramsTheShellCannotStartStopWithTheirNumbers)
@@ -133,7 +133,7 @@ TEST_F(LiteTest, ProgramsTheShellCannotStartStopWithTheirNumbers)
     Add("KelvoRegister.exe", "this is not a program\r\n");
     AddInstaller();
     EXPECT_EQ(RunSetup(BuildLite()), 357u);
-    EXPECT_TRUE(LogLinesAre({kStarts, kFreeSpace,
+    EXPECT_TRUE(LogLinesAre({kStarts, kFreeSpace, kSealMatchesLine,
                              "StartExtracted: KelvoRegister\\.exe cannot be started, code \\d+\\.",
                              "install failed with Err 357\\.", Failed(357)}));
 
@@ -141,7 +141,7 @@ TEST_F(LiteTest, ProgramsTheShellCannotStartStopWithTheirNumbers)
     RegisterClient("Kelvo Client");
     ASSERT_TRUE(AddForeignProgram(In("src"), "KelvoSetup.exe"));
     EXPECT_EQ(RunSetup(BuildLite()), 358u);
-    EXPECT_TRUE(LogLinesAre({kStarts, kFreeSpace, "Kelvo Client",
+    EXPECT_TRUE(LogLinesAre({kStarts, kFreeSpace, kSealMatchesLine, "Kelvo Client",
                              "StartExtracted: KelvoSetup\\.exe cannot be started, code \\d+\\.",
                              "install failed with Err 358\\.", Failed(358)}));
 }
@@ -159,7 +159,7 @@ TEST_F(LiteTest, InstallerEndingWithoutTheFlagFailsEvenIfAnEarlierRunLeftItSet)
         SetFlag(1); // an earlier run's success must not count for this one
         AddInstaller(pszOptions);
         EXPECT_EQ(RunSetup(BuildLite()), 354u);
-        EXPECT_TRUE(LogLinesAre({kStarts, kFreeSpace, "is-stp started at \\d+, 1\\.",
+        EXPECT_TRUE(LogLinesAre({kStarts, kFreeSpace, kSealMatchesLine, "is-stp started at \\d+, 1\\.",
                                  "setup-process is out\\.", "setupflag is not set\\.",
                                  "install failed with Err 354\\.", Failed(354)}));
         EXPECT_EQ(Flag(), 0u);
@@ -177,7 +177,7 @@ TEST_F(LiteTest, SignedSetupLiteInstalls)
         GTEST_SKIP() << "signed-setup-test signs the setup for this case";
     EXPECT_EQ(RunSetup("C:\\tmp\\kelvo-signed\\lite-signed.exe"), 0u);
     EXPECT_TRUE(
-        LogLinesAre({kStarts, kFreeSpace, "is-stp started at \\d+, 1\\.", "setupflag is set\\.",
+        LogLinesAre({kStarts, kFreeSpace, kSealMatchesLine, "is-stp started at \\d+, 1\\.", "setupflag is set\\.",
                      "is-stp fine at \\d+\\.", "is-stp ended at \\d+\\.", Ended(0)}));
     const std::vector<std::string> kExtracted = {
         "KelvoRegister.exe", "KelvoRegister.ini", "KelvoRegister.record.txt",

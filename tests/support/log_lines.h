@@ -24,3 +24,7 @@
                                           const std::vector<std::string>& patterns);
 // The pattern that matches exactly this text (paths, texts with dots).
 std::string Literally(const std::string& text);
+
+// The launchers' line for a setup whose seal matches its package.
+inline constexpr char kSealMatchesLine[] =
+    "ExtractPackage: the seal matches: XXH32 [0-9a-f]{8} of \\d+ bytes\\.";
