@@ -29,8 +29,8 @@ enum RunOutcome {
     RUN_NO_INSTANCE_EVENT,        // EXIT_CODE_CANNOT_START
     RUN_PASSWORD_NOT_GIVEN,       // EXIT_CODE_CANCELLED: cancelled, closed, three wrong
     RUN_PASSWORD_WITHOUT_DESKTOP, // EXIT_CODE_NEEDS_PASSWORD
-    RUN_INSTALL_FAILED,           // the error number of "install failed with Err N."
     RUN_EXTRACTION_CANCELLED,     // EXIT_CODE_CANCELLED: Cancel in the progress window
+    RUN_INSTALL_FAILED,           // the error number of "install failed with Err N."
     RUN_OUTCOME_COUNT
 };
 
