@@ -54,11 +54,13 @@ static void LogSeal(const PkgSealCheck* pCheck)
                  (unsigned)pCheck->dwFound, (unsigned)pCheck->sealed.cbPackage);
         break;
     case PKG_SEAL_MISMATCH:
-        snprintf(szLine, sizeof szLine, RUN_LOG_DAMAGED "its seal expects XXH32 %08x, the package has %08x.",
+        snprintf(szLine, sizeof szLine,
+                 RUN_LOG_DAMAGED "its seal expects XXH32 %08x, the package has %08x.",
                  (unsigned)pCheck->sealed.dwDigest, (unsigned)pCheck->dwFound);
         break;
     case PKG_SEAL_WRONG_LENGTH:
-        snprintf(szLine, sizeof szLine, RUN_LOG_DAMAGED "its package is %llu bytes, its seal says %u.",
+        snprintf(szLine, sizeof szLine,
+                 RUN_LOG_DAMAGED "its package is %llu bytes, its seal says %u.",
                  (unsigned long long)pCheck->cbPackage, (unsigned)pCheck->sealed.cbPackage);
         break;
     case PKG_SEAL_UNREADABLE:

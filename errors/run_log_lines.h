@@ -32,7 +32,8 @@
 // package has F." (or its length, or its seal cannot be read), and the box
 // that says so; a setup built before the seal logs RUN_LOG_NO_SEAL.
 #define RUN_LOG_DAMAGED "ExtractPackage: the setup file is damaged: "
-#define RUN_LOG_NO_SEAL "ExtractPackage: this setup carries no seal, so a damaged copy cannot be told."
+#define RUN_LOG_NO_SEAL                                                                            \
+    "ExtractPackage: this setup carries no seal, so a damaged copy cannot be told."
 #define RUN_LOG_CANCELLED "ExtractPackage: the extraction was cancelled in its progress window."
 #define RUN_LOG_PROGRESS_SHOWN "ExtractPackage: the progress window is shown."
 #define RUN_DAMAGED_BOX_TEXT "This setup file is damaged. Please download it again."

@@ -28,8 +28,7 @@ int utl_FileUnpackLite(const char* pszSrcPath, const char* pszSrcFile, const cha
 int utl_FileUnpackHeld(HANDLE hSrc, const char* pszSrcPath, const char* pszSrcFile,
                        const char* pszDstPath, DWORD* pdwErr, DWORD dwOffset, PkgWatch* pWatch);
 int utl_FileUnpackLiteHeld(HANDLE hSrc, const char* pszSrcPath, const char* pszSrcFile,
-                           const char* pszDstPath, DWORD* pdwErr, DWORD dwOffset,
-                           PkgWatch* pWatch);
+                           const char* pszDstPath, DWORD* pdwErr, DWORD dwOffset, PkgWatch* pWatch);
 
 // Any walk of the package at dwOffset of pszSrcPath\pszSrcFile. hHeldSrc is
 // a source the caller holds, or INVALID_HANDLE_VALUE to open it here. With a

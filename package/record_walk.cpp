@@ -164,7 +164,8 @@ void ReadSealBlock(Walk* pRun)
         break;
     }
     uint64_t cbSealed = pCheck->sealed.cbPackage;
-    if (cbSealed > pRun->ullPackageLen || pRun->ullPackageLen - cbSealed >= (pRun->bSigned ? 8u : 1u)) {
+    if (cbSealed > pRun->ullPackageLen ||
+        pRun->ullPackageLen - cbSealed >= (pRun->bSigned ? 8u : 1u)) {
         pCheck->eState = PKG_SEAL_WRONG_LENGTH;
         return;
     }

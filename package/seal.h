@@ -46,9 +46,9 @@ enum PkgSealState {
 
 struct PkgSealCheck {
     PkgSealState eState;
-    PkgSeal sealed;      // as the block says (MATCHES, MISMATCH, WRONG_LENGTH)
-    uint64_t cbPackage;  // the package's length as the walk found it
-    uint32_t dwFound;    // the digest of the package read (MATCHES, MISMATCH)
+    PkgSeal sealed;     // as the block says (MATCHES, MISMATCH, WRONG_LENGTH)
+    uint64_t cbPackage; // the package's length as the walk found it
+    uint32_t dwFound;   // the digest of the package read (MATCHES, MISMATCH)
 };
 
 // A damaged setup: one whose seal does not match it, or cannot be read.

@@ -8,8 +8,8 @@
 #include <stdint.h>
 
 struct Xxh32 {
-    uint32_t v[4];     // the four lanes' accumulators
-    uint64_t cbTotal;  // bytes added so far
+    uint32_t v[4];      // the four lanes' accumulators
+    uint64_t cbTotal;   // bytes added so far
     uint8_t abTail[16]; // the start of a stripe not yet whole
     uint32_t cbTail;
 };

@@ -4,7 +4,9 @@
 #include "chinese_system.h"
 #include "english_texts.h"
 #include "file_util.h"
+#include "hidden_desktop.h"
 #include "log_lines.h"
+#include "package_format.h"
 #include "run_log_lines.h"
 #include "machine_registry.h"
 #include "msgbox_watch.h"
@@ -96,9 +98,9 @@ TEST_F(LiteTest, WithoutAClientTheRegistrationToolRunsFirst)
     AddRegistrationTool(700);
     AddInstaller("RunMs=1200");
     EXPECT_EQ(RunSetup(BuildLite()), 0u);
-    EXPECT_TRUE(
-        LogLinesAre({kStarts, kFreeSpace, kSealMatchesLine, "is-stp started at \\d+, 1\\.", "setupflag is set\\.",
-                     "is-stp fine at \\d+\\.", "is-stp ended at [1-9]\\d*\\.", Ended(0)}));
+    EXPECT_TRUE(LogLinesAre({kStarts, kFreeSpace, kSealMatchesLine, "is-stp started at \\d+, 1\\.",
+                             "setupflag is set\\.", "is-stp fine at \\d+\\.",
+                             "is-stp ended at [1-9]\\d*\\.", Ended(0)}));
     EXPECT_EQ(ReadOr(WorkFile("KelvoRegister.record.txt")), "args=\r\nended=1\r\n");
     EXPECT_EQ(Flag(), 1u) << "the installer's flag stays as it left it";
 }
@@ -118,14 +120,15 @@ TEST_F(LiteTest, MissingProgramsStopWithTheirNumbers)
 {
     Add("readme.txt", "no programs");
     EXPECT_EQ(RunSetup(BuildLite()), 355u);
-    EXPECT_TRUE(LogLinesAre({kStarts, kFreeSpace, kSealMatchesLine, "install failed with Err 355\\.", Failed(355)}))
+    EXPECT_TRUE(LogLinesAre(
+        {kStarts, kFreeSpace, kSealMatchesLine, "install failed with Err 355\\.", Failed(355)}))
         << "the registration tool is looked for before the installer";
 
     NextRun();
     RegisterClient("Kelvo Client");
     EXPECT_EQ(RunSetup(BuildLite()), 356u);
-    EXPECT_TRUE(LogLinesAre(
-        {kStarts, kFreeSpace, kSealMatchesLine, "Kelvo Client", "install failed with Err 356\\.", Failed(356)}));
+    EXPECT_TRUE(LogLinesAre({kStarts, kFreeSpace, kSealMatchesLine, "Kelvo Client",
+                             "install failed with Err 356\\.", Failed(356)}));
 }
 
 TEST_F(LiteTest, ProgramsTheShellCannotStartStopWithTheirNumbers)
@@ -159,9 +162,10 @@ TEST_F(LiteTest, InstallerEndingWithoutTheFlagFailsEvenIfAnEarlierRunLeftItSet)
         SetFlag(1); // an earlier run's success must not count for this one
         AddInstaller(pszOptions);
         EXPECT_EQ(RunSetup(BuildLite()), 354u);
-        EXPECT_TRUE(LogLinesAre({kStarts, kFreeSpace, kSealMatchesLine, "is-stp started at \\d+, 1\\.",
-                                 "setup-process is out\\.", "setupflag is not set\\.",
-                                 "install failed with Err 354\\.", Failed(354)}));
+        EXPECT_TRUE(
+            LogLinesAre({kStarts, kFreeSpace, kSealMatchesLine, "is-stp started at \\d+, 1\\.",
+                         "setup-process is out\\.", "setupflag is not set\\.",
+                         "install failed with Err 354\\.", Failed(354)}));
         EXPECT_EQ(Flag(), 0u);
     }
     EXPECT_NE(ReadOr(WorkFile("KelvoSetup.record.txt")).find("crash=1"), std::string::npos);
@@ -176,15 +180,32 @@ TEST_F(LiteTest, SignedSetupLiteInstalls)
     if (!LaidOutBy("signed-setup-test"))
         GTEST_SKIP() << "signed-setup-test signs the setup for this case";
     EXPECT_EQ(RunSetup("C:\\tmp\\kelvo-signed\\lite-signed.exe"), 0u);
-    EXPECT_TRUE(
-        LogLinesAre({kStarts, kFreeSpace, kSealMatchesLine, "is-stp started at \\d+, 1\\.", "setupflag is set\\.",
-                     "is-stp fine at \\d+\\.", "is-stp ended at \\d+\\.", Ended(0)}));
+    EXPECT_TRUE(LogLinesAre({kStarts, kFreeSpace, kSealMatchesLine, "is-stp started at \\d+, 1\\.",
+                             "setupflag is set\\.", "is-stp fine at \\d+\\.",
+                             "is-stp ended at \\d+\\.", Ended(0)}));
     const std::vector<std::string> kExtracted = {
         "KelvoRegister.exe", "KelvoRegister.ini", "KelvoRegister.record.txt",
         "KelvoSetup.exe",    "KelvoSetup.ini",    "KelvoSetup.record.txt",
         "data.ini"};
     EXPECT_EQ(Names(std::string(kWorkDir) + "\\*"), kExtracted);
     EXPECT_EQ(Flag(), 1u);
+}
+
+// The signature covers the seal and the package, but the launcher checks
+// the seal: a bit flipped in the signed setup's package starts nothing.
+TEST_F(LiteTest, SignedSetupLiteWithAFlippedBitIsRefused)
+{
+    if (!LaidOutBy("signed-setup-test"))
+        GTEST_SKIP() << "signed-setup-test signs the setup for this case";
+    std::string bytes;
+    ASSERT_TRUE(ReadWholeFile("C:\\tmp\\kelvo-signed\\lite-signed.exe", &bytes));
+    bytes[PKG_OFFSET + 1000] ^= 0x04;
+    Write("flipped.exe", bytes);
+    EXPECT_EQ(RunSetup(In("flipped.exe"), HiddenDesktop()), 1620u);
+    EXPECT_FALSE(Exists(WorkFile("KelvoSetup.record.txt")));
+    EXPECT_FALSE(Exists(WorkFile("KelvoRegister.record.txt")));
+    EXPECT_TRUE(LogHasInOrder(
+        {"ExtractPackage: the setup file is damaged: its seal expects .*", "exit code 1620: .*"}));
 }
 
 // The two launchers share the single-instance event: each refuses to start

@@ -88,8 +88,8 @@ class SealTest : public TestDirFixture
                                    "install failed with Err 1620\\.", kDamagedExit}));
         ToolRun check = Tool("check \"" + setup + "\"");
         EXPECT_EQ(check.dwExit, 1u) << check.out;
-        EXPECT_TRUE(OutputHasInOrder(check.out, {"seal: does not match .*",
-                                                 "verdict: do not publish"}))
+        EXPECT_TRUE(
+            OutputHasInOrder(check.out, {"seal: does not match .*", "verdict: do not publish"}))
             << check.out;
     }
 };
@@ -156,9 +156,9 @@ TEST_F(SealTest, ASetupWithoutASealStillInstalls)
     EXPECT_TRUE(Exists(WorkFile("KelvoSetup.record.txt")));
     ToolRun check = Tool("check " + In("old.exe"));
     EXPECT_EQ(check.dwExit, 0u) << check.out;
-    EXPECT_TRUE(OutputHasInOrder(
-        check.out, {"seal: none \\(a damaged copy of this setup would install\\)",
-                    "verdict: ready to publish"}))
+    EXPECT_TRUE(
+        OutputHasInOrder(check.out, {"seal: none \\(a damaged copy of this setup would install\\)",
+                                     "verdict: ready to publish"}))
         << check.out;
 }
 
@@ -181,8 +181,9 @@ TEST_F(SealTest, TheBoxOfADamagedSetupTellsTheUserToDownloadItAgain)
     std::string damaged = Flipped("setup.exe", PKG_OFFSET + 100, "flipped.exe");
     bool bChinese = ChineseSystem();
     std::string caption = bChinese ? GbkBytes(kGbkSetupCaption) : kEnglishCaption;
-    std::string text = bChinese ? GbkBytes("b4cbb0b2d7b0cec4bcfed2d1cbf0bbb5a3acc7ebd6d8d0c2cfc2d4d8a1a3")
-                                : RUN_DAMAGED_BOX_TEXT;
+    std::string text =
+        bChinese ? GbkBytes("b4cbb0b2d7b0cec4bcfed2d1cbf0bbb5a3acc7ebd6d8d0c2cfc2d4d8a1a3")
+                 : RUN_DAMAGED_BOX_TEXT;
     PROCESS_INFORMATION pi;
     ASSERT_TRUE(StartProgram(damaged, "", &pi));
     MessageBoxSeen seen;
@@ -247,9 +248,9 @@ TEST_F(ProgressTest, ABigSetupShowsItsProgressAndCancelStartsNothing)
     EXPECT_TRUE(WaitProgram(&pi, 60000, &dwExit));
     EXPECT_EQ(dwExit, 1602u);
     ExpectNothingStarted();
-    EXPECT_TRUE(LogHasInOrder(
-        {Literally(RUN_LOG_PROGRESS_SHOWN), Literally(RUN_LOG_CANCELLED),
-         "exit code 1602: the extraction was cancelled in its progress window\\."}));
+    EXPECT_TRUE(
+        LogHasInOrder({Literally(RUN_LOG_PROGRESS_SHOWN), Literally(RUN_LOG_CANCELLED),
+                       "exit code 1602: the extraction was cancelled in its progress window\\."}));
 }
 
 // Nobody sees a window of a deployment agent's: the extraction runs to its

@@ -2,9 +2,9 @@
 // The launcher image, zero bytes up to 307200, then the package: the layout
 // the launcher unpacks itself from. The fill's last 64 bytes take the seal:
 // the package's length and digest, taken as it is copied and written in
-// place once it is complete, so that the package is read once. Written under a temporary name beside
-// <out.exe> and put in its place only when complete, so no half-written
-// setup is ever left, and a failed build leaves an existing one as it was.
+// place once it is complete, so that the package is read once. Written under a temporary name
+// beside <out.exe> and put in its place only when complete, so no half-written setup is ever left,
+// and a failed build leaves an existing one as it was.
 #include "setuptool.h"
 #include "seal.h"
 #include "tool_os.h"

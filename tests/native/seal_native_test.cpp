@@ -37,8 +37,9 @@ TEST(Xxh32, PublishedVectorsInOnePieceAndInPieces)
         size_t cb;
         uint32_t dwSeed, dwDigest;
     } kVectors[] = {
-        {0, 0, 0x02CC5D05}, {0, kPrime, 0x36B78AE7}, {1, 0, 0xCF65B03E},   {1, kPrime, 0xB4545AA4},
-        {14, 0, 0x1208E7E2}, {14, kPrime, 0x6AF1D1FE}, {222, 0, 0x5BD11DBD}, {222, kPrime, 0x58803C5F},
+        {0, 0, 0x02CC5D05},      {0, kPrime, 0x36B78AE7},   {1, 0, 0xCF65B03E},
+        {1, kPrime, 0xB4545AA4}, {14, 0, 0x1208E7E2},       {14, kPrime, 0x6AF1D1FE},
+        {222, 0, 0x5BD11DBD},    {222, kPrime, 0x58803C5F},
     };
     std::string buf = SanityBuffer(222);
     for (const auto& v : kVectors) {
