@@ -36,7 +36,8 @@ int IsPackage(ToolFile* pPackage)
     return bIs;
 }
 
-uint8_t s_abBuf[1u << 16];
+// 256 KiB, as pack's: a chunk is read, digested and written within the CPU's cache.
+uint8_t s_abBuf[1u << 18];
 
 // Writes cbZeros zero bytes.
 uint32_t WriteZeros(ToolFile* pOut, uint32_t cbZeros)
