@@ -21,6 +21,10 @@
 namespace
 {
 
+// check reads the shipped launchers, PE32 programs; the x64 twin's setups,
+// built from its PE32+ launchers, are no setups it reports on.
+const bool kChecksTheseSetups = sizeof(void*) == 4;
+
 const char kDamagedExit[] = "exit code 1620: the install failed, and this is its error number\\.";
 const char kDamagedLine[] = "ExtractPackage: the setup file is damaged: .*";
 const char kUnshownBox[] = "no interactive desktop, so this is not shown: " RUN_DAMAGED_BOX_TEXT;
@@ -86,6 +90,8 @@ class SealTest : public TestDirFixture
         ExpectNothingStarted();
         EXPECT_TRUE(LogHasInOrder({kDamagedLine, Literally(kUnshownBox),
                                    "install failed with Err 1620\\.", kDamagedExit}));
+        if (!kChecksTheseSetups)
+            return;
         ToolRun check = Tool("check \"" + setup + "\"");
         EXPECT_EQ(check.dwExit, 1u) << check.out;
         EXPECT_TRUE(
@@ -154,6 +160,8 @@ TEST_F(SealTest, ASetupWithoutASealStillInstalls)
     EXPECT_EQ(RunSetup(In("old.exe")), 0u);
     EXPECT_TRUE(LogHasInOrder({Literally(RUN_LOG_NO_SEAL), "is-stp ended at \\d+\\."}));
     EXPECT_TRUE(Exists(WorkFile("KelvoSetup.record.txt")));
+    if (!kChecksTheseSetups)
+        return;
     ToolRun check = Tool("check " + In("old.exe"));
     EXPECT_EQ(check.dwExit, 0u) << check.out;
     EXPECT_TRUE(
