@@ -18,6 +18,9 @@ enum LaunchExitCode : uint32_t {
     EXIT_CODE_CANNOT_START = 1603,   // ERROR_INSTALL_FAILURE
     EXIT_CODE_BUSY = 1618,           // ERROR_INSTALL_ALREADY_RUNNING: try again later
     EXIT_CODE_NEEDS_PASSWORD = 1625, // ERROR_INSTALL_PACKAGE_REJECTED
+    // ERROR_INSTALL_PACKAGE_INVALID: a damaged setup, whose failed install
+    // passes on its number, PKG_ERR_DAMAGED, which is this code.
+    EXIT_CODE_DAMAGED_SETUP = 1620,
 };
 
 enum RunOutcome {
