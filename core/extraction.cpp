@@ -8,6 +8,7 @@
 #include "log.h"
 #include "run_log_lines.h"
 #include "package.h"
+#include "seal.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -63,6 +64,39 @@ static void FreeFailedExtraction(Extraction* pEx)
     WriteSetupLog(szLine);
 }
 
+// What the seal said, for support: a damaged setup with the digest the seal
+// expects and the one the package has.
+static void LogSeal(const PkgSealCheck* pCheck)
+{
+    char szLine[160];
+    switch (pCheck->eState) {
+    case PKG_SEAL_NONE:
+        WriteSetupLog(RUN_LOG_NO_SEAL);
+        return;
+    case PKG_SEAL_MATCHES:
+        snprintf(szLine, sizeof szLine, "ExtractPackage: the seal matches: XXH32 %08x of %u bytes.",
+                 (unsigned)pCheck->dwFound, (unsigned)pCheck->sealed.cbPackage);
+        break;
+    case PKG_SEAL_MISMATCH:
+        snprintf(szLine, sizeof szLine,
+                 RUN_LOG_DAMAGED "its seal expects XXH32 %08x, the package has %08x.",
+                 (unsigned)pCheck->sealed.dwDigest, (unsigned)pCheck->dwFound);
+        break;
+    case PKG_SEAL_WRONG_LENGTH:
+        snprintf(szLine, sizeof szLine,
+                 RUN_LOG_DAMAGED "its package is %llu bytes, its seal says %u.",
+                 (unsigned long long)pCheck->cbPackage, (unsigned)pCheck->sealed.cbPackage);
+        break;
+    case PKG_SEAL_UNREADABLE:
+        snprintf(szLine, sizeof szLine, RUN_LOG_DAMAGED "its seal at %d cannot be read.",
+                 PKG_SEAL_AT);
+        break;
+    default:
+        return;
+    }
+    WriteSetupLog(szLine);
+}
+
 int ExtractPackage(Extraction* pEx, const ExtractWay* pWay, DWORD* pdwErr)
 {
     OwnPath own;
@@ -73,10 +107,32 @@ int ExtractPackage(Extraction* pEx, const ExtractWay* pWay, DWORD* pdwErr)
     pEx->hOwn = TakeOwnImage(&dwOpenErr);
     if (!CheckOwnSize(&own, pEx->hOwn, dwOpenErr))
         return LaunchFail(pdwErr, LAUNCH_ERR_OWN_SIZE);
-    if (pWay->pfnUnpack(pEx->hOwn, own.szDir, own.szFile, pEx->szWorkDir, pdwErr, PKG_OFFSET))
+    ExtractionProgress progress;
+    StartProgress(&progress, pWay->eKind);
+    PkgWatch watch = {ExtractionChunk, &progress, 1, {}, 0};
+    int bResult = pWay->pfnUnpack(pEx->hOwn, own.szDir, own.szFile, pEx->szWorkDir, pdwErr,
+                                  PKG_OFFSET, &watch);
+    EndProgress(&progress);
+    if (watch.bStopped) {
+        WriteSetupLog(RUN_LOG_CANCELLED);
+        *pdwErr = LAUNCH_CANCELLED;
+    } else {
+        LogSeal(&watch.seal);
+    }
+    if (bResult && !watch.bStopped)
         return 1;
     FreeFailedExtraction(pEx);
+    if (*pdwErr == PKG_ERR_DAMAGED)
+        ShowDamagedSetup(pWay->eKind);
     return 0;
+}
+
+RunOutcome EndFailedSequence(DWORD dwErr)
+{
+    if (dwErr == LAUNCH_CANCELLED)
+        return RUN_EXTRACTION_CANCELLED;
+    LogInstallFailure(dwErr);
+    return RUN_INSTALL_FAILED;
 }
 
 int FindExtracted(const Extraction* pEx, const char* pszName)

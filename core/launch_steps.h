@@ -6,6 +6,8 @@
 #include <windows.h>
 
 #include "install_sequence.h"
+#include "record_walk.h"
+#include "start_checks.h"
 
 // The launcher's own file: the full path, and the path split at its last
 // backslash (a plain byte search) into directory and file name.
@@ -83,9 +85,36 @@ int LaunchFail(DWORD* pdwErr, DWORD dwErr);
 // is quiet. Each names its own, so that neither image carries the other's.
 struct ExtractWay {
     int (*pfnUnpack)(HANDLE hSrc, const char* pszSrcPath, const char* pszSrcFile,
-                     const char* pszDstPath, DWORD* pdwErr, DWORD dwOffset);
+                     const char* pszDstPath, DWORD* pdwErr, DWORD dwOffset, PkgWatch* pWatch);
+    LauncherKind eKind;
 };
+// Extracts the package behind the own image, checking its seal on the way;
+// the progress window is gone when it returns. A damaged setup (its seal
+// does not match, or cannot be read) fails with 1620 after its box (its
+// text logged without a desktop); one the user cancelled, with
+// LAUNCH_CANCELLED.
 int ExtractPackage(Extraction* pEx, const ExtractWay* pWay, DWORD* pdwErr);
+// Not an error number: a sequence that fails with it was cancelled by the
+// user, and its run ends as RUN_EXTRACTION_CANCELLED.
+enum : DWORD { LAUNCH_CANCELLED = EXIT_CODE_CANCELLED };
+// How a sequence that failed with dwErr ends the run: "install failed with
+// Err N." and RUN_INSTALL_FAILED, or the cancel's ending.
+RunOutcome EndFailedSequence(DWORD dwErr);
+
+// The progress window of a long extraction (core/progress_window.cpp):
+// ExtractionChunk is the walk's hook between chunks, 0 once Cancel was
+// pressed; EndProgress closes the window.
+struct ExtractionProgress {
+    LauncherKind eKind;
+    DWORD dwStart, dwLastPump;
+    int bOpened; // the second has passed: shown, or not where nobody sees it
+    HWND hWnd;
+    int nPercent;
+    int bCancelled;
+};
+void StartProgress(ExtractionProgress* pProgress, LauncherKind eKind);
+int ExtractionChunk(void* pCtx, uint64_t ullDone, uint64_t ullTotal);
+void EndProgress(ExtractionProgress* pProgress);
 int FindExtracted(const Extraction* pEx, const char* pszName);
 // Starts the inner installer shown and waits until it runs (*pdwWaits: the
 // number of waits); 358 when the system would not start it.
@@ -100,3 +129,6 @@ DWORD ReadInstallerExitCode(HANDLE hProcess);
 void LogInstallerCode(DWORD dwCode);
 // "install failed with Err N." in the setup log.
 void LogInstallFailure(DWORD dwErr);
+// The box of a damaged setup; without an interactive desktop its text goes
+// to the setup log instead.
+void ShowDamagedSetup(LauncherKind eKind);

@@ -4,9 +4,12 @@
 // launcher words its first message and its Chinese caption its own way. An
 // earlier run's inner installer that still runs is, to the user, another
 // install still running: it gets the first message.
-// Without an interactive desktop the text goes to the setup log instead.
+// Without an interactive desktop the text goes to the setup log instead. A
+// damaged setup is told the same way, after its extraction.
 #include "start_checks.h"
+#include "launch_steps.h"
 #include "log.h"
+#include "run_log_lines.h"
 
 #include <stdio.h>
 
@@ -67,13 +70,24 @@ static void LogUnshownText(const char* pszText)
     WriteSetupLog(szLine);
 }
 
+static void ShowOrLog(const char* pszText, LANGID wLang, LauncherKind eKind, UINT uIcon)
+{
+    if (!HasInteractiveDesktop())
+        LogUnshownText(pszText);
+    else
+        MessageBoxA(NULL, pszText, RefusalCaption(wLang, eKind), MB_OK | uIcon);
+}
+
 // The language is asked for each box anew.
 void ShowRefusal(Refusal eWhy, LauncherKind eKind)
 {
     LANGID wLang = GetSystemDefaultLangID();
-    if (!HasInteractiveDesktop())
-        LogUnshownText(RefusalText(eWhy, wLang, eKind));
-    else
-        MessageBoxA(NULL, RefusalText(eWhy, wLang, eKind), RefusalCaption(wLang, eKind),
-                    MB_OK | MB_ICONWARNING);
+    ShowOrLog(RefusalText(eWhy, wLang, eKind), wLang, eKind, MB_ICONWARNING);
+}
+
+void ShowDamagedSetup(LauncherKind eKind)
+{
+    LANGID wLang = GetSystemDefaultLangID();
+    ShowOrLog(SpeaksChinese(wLang) ? "此安装文件已损坏，请重新下载。" : RUN_DAMAGED_BOX_TEXT, wLang,
+              eKind, MB_ICONERROR);
 }

@@ -6,6 +6,7 @@
 
 #include "client_registry.h"
 #include "install_sequence.h"
+#include "run_log_lines.h"
 
 namespace
 {
@@ -103,7 +104,6 @@ const ErrorEntry kEntries[] = {
     ROW(PKG_ERR_READ_DATA, kPackage,
         "a record's data cannot be read in full",
         "The setup is truncated or its file cannot be read.", ""),
-
     ROW(VRF_ERR_INI_SIZE, kVrf,
         "the INI file's size could not be obtained (missing or unreadable)",
         "Check that the INI file is there and can be read.", ""),
@@ -224,6 +224,17 @@ const ErrorEntry kEntries[] = {
     ROW(UTL_ERR_NULL_PATH, kFileUtil,
         "no path was given",
         kProgrammingFault, ""),
+    ROW(PKG_ERR_DAMAGED, kPackage,
+        "the setup file is damaged: its package does not match the seal that setuptool build "
+        "wrote, ends before the sealed length, or the seal cannot be read",
+        "Download or copy the setup again; nothing of it was started. If a fresh copy is "
+        "refused too, setuptool check on the file that was published tells whether it was "
+        "damaged before it was published: build it again.",
+        "`" RUN_LOG_DAMAGED "its seal expects XXH32 E, the package has F.` (or `its package is N "
+        "bytes, its seal says M.`, or `its seal at 307136 cannot be read.`), then the box `"
+        RUN_DAMAGED_BOX_TEXT "` (without a desktop, its text in the log); setuptool list, "
+        "unpack and check: `does not match its seal (...)`"),
+
 };
 
 const ErrorLayerInfo kLayers[] = {

@@ -28,6 +28,10 @@ enum {
     PKG_ERR_READ_NAME = 164,
     PKG_ERR_OPEN_DEST = 165,
     PKG_ERR_READ_DATA = 166,
+    // The setup's package does not match the seal in its fill, or the seal
+    // cannot be read: a damaged download. The number is the exit code
+    // installers give a bad package (ERROR_INSTALL_PACKAGE_INVALID).
+    PKG_ERR_DAMAGED = 1620,
 };
 
 // The verification-file writers: they return nonzero when written, or 0 with

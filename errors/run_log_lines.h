@@ -52,6 +52,16 @@
 #define RUN_LOG_INSTALLER_CODE "the inner installer ended with code "
 #define RUN_LOG_INSTALLER_CODE_UNREAD                                                              \
     "The inner installer's exit code cannot be read; 0 is passed on."
+// The seal's check of the own package, before anything extracted starts:
+// "ExtractPackage: the setup file is damaged: its seal expects XXH32 E, the
+// package has F." (or its length, or its seal cannot be read), and the box
+// that says so; a setup built before the seal logs RUN_LOG_NO_SEAL.
+#define RUN_LOG_DAMAGED "ExtractPackage: the setup file is damaged: "
+#define RUN_LOG_NO_SEAL                                                                            \
+    "ExtractPackage: this setup carries no seal, so a damaged copy cannot be told."
+#define RUN_LOG_CANCELLED "ExtractPackage: the extraction was cancelled in its progress window."
+#define RUN_LOG_PROGRESS_SHOWN "ExtractPackage: the progress window is shown."
+#define RUN_DAMAGED_BOX_TEXT "This setup file is damaged. Please download it again."
 // setup's last step before the exit code.
 #define RUN_LOG_EXIT_MAIN "Exit main"
 // Every run's last line: "exit code N: <meaning>."

@@ -20,6 +20,9 @@ enum LaunchExitCode : uint32_t {
     EXIT_CODE_BUSY = 1618,           // ERROR_INSTALL_ALREADY_RUNNING: try again later
     EXIT_CODE_BAD_PACKAGE = 1620,    // ERROR_INSTALL_PACKAGE_INVALID: do not retry this file
     EXIT_CODE_NEEDS_PASSWORD = 1625, // ERROR_INSTALL_PACKAGE_REJECTED
+    // ERROR_INSTALL_PACKAGE_INVALID: a damaged setup, whose failed install
+    // passes on its number, PKG_ERR_DAMAGED, which is this code.
+    EXIT_CODE_DAMAGED_SETUP = 1620,
 };
 
 enum RunOutcome {
@@ -31,6 +34,7 @@ enum RunOutcome {
     RUN_NO_INSTANCE_EVENT,        // LAUNCH_ERR_INSTANCE_OBJECTS, the launcher's own
     RUN_PASSWORD_NOT_GIVEN,       // EXIT_CODE_CANCELLED: cancelled, closed, three wrong
     RUN_PASSWORD_WITHOUT_DESKTOP, // EXIT_CODE_NEEDS_PASSWORD
+    RUN_EXTRACTION_CANCELLED,     // EXIT_CODE_CANCELLED: Cancel in the progress window
     RUN_INSTALL_FAILED,           // the error number of "install failed with Err N."
     RUN_OWN_FILE_REPLACED,        // EXIT_CODE_BAD_PACKAGE
     RUN_INSTALLER_STILL_RUNNING,  // EXIT_CODE_BUSY: an earlier run's installer

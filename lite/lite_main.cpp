@@ -16,10 +16,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     if (!PassStartChecks(LAUNCHER_LITE, &eOutcome))
         return EndRun(eOutcome, 0);
     DWORD dwErr = 0, dwInstallerExit = 0;
-    if (!UnpackAndSetupLite(&dwErr, &dwInstallerExit)) {
-        LogInstallFailure(dwErr);
-        eOutcome = RUN_INSTALL_FAILED;
-    }
+    if (!UnpackAndSetupLite(&dwErr, &dwInstallerExit))
+        eOutcome = EndFailedSequence(dwErr);
     ReleaseInstanceEvent();
     return EndRun(eOutcome, eOutcome == RUN_INSTALL_FAILED ? dwErr : dwInstallerExit);
 }

@@ -95,7 +95,7 @@ static int InstallerEndedWithoutFlag(Extraction* pEx, DWORD* pdwErr)
 
 static int RunExtracted(Extraction* pEx, DWORD* pdwErr)
 {
-    static const ExtractWay kWay = {utl_FileUnpackLiteHeld};
+    static const ExtractWay kWay = {utl_FileUnpackLiteHeld, LAUNCHER_LITE};
     if (!ExtractPackage(pEx, &kWay, pdwErr))
         return 0;
     if (!utl_WriteRegDword(HKEY_LOCAL_MACHINE, SETUP_FLAG_KEY, SETUP_FLAG_VALUE, 0))

@@ -24,20 +24,21 @@ int utl_FileUnpackLite(const char* pszSrcPath, const char* pszSrcFile, const cha
 // the full path the system gives and sharing it for reading only: what is
 // unpacked is the file that runs, and nobody can rewrite it meanwhile. The
 // size comes from the handle; the two names only appear in the log lines.
-// The caller keeps the handle.
+// The caller keeps the handle. pWatch checks the seal and sees each chunk.
 int utl_FileUnpackHeld(HANDLE hSrc, const char* pszSrcPath, const char* pszSrcFile,
-                       const char* pszDstPath, DWORD* pdwErr, DWORD dwOffset);
+                       const char* pszDstPath, DWORD* pdwErr, DWORD dwOffset, PkgWatch* pWatch);
 int utl_FileUnpackLiteHeld(HANDLE hSrc, const char* pszSrcPath, const char* pszSrcFile,
-                           const char* pszDstPath, DWORD* pdwErr, DWORD dwOffset);
+                           const char* pszDstPath, DWORD* pdwErr, DWORD dwOffset, PkgWatch* pWatch);
 
 // Any walk of the package at dwOffset of pszSrcPath\pszSrcFile. hHeldSrc is
 // a source the caller holds, or INVALID_HANDLE_VALUE to open it here. With a
 // variant's own code page (setuptool.exe --codepage) the files are made by
 // their wide names. After a failure *pdwSysErr (when not NULL) holds the
-// system's error code of the call that failed, 0 when none did.
+// system's error code of the call that failed, 0 when none did. pWatch (may
+// be NULL) gets the seal's check.
 int pkg_Unpack(HANDLE hHeldSrc, const char* pszSrcPath, const char* pszSrcFile,
                const char* pszDstPath, DWORD* pdwErr, DWORD* pdwSysErr, DWORD dwOffset,
-               const UnpackVariant* pVariant);
+               const UnpackVariant* pVariant, PkgWatch* pWatch);
 
 int utl_FilePack(const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
                  const char* pszDstFile, DWORD* pdwErr, int bAdd);

@@ -8,6 +8,8 @@ set(KELVO_PACKAGE_PORTABLE_SOURCES
   record_name.cpp
   record_walk.cpp
   record_writer.cpp
+  seal.cpp
+  xxh32.cpp
 )
 set(KELVO_PACKAGE_POSIX_SOURCES
   unix/code_page.cpp

@@ -5,6 +5,7 @@
 // their variant; the edge does every read and write.
 #include "record_walk.h"
 #include "pe_image.h"
+#include "xxh32.h"
 
 #include <stdarg.h>
 #include <stdio.h>
@@ -27,6 +28,11 @@ struct Walk {
     uint64_t ullPackageLen;
     uint64_t ullTotal; // bytes of the package accounted for; 64 bits never wrap
     int bSigned;       // the package ends where a certificate table begins
+    PkgWatch* pWatch;  // NULL: no seal, no hook
+    uint64_t ullPos;   // where the next read starts, from the package's start
+    int bSealed;       // the seal's length fits: the bytes read are digested
+    uint64_t ullDigested;
+    Xxh32 digest;
 };
 
 enum RecordResult { RECORD_FAILED, RECORD_DONE, RECORD_END };
@@ -53,15 +59,54 @@ int Fail(Walk* pRun, uint32_t dwErr)
     return 0;
 }
 
-// Exactly cb bytes, or a failure: the read call's or a short one.
-int ReadExact(const Walk* pRun, void* pBuf, uint32_t cb)
+// Every read of the package's bytes: those of the sealed length not yet
+// digested go into the digest as they pass, so a package is read once.
+uint32_t ReadSource(Walk* pRun, void* pBuf, uint32_t cb, uint32_t* pcbRead)
 {
     const PkgSource* pSrc = &pRun->pEdge->src;
-    uint32_t cbRead = 0;
-    return pSrc->pfnRead(pSrc->pCtx, pBuf, cb, &cbRead) == 0 && cbRead == cb;
+    *pcbRead = 0;
+    uint32_t dwErr = pSrc->pfnRead(pSrc->pCtx, pBuf, cb, pcbRead);
+    uint64_t ullEnd = pRun->ullPos + *pcbRead;
+    uint64_t ullSealEnd = pRun->bSealed ? pRun->pWatch->seal.sealed.cbPackage : 0;
+    if (ullEnd > ullSealEnd)
+        ullEnd = ullSealEnd;
+    if (pRun->ullPos <= pRun->ullDigested && ullEnd > pRun->ullDigested) {
+        xxh32_Add(&pRun->digest, (const uint8_t*)pBuf + (pRun->ullDigested - pRun->ullPos),
+                  (size_t)(ullEnd - pRun->ullDigested));
+        pRun->ullDigested = ullEnd;
+    }
+    pRun->ullPos += *pcbRead;
+    return dwErr;
 }
 
-int ReadAndUnmix(const Walk* pRun, uint8_t* pBuf, uint32_t cb)
+void SeekPackage(Walk* pRun, uint64_t ullPos)
+{
+    const PkgSource* pSrc = &pRun->pEdge->src;
+    pSrc->pfnSeek(pSrc->pCtx, pRun->dwOffset + ullPos);
+    pRun->ullPos = ullPos;
+}
+
+// Exactly cb bytes, or a failure: the read call's or a short one.
+int ReadExact(Walk* pRun, void* pBuf, uint32_t cb)
+{
+    uint32_t cbRead = 0;
+    return ReadSource(pRun, pBuf, cb, &cbRead) == 0 && cbRead == cb;
+}
+
+// Between chunks: 0 when the watcher stops the walk.
+int GoOn(Walk* pRun)
+{
+    PkgWatch* pWatch = pRun->pWatch;
+    if (pWatch == NULL || pWatch->pfnChunk == NULL)
+        return 1;
+    uint64_t ullTotal = pRun->bSealed ? pWatch->seal.sealed.cbPackage : pRun->ullPackageLen;
+    if (pWatch->pfnChunk(pWatch->pCtx, pRun->ullPos, ullTotal))
+        return 1;
+    pWatch->bStopped = 1;
+    return 0;
+}
+
+int ReadAndUnmix(Walk* pRun, uint8_t* pBuf, uint32_t cb)
 {
     if (!ReadExact(pRun, pBuf, cb))
         return 0;
@@ -90,6 +135,43 @@ void EndAtCertificateTable(Walk* pRun, uint32_t cbFile)
     pRun->bSigned = 1;
     Log(pRun, "dwCertOffset = %d dwSizeLow = dwCertOffset - dwOffset= %d", (int)dwTable,
         (int)pRun->ullPackageLen);
+}
+
+// The seal block in the fill before a setup's package. A length that does
+// not fit the package (cut short, or more behind it than a signer's
+// padding) is told at once, before anything is extracted.
+void ReadSealBlock(Walk* pRun)
+{
+    PkgSealCheck* pCheck = &pRun->pWatch->seal;
+    const PkgSource* pSrc = &pRun->pEdge->src;
+    uint8_t abBlock[PKG_SEAL_SIZE];
+    uint32_t cbRead = 0;
+    pCheck->cbPackage = pRun->ullPackageLen;
+    pSrc->pfnSeek(pSrc->pCtx, PKG_SEAL_AT);
+    if (pSrc->pfnRead(pSrc->pCtx, abBlock, sizeof abBlock, &cbRead) != 0 ||
+        cbRead != sizeof abBlock) {
+        pCheck->eState = PKG_SEAL_UNREADABLE;
+        return;
+    }
+    switch (pkg_ReadSeal(abBlock, &pCheck->sealed)) {
+    case PKG_SEAL_BLOCK_ZERO:
+        pCheck->eState = PKG_SEAL_NONE;
+        return;
+    case PKG_SEAL_BLOCK_UNREADABLE:
+        pCheck->eState = PKG_SEAL_UNREADABLE;
+        return;
+    default:
+        break;
+    }
+    uint64_t cbSealed = pCheck->sealed.cbPackage;
+    if (cbSealed > pRun->ullPackageLen ||
+        pRun->ullPackageLen - cbSealed >= (pRun->bSigned ? 8u : 1u)) {
+        pCheck->eState = PKG_SEAL_WRONG_LENGTH;
+        return;
+    }
+    pCheck->eState = PKG_SEAL_UNFINISHED;
+    pRun->bSealed = 1;
+    xxh32_Start(&pRun->digest, 0);
 }
 
 // Checks the arguments, the source and the destination, opens the source
@@ -129,7 +211,12 @@ int OpenPackage(Walk* pRun, const char* pszSrcPath, const char* pszSrcFile, cons
         return Fail(pRun, PKG_ERR_OPEN);
     if (pRun->dwOffset > 0)
         EndAtCertificateTable(pRun, (uint32_t)ullSize);
-    pSrc->pfnSeek(pSrc->pCtx, pRun->dwOffset);
+    if (pRun->pWatch != NULL && pRun->dwOffset == PKG_OFFSET) {
+        ReadSealBlock(pRun);
+        if (pRun->pWatch->bRefuseDamaged && pkg_SealSaysDamaged(&pRun->pWatch->seal))
+            return Fail(pRun, PKG_ERR_DAMAGED);
+    }
+    SeekPackage(pRun, 0);
 
     uint8_t abMarker[PKG_MARKER_LEN];
     if (!ReadExact(pRun, abMarker, sizeof abMarker))
@@ -149,10 +236,9 @@ uint32_t Le32(const uint8_t ab[4])
 // Reads a record's two lengths and checks that the record fits.
 int ReadLengths(Walk* pRun, size_t cchDstPath, uint32_t* pdwNameLen, uint32_t* pdwDataLen)
 {
-    const PkgSource* pSrc = &pRun->pEdge->src;
     uint8_t ab[4] = {}; // a short read shows what it got, the rest zero
     uint32_t cbRead = 0;
-    uint32_t dwSysErr = pSrc->pfnRead(pSrc->pCtx, ab, sizeof ab, &cbRead);
+    uint32_t dwSysErr = ReadSource(pRun, ab, sizeof ab, &cbRead);
     if (dwSysErr != 0) {
         Log(pRun, "ReadFile failed with err. %d", (int)dwSysErr);
         return Fail(pRun, PKG_ERR_NAME_LENGTH);
@@ -191,6 +277,8 @@ int CopyData(Walk* pRun, uint32_t dwDataLen)
             return Fail(pRun, PKG_ERR_WRITE);
         }
         dwCopied += dwChunk;
+        if (!GoOn(pRun))
+            return 0;
     }
     if (!pEdge->dst.pfnEnd(pEdge->dst.pCtx))
         return Fail(pRun, PKG_ERR_WRITE);
@@ -211,15 +299,40 @@ void LogRefusedName(const Walk* pRun, const char* pszName, uint32_t dwNameLen)
     Log(pRun, "record name refused: %s", szShown);
 }
 
+// Reads on to ullUpTo of the package, for the digest: the data a listing
+// skips, and what lies behind the last record read. 0 when the package
+// cannot be read that far, or the watcher stopped the walk.
+int ReadThrough(Walk* pRun, uint64_t ullUpTo)
+{
+    const PkgEdge* pEdge = pRun->pEdge;
+    if (pRun->ullPos != pRun->ullDigested)
+        SeekPackage(pRun, pRun->ullDigested);
+    while (pRun->ullPos < ullUpTo) {
+        uint64_t cbLeft = ullUpTo - pRun->ullPos;
+        uint32_t cb = cbLeft < pEdge->cbBuf ? (uint32_t)cbLeft : pEdge->cbBuf;
+        uint32_t cbRead = 0;
+        if (ReadSource(pRun, pEdge->pBuf, cb, &cbRead) != 0 || cbRead == 0 || !GoOn(pRun))
+            return 0;
+    }
+    return 1;
+}
+
 // A listing walks past the data; the record is already known to lie inside
-// the package.
+// the package. A sealed one is read through instead, for its digest.
 RecordResult SkipData(Walk* pRun, const char* pszName)
 {
     if (IsEndRecord(pRun, pszName))
         return RECORD_END;
-    const PkgSource* pSrc = &pRun->pEdge->src;
-    pSrc->pfnSeek(pSrc->pCtx, pRun->dwOffset + pRun->ullTotal);
-    return RECORD_DONE;
+    if (!pRun->bSealed) {
+        SeekPackage(pRun, pRun->ullTotal);
+        return RECORD_DONE;
+    }
+    uint64_t ullSealEnd = pRun->pWatch->seal.sealed.cbPackage;
+    if (ReadThrough(pRun, pRun->ullTotal < ullSealEnd ? pRun->ullTotal : ullSealEnd))
+        return RECORD_DONE;
+    if (!pRun->pWatch->bStopped)
+        Fail(pRun, PKG_ERR_READ_DATA);
+    return RECORD_FAILED;
 }
 
 RecordResult WriteRecordFile(Walk* pRun, const char* pszDstPath, const char* pszName,
@@ -274,7 +387,7 @@ RecordResult ExtractRecord(Walk* pRun, const char* pszDstPath)
 // A signer aligns the certificate table to 8 bytes with zeros behind the
 // package: fewer than 8 zero bytes left before it are that padding, not a
 // record. Anything else is read as a record and fails as one.
-int IsSignaturePadding(const Walk* pRun)
+int IsSignaturePadding(Walk* pRun)
 {
     uint64_t cbLeft = pRun->ullPackageLen - pRun->ullTotal;
     if (!pRun->bSigned || cbLeft >= 8)
@@ -283,20 +396,46 @@ int IsSignaturePadding(const Walk* pRun)
     int bZero = ReadExact(pRun, ab, (uint32_t)cbLeft);
     for (uint64_t i = 0; bZero && i < cbLeft; ++i)
         bZero = ab[i] == 0;
-    if (!bZero) {
-        const PkgSource* pSrc = &pRun->pEdge->src;
-        pSrc->pfnSeek(pSrc->pCtx, pRun->dwOffset + pRun->ullTotal);
-    }
+    if (!bZero)
+        SeekPackage(pRun, pRun->ullTotal);
     return bZero;
+}
+
+// The rest of the sealed length is read (after an end record, or after a
+// record the walk failed at) and the digest compared. A damaged package
+// that a launcher refuses fails with its own number, whatever the walk
+// would have said of it.
+int FinishSeal(Walk* pRun, int bResult)
+{
+    PkgWatch* pWatch = pRun->pWatch;
+    if (!pRun->bSealed || pWatch->bStopped)
+        return bResult;
+    PkgSealCheck* pCheck = &pWatch->seal;
+    if (!ReadThrough(pRun, pCheck->sealed.cbPackage)) {
+        if (pWatch->bStopped)
+            return 0;
+        pCheck->eState = PKG_SEAL_WRONG_LENGTH;
+    } else {
+        pCheck->dwFound = xxh32_Digest(&pRun->digest);
+        pCheck->eState =
+            pCheck->dwFound == pCheck->sealed.dwDigest ? PKG_SEAL_MATCHES : PKG_SEAL_MISMATCH;
+    }
+    if (pWatch->bRefuseDamaged && pkg_SealSaysDamaged(pCheck))
+        return Fail(pRun, PKG_ERR_DAMAGED);
+    return bResult;
 }
 
 } // namespace
 
 int pkg_Walk(const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
              uint32_t* pdwErr, uint32_t dwOffset, const PkgEdge* pEdge,
-             const UnpackVariant* pVariant)
+             const UnpackVariant* pVariant, PkgWatch* pWatch)
 {
-    Walk run = {pEdge, pVariant, pdwErr, dwOffset, 0, 0, 0};
+    Walk run = {pEdge, pVariant, pdwErr, dwOffset, 0, 0, 0, pWatch, 0, 0, 0, {}};
+    if (pWatch != NULL) {
+        memset(&pWatch->seal, 0, sizeof pWatch->seal);
+        pWatch->bStopped = 0;
+    }
     int bResult = OpenPackage(&run, pszSrcPath, pszSrcFile, pszDstPath);
     for (int nRecord = 1; bResult && run.ullTotal < run.ullPackageLen && !IsSignaturePadding(&run);
          ++nRecord) {
@@ -306,5 +445,5 @@ int pkg_Walk(const char* pszSrcPath, const char* pszSrcFile, const char* pszDstP
         if (eResult == RECORD_END)
             break;
     }
-    return bResult;
+    return FinishSeal(&run, bResult);
 }

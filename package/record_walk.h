@@ -6,6 +6,7 @@
 #pragma once
 
 #include "package_format.h"
+#include "seal.h"
 
 // The file the package is read from; the walk asks in this order. Each
 // returns 1 when it could; the edge closes what it opened once the walk is
@@ -67,9 +68,26 @@ struct UnpackVariant {
     uint32_t uCodePage;
 };
 
+// What a walk of a setup's package at 307200 is watched by: its seal, read
+// from the fill and checked against the bytes the walk reads anyway (and
+// those behind an end record, read last), and a hook between chunks.
+struct PkgWatch {
+    // After each chunk: the package's bytes read so far, of ullTotal; 0 stops
+    // the walk (*pdwErr untouched, bStopped set, the seal unfinished).
+    int (*pfnChunk)(void* pCtx, uint64_t ullDone, uint64_t ullTotal);
+    void* pCtx;
+    // A launcher's: a damaged setup fails the walk with PKG_ERR_DAMAGED,
+    // before any record is extracted when the seal or the package's length
+    // tells it, else once the package is read (whatever number the walk
+    // would have failed with). The tools' walks go on and report.
+    int bRefuseDamaged;
+    PkgSealCheck seal; // what the walk found
+    int bStopped;
+};
+
 // Extracts (or walks) the package at dwOffset of pszSrcPath joined with
 // pszSrcFile into pszDstPath: 1 when every record was read, else 0 with the
-// error number in *pdwErr, which success leaves alone.
+// error number in *pdwErr, which success leaves alone. pWatch may be NULL.
 int pkg_Walk(const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
              uint32_t* pdwErr, uint32_t dwOffset, const PkgEdge* pEdge,
-             const UnpackVariant* pVariant);
+             const UnpackVariant* pVariant, PkgWatch* pWatch);

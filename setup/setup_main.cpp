@@ -46,10 +46,8 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
     }
 
     DWORD dwErr = 0, dwInstallerExit = 0;
-    if (!UnpackAndSetup(&dwErr, &dwInstallerExit)) {
-        LogInstallFailure(dwErr);
-        eOutcome = RUN_INSTALL_FAILED;
-    }
+    if (!UnpackAndSetup(&dwErr, &dwInstallerExit))
+        eOutcome = EndFailedSequence(dwErr);
     ReleaseInstanceEvent();
     WriteSetupLog(RUN_LOG_EXIT_MAIN);
     return EndRun(eOutcome, eOutcome == RUN_INSTALL_FAILED ? dwErr : dwInstallerExit);

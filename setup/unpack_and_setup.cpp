@@ -23,7 +23,7 @@ static void WaitForCompanion()
 
 static int RunExtracted(Extraction* pEx, DWORD* pdwErr)
 {
-    static const ExtractWay kWay = {utl_FileUnpackHeld};
+    static const ExtractWay kWay = {utl_FileUnpackHeld, LAUNCHER_SETUP};
     if (!ExtractPackage(pEx, &kWay, pdwErr))
         return 0;
     // Both programs are there before the first one starts: the companion

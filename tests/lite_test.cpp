@@ -4,7 +4,9 @@
 #include "chinese_system.h"
 #include "english_texts.h"
 #include "file_util.h"
+#include "hidden_desktop.h"
 #include "log_lines.h"
+#include "package_format.h"
 #include "run_log_lines.h"
 #include "machine_registry.h"
 #include "msgbox_watch.h"
@@ -98,10 +100,10 @@ TEST_F(LiteTest, WithoutAClientTheRegistrationToolRunsFirst)
     AddRegistrationTool(700);
     AddInstaller("RunMs=1200");
     EXPECT_EQ(RunSetup(BuildLite()), 0u);
-    EXPECT_TRUE(
-        LogLinesAre(RunLines("setup-lite", {kFreeSpace, "is-stp started at \\d+, 1\\.",
-                                            "setupflag is set\\.", "is-stp fine at \\d+\\.",
-                                            "is-stp ended at [1-9]\\d*\\.", Code(0), Ended(0)})));
+    EXPECT_TRUE(LogLinesAre(
+        RunLines("setup-lite", {kFreeSpace, kSealMatchesLine, "is-stp started at \\d+, 1\\.",
+                                "setupflag is set\\.", "is-stp fine at \\d+\\.",
+                                "is-stp ended at [1-9]\\d*\\.", Code(0), Ended(0)})));
     EXPECT_EQ(ReadOr(WorkFile("KelvoRegister.record.txt")),
               "args=\r\ncwd=C:\\tmp\\KelvoSetup0\r\noptional_dll=none\r\nended=1\r\n");
     EXPECT_EQ(Flag(), 1u) << "the installer's flag stays as it left it";
@@ -113,25 +115,27 @@ TEST_F(LiteTest, WithAClientTheRegistrationToolIsNeitherNeededNorStarted)
     RegisterClient("Kelvo Client 5.0");
     AddInstaller("RunMs=300\r\nExitCode=3010");
     EXPECT_EQ(RunSetup(BuildLite()), 3010u);
-    EXPECT_TRUE(LogLinesAre(
-        RunLines("setup-lite", {kFreeSpace, "Kelvo Client 5\\.0", "is-stp started at \\d+, 0\\.",
-                                "setupflag is set\\.", "is-stp fine at \\d+\\.",
-                                "is-stp ended at \\d+\\.", Code(3010), Ended(3010)})));
+    EXPECT_TRUE(
+        LogLinesAre(RunLines("setup-lite", {kFreeSpace, kSealMatchesLine, "Kelvo Client 5\\.0",
+                                            "is-stp started at \\d+, 0\\.", "setupflag is set\\.",
+                                            "is-stp fine at \\d+\\.", "is-stp ended at \\d+\\.",
+                                            Code(3010), Ended(3010)})));
 }
 
 TEST_F(LiteTest, MissingProgramsStopWithTheirNumbers)
 {
     Add("readme.txt", "no programs");
     EXPECT_EQ(RunSetup(BuildLite()), 355u);
-    EXPECT_TRUE(LogLinesAre(
-        RunLines("setup-lite", {kFreeSpace, "install failed with Err 355\\.", Failed(355)})))
+    EXPECT_TRUE(
+        LogLinesAre(RunLines("setup-lite", {kFreeSpace, kSealMatchesLine,
+                                            "install failed with Err 355\\.", Failed(355)})))
         << "the registration tool is looked for before the installer";
 
     NextRun();
     RegisterClient("Kelvo Client");
     EXPECT_EQ(RunSetup(BuildLite()), 356u);
     EXPECT_TRUE(
-        LogLinesAre(RunLines("setup-lite", {kFreeSpace, "Kelvo Client",
+        LogLinesAre(RunLines("setup-lite", {kFreeSpace, kSealMatchesLine, "Kelvo Client",
                                             "install failed with Err 356\\.", Failed(356)})));
 
     // Both programs are looked for before the registration tool starts.
@@ -147,17 +151,17 @@ TEST_F(LiteTest, ProgramsTheShellCannotStartStopWithTheirNumbers)
     Add("KelvoRegister.exe", "this is not a program\r\n");
     AddInstaller();
     EXPECT_EQ(RunSetup(BuildLite()), 357u);
-    EXPECT_TRUE(LogLinesAre(
-        RunLines("setup-lite",
-                 {kFreeSpace, "StartExtracted: KelvoRegister\\.exe cannot be started, err \\d+\\.",
-                  "install failed with Err 357\\.", Failed(357)})));
+    EXPECT_TRUE(LogLinesAre(RunLines(
+        "setup-lite", {kFreeSpace, kSealMatchesLine,
+                       "StartExtracted: KelvoRegister\\.exe cannot be started, err \\d+\\.",
+                       "install failed with Err 357\\.", Failed(357)})));
 
     NextRun();
     RegisterClient("Kelvo Client");
     ASSERT_TRUE(AddForeignProgram(In("src"), "KelvoSetup.exe"));
     EXPECT_EQ(RunSetup(BuildLite()), 358u);
     EXPECT_TRUE(LogLinesAre(
-        RunLines("setup-lite", {kFreeSpace, "Kelvo Client",
+        RunLines("setup-lite", {kFreeSpace, kSealMatchesLine, "Kelvo Client",
                                 "StartExtracted: KelvoSetup\\.exe cannot be started, err \\d+\\.",
                                 "install failed with Err 358\\.", Failed(358)})));
 }
@@ -184,8 +188,11 @@ TEST_F(LiteTest, InstallerEndingWithoutTheFlagFailsEvenIfAnEarlierRunLeftItSet)
         SetFlag(1); // an earlier run's success must not count for this one
         AddInstaller((std::string("RunMs=300\r\n") + c.pszOptions).c_str());
         EXPECT_EQ(RunSetup(BuildLite()), c.dwExit);
-        std::vector<std::string> lines = {kFreeSpace, "is-stp started at \\d+, 1\\.",
-                                          "setup-process is out\\.", "setupflag is not set\\.",
+        std::vector<std::string> lines = {kFreeSpace,
+                                          kSealMatchesLine,
+                                          "is-stp started at \\d+, 1\\.",
+                                          "setup-process is out\\.",
+                                          "setupflag is not set\\.",
                                           Code(c.dwCode)};
         if (c.dwExit == 354)
             lines.insert(lines.end(), {"install failed with Err 354\\.", Failed(354)});
@@ -205,15 +212,33 @@ TEST_F(LiteTest, SignedSetupLiteInstalls)
     if (!LaidOutBy("signed-setup-test"))
         GTEST_SKIP() << "signed-setup-test signs the setup for this case";
     EXPECT_EQ(RunSetup("C:\\tmp\\kelvo-signed\\lite-signed.exe"), 0u);
-    EXPECT_TRUE(LogLinesAre(RunLines(
-        "setup-lite", {kFreeSpace, "is-stp started at \\d+, 1\\.", "setupflag is set\\.",
-                       "is-stp fine at \\d+\\.", "is-stp ended at \\d+\\.", Code(0), Ended(0)})));
+    EXPECT_TRUE(LogLinesAre(
+        RunLines("setup-lite", {kFreeSpace, kSealMatchesLine, "is-stp started at \\d+, 1\\.",
+                                "setupflag is set\\.", "is-stp fine at \\d+\\.",
+                                "is-stp ended at \\d+\\.", Code(0), Ended(0)})));
     const std::vector<std::string> kExtracted = {
         "KelvoRegister.exe", "KelvoRegister.ini", "KelvoRegister.record.txt",
         "KelvoSetup.exe",    "KelvoSetup.ini",    "KelvoSetup.record.txt",
         "data.ini"};
     EXPECT_EQ(Names(std::string(kWorkDir) + "\\*"), kExtracted);
     EXPECT_EQ(Flag(), 1u);
+}
+
+// The signature covers the seal and the package, but the launcher checks
+// the seal: a bit flipped in the signed setup's package starts nothing.
+TEST_F(LiteTest, SignedSetupLiteWithAFlippedBitIsRefused)
+{
+    if (!LaidOutBy("signed-setup-test"))
+        GTEST_SKIP() << "signed-setup-test signs the setup for this case";
+    std::string bytes;
+    ASSERT_TRUE(ReadWholeFile("C:\\tmp\\kelvo-signed\\lite-signed.exe", &bytes));
+    bytes[PKG_OFFSET + 1000] ^= 0x04;
+    Write("flipped.exe", bytes);
+    EXPECT_EQ(RunSetup(In("flipped.exe"), HiddenDesktop()), 1620u);
+    EXPECT_FALSE(Exists(WorkFile("KelvoSetup.record.txt")));
+    EXPECT_FALSE(Exists(WorkFile("KelvoRegister.record.txt")));
+    EXPECT_TRUE(LogHasInOrder(
+        {"ExtractPackage: the setup file is damaged: its seal expects .*", "exit code 1620: .*"}));
 }
 
 // The two launchers share the single-instance event: each refuses to start

@@ -1,6 +1,8 @@
 // setuptool as a release engineer runs it: the real program under Wine, on
 // real files, its exit codes and what it prints.
 #include "package.h"
+#include "seal.h"
+#include "xxh32.h"
 #include "test_dir.h"
 #include "tool_run.h"
 
@@ -74,7 +76,14 @@ TEST_F(SetupToolTest, PackBuildListAndUnpackASetup)
     ReadWholeFile(In("p.pkg"), &package);
     ASSERT_EQ(setup.size(), (size_t)PKG_OFFSET + package.size());
     EXPECT_EQ(setup.substr(0, launcher.size()), launcher);
-    EXPECT_EQ(setup.find_first_not_of('\0', launcher.size()), (size_t)PKG_OFFSET);
+    // Zero bytes, then the seal in the fill's last 64: the package's length
+    // and its digest.
+    EXPECT_EQ(setup.find_first_not_of('\0', launcher.size()), (size_t)PKG_SEAL_AT);
+    PkgSeal seal = {(uint32_t)package.size(), xxh32_Of(package.data(), package.size(), 0)};
+    uint8_t abSeal[PKG_SEAL_SIZE];
+    pkg_MakeSeal(&seal, abSeal);
+    EXPECT_EQ(ToHex(setup.substr(PKG_SEAL_AT, PKG_SEAL_SIZE)),
+              ToHex(std::string((const char*)abSeal, PKG_SEAL_SIZE)));
     EXPECT_EQ(setup.substr(PKG_OFFSET), package);
 
     // list and unpack find the package behind the launcher by themselves.
@@ -100,8 +109,8 @@ TEST_F(SetupToolTest, FailuresNameTheErrorAndExitWith1)
 {
     ASSERT_TRUE(WriteWholeFile(In("src\\a.txt"), "A"));
     ASSERT_TRUE(WriteWholeFile(In("src\\" + std::string(65, 'n')), "x"));
-    ASSERT_TRUE(WriteWholeFile(In("toobig.exe"), std::string(PKG_OFFSET + 1, 'M')));
-    ASSERT_TRUE(WriteWholeFile(In("fits.exe"), std::string(PKG_OFFSET, 'M')));
+    ASSERT_TRUE(WriteWholeFile(In("toobig.exe"), std::string(PKG_SEAL_AT + 1, 'M')));
+    ASSERT_TRUE(WriteWholeFile(In("fits.exe"), std::string(PKG_SEAL_AT, 'M')));
     ASSERT_EQ(Tool("pack " + Q("p.pkg") + " " + Q("src\\a.txt")).dwExit, 0u);
     std::string package = Read("p.pkg");
     ASSERT_TRUE(WriteWholeFile(In("cut.pkg"), package.substr(0, package.size() - 1)));
@@ -119,7 +128,8 @@ TEST_F(SetupToolTest, FailuresNameTheErrorAndExitWith1)
         {"pack " + Q("q.pkg") + " " + Q("src\\missing.txt"), "error 152: "},
         {"pack " + Q("q.pkg") + " " + Q("src\\" + std::string(65, 'n')), "64 at most"},
         {"pack " + Q("q.pkg") + " " + Q("src\\a.txt") + " " + Q("src\\A.TXT"), "has the name of"},
-        {"build " + Q("toobig.exe") + " " + Q("p.pkg") + " " + Q("s.exe"), "must fit in 307200"},
+        {"build " + Q("toobig.exe") + " " + Q("p.pkg") + " " + Q("s.exe"),
+         "must fit in 307136, before the seal"},
         {"build " + Q("fits.exe") + " " + Q("src\\a.txt") + " " + Q("s.exe"), "not a package"},
         {"list " + Q("cut.pkg"), "error 163: a record runs past the end of the package"},
         {"unpack " + Q("cut.pkg") + " " + Q("out"), "error 163: "},
@@ -135,7 +145,8 @@ TEST_F(SetupToolTest, FailuresNameTheErrorAndExitWith1)
     EXPECT_EQ(ReadOr(In("s.exe")), "<missing>");
     EXPECT_EQ(Read("outside.txt"), "untouched") << "unpack wrote through a link";
 
-    // An image of exactly 307200 bytes needs no padding and is accepted.
+    // An image that ends where the seal begins needs no padding and is
+    // accepted.
     ToolRun fits = Tool("build " + Q("fits.exe") + " " + Q("p.pkg") + " " + Q("s.exe"));
     EXPECT_EQ(fits.dwExit, 0u) << fits.out;
     EXPECT_EQ(Read("s.exe").size(), PKG_OFFSET + package.size());
@@ -251,10 +262,11 @@ TEST_F(SetupToolCheck, PassesOnlySetupsWhoseLauncherFindsItsPrograms)
         {"full.exe", 0,
          "version block: 5.1.301.1\npackage at 307200:\n  dovRelsvc.exe\t3000\n"
          "  KelvoSetup.exe\t5000\n  ^Kelvo_end^\t0\t(end record)\nrecords: 3\nend record: yes\n"
-         "signature: none\nprogram: dovRelsvc.exe, 3000 bytes: the companion, which setup starts "
+         "signature: none\nseal: matches\nprogram: dovRelsvc.exe, 3000 bytes: the companion, "
+         "which setup starts "
          "first\nprogram: KelvoSetup.exe, 5000 bytes: the inner installer\n"
          "verdict: ready to publish\n"},
-        {"open.exe", 0, "end record: no\nsignature: none\nprogram: dovRelsvc.exe"},
+        {"open.exe", 0, "end record: no\nsignature: none\nseal: matches\nprogram: dovRelsvc.exe"},
         {"no-companion.exe", 1, kCompanionMissing},
         {"no-installer.exe", 1, kInstallerMissing},
         {"end-only.exe", 1, kCompanionMissing},
@@ -270,9 +282,13 @@ TEST_F(SetupToolCheck, PassesOnlySetupsWhoseLauncherFindsItsPrograms)
         {"lite-no-installer.exe", 1, kInstallerMissing},
         // setup-lite makes a file of a record named like the end record.
         {"lite-end.exe", 0, "  ^Kelvo_end^\t0\nrecords: 2\nend record: no\n"},
-        {"padded.exe", 0, "verdict: ready to publish"},
+        // Bytes behind the package, even zero bytes that no unpacker reads,
+        // make a file other than the one built.
+        {"padded.exe", 1, "seal: does not match (the package is "},
         {"open-padded.exe", 1, "package: error 165: "},
         {"cut.exe", 1, "package: error 163: "},
+        {"cut.exe", 1, "seal: does not match (the package is "},
+        {"tampered.exe", 1, "seal: does not match (the package's XXH32 is "},
         {"tampered.exe", 1, "package: error 163: "},
         {"notpe.exe", 1, "launcher: not a Windows program"},
     };

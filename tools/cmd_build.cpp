@@ -1,10 +1,14 @@
 // setuptool build <launcher.exe> <package> <out.exe>
 // The launcher image, zero bytes up to 307200, then the package: the layout
-// the launcher unpacks itself from. Written under a temporary name beside
-// <out.exe> and put in its place only when complete, so no half-written
-// setup is ever left, and a failed build leaves an existing one as it was.
+// the launcher unpacks itself from. The fill's last 64 bytes take the seal:
+// the package's length and digest, taken as it is copied and written in
+// place once it is complete, so that the package is read once. Written under a temporary name
+// beside <out.exe> and put in its place only when complete, so no half-written setup is ever left,
+// and a failed build leaves an existing one as it was.
 #include "setuptool.h"
+#include "seal.h"
 #include "tool_os.h"
+#include "xxh32.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -32,7 +36,8 @@ int IsPackage(ToolFile* pPackage)
     return bIs;
 }
 
-uint8_t s_abBuf[1u << 16];
+// 256 KiB, as pack's: a chunk is read, digested and written within the CPU's cache.
+uint8_t s_abBuf[1u << 18];
 
 // Writes cbZeros zero bytes.
 uint32_t WriteZeros(ToolFile* pOut, uint32_t cbZeros)
@@ -51,7 +56,9 @@ uint32_t WriteZeros(ToolFile* pOut, uint32_t cbZeros)
 // Exactly the cbSize bytes pIn was measured at, then one more read that must
 // find its end: a launcher still being linked, or a package still being
 // written, would put the package away from its offset. *pbChanged says so.
-uint32_t CopyMeasured(ToolFile* pIn, uint64_t cbSize, ToolFile* pOut, int* pbChanged)
+// pDigest (NULL: none) takes every byte copied.
+uint32_t CopyMeasured(ToolFile* pIn, uint64_t cbSize, ToolFile* pOut, int* pbChanged,
+                      Xxh32* pDigest)
 {
     for (uint64_t cbLeft = cbSize;;) {
         uint32_t cbWant = cbLeft < sizeof s_abBuf ? (uint32_t)cbLeft : (uint32_t)sizeof s_abBuf;
@@ -63,6 +70,8 @@ uint32_t CopyMeasured(ToolFile* pIn, uint64_t cbSize, ToolFile* pOut, int* pbCha
             *pbChanged = cbRead != 0 || cbLeft != 0;
             return 0;
         }
+        if (pDigest != NULL)
+            xxh32_Add(pDigest, s_abBuf, cbRead);
         dwErr = tos_Write(pOut, s_abBuf, cbRead);
         if (dwErr != 0)
             return dwErr;
@@ -70,21 +79,36 @@ uint32_t CopyMeasured(ToolFile* pIn, uint64_t cbSize, ToolFile* pOut, int* pbCha
     }
 }
 
-// Launcher, zeros, package into pOut; 0, a system error, or (*ppszChanged
-// set) the name of an input whose size changed.
+// The seal of the package just copied, over the fill's last zero bytes.
+uint32_t WriteSeal(ToolFile* pOut, uint64_t cbPackage, const Xxh32* pDigest)
+{
+    PkgSeal seal = {(uint32_t)cbPackage, xxh32_Digest(pDigest)};
+    uint8_t abBlock[PKG_SEAL_SIZE];
+    pkg_MakeSeal(&seal, abBlock);
+    if (!tos_Seek(pOut, PKG_SEAL_AT))
+        return tos_LastError();
+    return tos_Write(pOut, abBlock, sizeof abBlock);
+}
+
+// Launcher, zeros, package and its seal into pOut; 0, a system error, or
+// (*ppszChanged set) the name of an input whose size changed.
 uint32_t WriteLayout(ToolFile* pLauncher, uint64_t cbLauncher, const char* pszLauncher,
                      ToolFile* pPackage, uint64_t cbPackage, const char* pszPackage, ToolFile* pOut,
                      const char** ppszChanged)
 {
     int bChanged = 0;
-    uint32_t dwErr = CopyMeasured(pLauncher, cbLauncher, pOut, &bChanged);
+    uint32_t dwErr = CopyMeasured(pLauncher, cbLauncher, pOut, &bChanged, NULL);
     if (dwErr != 0 || bChanged) {
         *ppszChanged = bChanged ? pszLauncher : NULL;
         return dwErr;
     }
     dwErr = WriteZeros(pOut, (uint32_t)(PKG_OFFSET - cbLauncher));
+    Xxh32 digest;
+    xxh32_Start(&digest, 0);
     if (dwErr == 0)
-        dwErr = CopyMeasured(pPackage, cbPackage, pOut, &bChanged);
+        dwErr = CopyMeasured(pPackage, cbPackage, pOut, &bChanged, &digest);
+    if (dwErr == 0 && !bChanged)
+        dwErr = WriteSeal(pOut, cbPackage, &digest);
     *ppszChanged = bChanged ? pszPackage : NULL;
     return dwErr;
 }
@@ -147,12 +171,12 @@ int cmd_Build(int argc, char** argv)
     ToolFile* pLauncher = OpenIn(argv[0], &cbLauncher);
     if (pLauncher == NULL)
         goto out;
-    if (cbLauncher > PKG_OFFSET) {
-        char szWhat[160];
+    if (cbLauncher > PKG_SEAL_AT) {
+        char szWhat[200];
         snprintf(szWhat, sizeof szWhat,
-                 "is %llu bytes: a launcher image must fit in %d (name the launcher image, not a "
-                 "setup built from it)",
-                 (unsigned long long)cbLauncher, PKG_OFFSET);
+                 "is %llu bytes: a launcher image must fit in %d, before the seal and the package "
+                 "at %d (name the launcher image, not a setup built from it)",
+                 (unsigned long long)cbLauncher, PKG_SEAL_AT, PKG_OFFSET);
         tool_Fail("build", argv[0], szWhat, 0, 0);
         goto out;
     }

@@ -10,6 +10,7 @@
 #include "install_sequence.h"
 #include "pe_image.h"
 #include "tool_os.h"
+#include "tool_seal.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -51,6 +52,7 @@ struct Walk {
     uint32_t acbFound[kPrograms];
     int abBehindEnd[kPrograms]; // packed, but behind the end record
     int bPastEnd;               // the walk behind the end record has passed it
+    PkgWatch watch;             // the seal, checked by the walk that lists
 };
 
 // The image never reaches past the package's offset in a setup that works.
@@ -142,7 +144,7 @@ int WalkPackage(const char* pszPath, int bLite, Walk* pWalk)
     pWalk->ullEnd = PKG_OFFSET + PKG_MARKER_LEN;
     UnpackVariant walk = {0, !bLite, 0, PrintRecord, pWalk, pWalk->uCodePage};
     uint32_t dwErr = 0, dwSysErr = 0;
-    if (tos_Walk(szDir, szName, ".", &dwErr, &dwSysErr, PKG_OFFSET, &walk))
+    if (tos_Walk(szDir, szName, ".", &dwErr, &dwSysErr, PKG_OFFSET, &walk, &pWalk->watch))
         return 1;
     printf("package: error %u: %s\n", (unsigned)dwErr, err_Meaning(dwErr));
     tool_NoteCodePage(dwErr, pWalk->uCodePage);
@@ -168,7 +170,7 @@ void FindBehindEnd(const char* pszPath, Walk* pWalk)
     tool_SplitPath(pszPath, szDir, sizeof szDir, szName, sizeof szName);
     UnpackVariant walk = {0, 0, 0, NoteBehindEnd, pWalk, pWalk->uCodePage};
     uint32_t dwErr = 0, dwSysErr = 0;
-    tos_Walk(szDir, szName, ".", &dwErr, &dwSysErr, PKG_OFFSET, &walk);
+    tos_Walk(szDir, szName, ".", &dwErr, &dwSysErr, PKG_OFFSET, &walk, NULL);
 }
 
 // Each program the launcher starts, found or not; 0 when a run would stop
@@ -243,6 +245,17 @@ int JudgeSignature(ToolFile* pFile, const PeFacts* pFacts, const Walk* pWalk, ui
     return bInside;
 }
 
+// A damaged setup is never published; one without a seal may be, but a
+// damaged copy of it would install.
+int JudgeSeal(const Walk* pWalk)
+{
+    char szReport[160];
+    const char* pszReport = tool_SealReport(&pWalk->watch.seal, szReport, sizeof szReport);
+    if (pszReport != NULL)
+        printf("seal: %s\n", pszReport);
+    return !pkg_SealSaysDamaged(&pWalk->watch.seal);
+}
+
 int CheckSetup(const char* pszPath, ToolFile* pFile, uint64_t cbFile, uint32_t uCodePage)
 {
     PeFacts facts;
@@ -263,11 +276,14 @@ int CheckSetup(const char* pszPath, ToolFile* pFile, uint64_t cbFile, uint32_t u
     walk.pPrograms = facts.eLauncher == PE_SETUP        ? kSetupPrograms
                      : facts.eLauncher == PE_SETUP_LITE ? kLitePrograms
                                                         : NULL;
-    if (!WalkPackage(pszPath, facts.eLauncher == PE_SETUP_LITE, &walk))
+    if (!WalkPackage(pszPath, facts.eLauncher == PE_SETUP_LITE, &walk)) {
+        JudgeSeal(&walk);
         return 0;
+    }
     printf("records: %d\n", walk.nRecords);
     int bSigned = JudgeSignature(pFile, &facts, &walk, cbFile);
-    return JudgePrograms(pszPath, &walk) && bSigned;
+    int bSealed = JudgeSeal(&walk);
+    return JudgePrograms(pszPath, &walk) && bSigned && bSealed;
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // the setup unpacker but without writing anything.
 #include "setuptool.h"
 #include "tool_os.h"
+#include "tool_seal.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -40,7 +41,9 @@ int cmd_List(int argc, char** argv)
         return TOOL_FAILED;
     const UnpackVariant kList = {0, 1, 0, PrintRecord, &uCodePage, uCodePage};
     uint32_t dwErr = 0, dwSysErr = 0;
-    if (!tos_Walk(szDir, szName, ".", &dwErr, &dwSysErr, dwOffset, &kList))
-        return tool_FailWalk("list", pszFile, ".", NULL, dwErr, dwSysErr, uCodePage);
-    return TOOL_OK;
+    PkgWatch watch = {};
+    int nResult = TOOL_OK;
+    if (!tos_Walk(szDir, szName, ".", &dwErr, &dwSysErr, dwOffset, &kList, &watch))
+        nResult = tool_FailWalk("list", pszFile, ".", NULL, dwErr, dwSysErr, uCodePage);
+    return tool_FailSeal("list", pszFile, &watch.seal) ? TOOL_FAILED : nResult;
 }

@@ -3,6 +3,7 @@
 // unpacker or the lite one, naming each record on stderr as it goes.
 #include "setuptool.h"
 #include "tool_os.h"
+#include "tool_seal.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -57,9 +58,14 @@ int cmd_Unpack(int argc, char** argv)
         return TOOL_FAILED;
     UnpackVariant variant = {!bLite, !bLite, 1, ShowProgress, &progress, progress.uCodePage};
     uint32_t dwErr = 0, dwSysErr = 0;
-    if (!tos_Walk(szDir, szName, apszPath[1], &dwErr, &dwSysErr, dwOffset, &variant))
-        return tool_FailWalk("unpack", apszPath[0], apszPath[1], progress.szRecord, dwErr, dwSysErr,
-                             progress.uCodePage);
-    fprintf(stderr, "done: %d records\n", progress.nRecord);
-    return TOOL_OK;
+    PkgWatch watch = {};
+    int nResult = TOOL_OK;
+    if (!tos_Walk(szDir, szName, apszPath[1], &dwErr, &dwSysErr, dwOffset, &variant, &watch))
+        nResult = tool_FailWalk("unpack", apszPath[0], apszPath[1], progress.szRecord, dwErr,
+                                dwSysErr, progress.uCodePage);
+    else
+        fprintf(stderr, "done: %d records\n", progress.nRecord);
+    // What a damaged setup holds is extracted all the same, for whoever
+    // looks into it; the exit code says it must not be trusted.
+    return tool_FailSeal("unpack", apszPath[0], &watch.seal) ? TOOL_FAILED : nResult;
 }

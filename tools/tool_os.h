@@ -68,5 +68,7 @@ void tos_ShowText(const char* pszText, uint32_t uCodePage, char* pszOut, size_t 
 
 // The package walk over this system's files; after a failure *pdwSysErr
 // holds the system's error code of the call that failed (0: none did).
+// pWatch (may be NULL) gets the seal's check.
 int tos_Walk(const char* pszSrcDir, const char* pszSrcFile, const char* pszDstDir, uint32_t* pdwErr,
-             uint32_t* pdwSysErr, uint32_t dwOffset, const UnpackVariant* pVariant);
+             uint32_t* pdwSysErr, uint32_t dwOffset, const UnpackVariant* pVariant,
+             PkgWatch* pWatch);

@@ -16,7 +16,7 @@ int pkg_FromCodePage(uint32_t uCodePage, const char* pszBytes, char* pszOut, siz
 // Nothing is written outside that directory: no file is opened through a
 // link, and only plain files are written.
 // After a failure *pdwSysErr (when not NULL) holds the errno of the call that
-// failed, 0 when none did.
+// failed, 0 when none did. pWatch (may be NULL) gets the seal's check.
 int pkg_Unpack(const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
                uint32_t* pdwErr, uint32_t* pdwSysErr, uint32_t dwOffset,
-               const UnpackVariant* pVariant);
+               const UnpackVariant* pVariant, PkgWatch* pWatch);

@@ -244,7 +244,7 @@ void DestClose(void* pCtx)
 
 int pkg_Unpack(const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
                uint32_t* pdwErr, uint32_t* pdwSysErr, uint32_t dwOffset,
-               const UnpackVariant* pVariant)
+               const UnpackVariant* pVariant, PkgWatch* pWatch)
 {
     const PkgCodePage* pCodePage = pkg_CodePage(pVariant->uCodePage);
     if (pCodePage == NULL) {
@@ -263,7 +263,8 @@ int pkg_Unpack(const char* pszSrcPath, const char* pszSrcFile, const char* pszDs
         s_abBuf,
         sizeof s_abBuf,
     };
-    int bResult = pkg_Walk(pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset, &edge, pVariant);
+    int bResult =
+        pkg_Walk(pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset, &edge, pVariant, pWatch);
     if (!bResult && pdwSysErr != NULL)
         *pdwSysErr = (uint32_t)(dst.nErrno != 0 ? dst.nErrno : src.nErrno);
     DestClose(&dst);

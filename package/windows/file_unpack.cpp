@@ -184,7 +184,7 @@ struct EdgeParts {
 
 int Unpack(HANDLE hHeldSrc, const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
            DWORD* pdwErr, DWORD* pdwSysErr, DWORD dwOffset, const UnpackVariant* pVariant,
-           const EdgeParts* pParts)
+           const EdgeParts* pParts, PkgWatch* pWatch)
 {
     Source src = {hHeldSrc, pVariant->bLog, 0};
     Dest dst = {INVALID_HANDLE_VALUE, pVariant->uCodePage, 0};
@@ -200,7 +200,8 @@ int Unpack(HANDLE hHeldSrc, const char* pszSrcPath, const char* pszSrcFile, cons
         PKG_CHUNK,
     };
     uint32_t dwErr = 0;
-    int bResult = pkg_Walk(pszSrcPath, pszSrcFile, pszDstPath, &dwErr, dwOffset, &edge, pVariant);
+    int bResult =
+        pkg_Walk(pszSrcPath, pszSrcFile, pszDstPath, &dwErr, dwOffset, &edge, pVariant, pWatch);
     DestClose(&dst);
     if (hHeldSrc == INVALID_HANDLE_VALUE)
         utl_CloseHandle(&src.hSrc);
@@ -219,22 +220,22 @@ int UnpackByPath(const char* pszSrcPath, const char* pszSrcFile, const char* psz
 {
     const EdgeParts kParts = {PathExists, PathSize, PathOpen, DestOpenAnsi, pkg_CodePage(0)};
     return Unpack(INVALID_HANDLE_VALUE, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, NULL, dwOffset,
-                  pVariant, &kParts);
+                  pVariant, &kParts, NULL);
 }
 
 int UnpackHeld(HANDLE hSrc, const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
-               DWORD* pdwErr, DWORD dwOffset, const UnpackVariant* pVariant)
+               DWORD* pdwErr, DWORD dwOffset, const UnpackVariant* pVariant, PkgWatch* pWatch)
 {
     const EdgeParts kParts = {HeldIsOpen, HeldSize, HeldIsOpen, DestOpenAnsi, pkg_CodePage(0)};
     return Unpack(hSrc, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, NULL, dwOffset, pVariant,
-                  &kParts);
+                  &kParts, pWatch);
 }
 
 } // namespace
 
 int pkg_Unpack(HANDLE hHeldSrc, const char* pszSrcPath, const char* pszSrcFile,
                const char* pszDstPath, DWORD* pdwErr, DWORD* pdwSysErr, DWORD dwOffset,
-               const UnpackVariant* pVariant)
+               const UnpackVariant* pVariant, PkgWatch* pWatch)
 {
     const PkgCodePage* pCodePage = pkg_CodePage(pVariant->uCodePage);
     if (pCodePage == NULL) {
@@ -246,7 +247,7 @@ int pkg_Unpack(HANDLE hHeldSrc, const char* pszSrcPath, const char* pszSrcFile,
                              bHeld ? HeldIsOpen : PathOpen,
                              pVariant->uCodePage == 0 ? DestOpenAnsi : DestOpenWide, pCodePage};
     return Unpack(hHeldSrc, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, pdwSysErr, dwOffset,
-                  pVariant, &parts);
+                  pVariant, &parts, pWatch);
 }
 
 int utl_FileUnpack(const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
@@ -262,13 +263,13 @@ int utl_FileUnpackLite(const char* pszSrcPath, const char* pszSrcFile, const cha
 }
 
 int utl_FileUnpackHeld(HANDLE hSrc, const char* pszSrcPath, const char* pszSrcFile,
-                       const char* pszDstPath, DWORD* pdwErr, DWORD dwOffset)
+                       const char* pszDstPath, DWORD* pdwErr, DWORD dwOffset, PkgWatch* pWatch)
 {
-    return UnpackHeld(hSrc, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset, &kSetup);
+    return UnpackHeld(hSrc, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset, &kSetup, pWatch);
 }
 
 int utl_FileUnpackLiteHeld(HANDLE hSrc, const char* pszSrcPath, const char* pszSrcFile,
-                           const char* pszDstPath, DWORD* pdwErr, DWORD dwOffset)
+                           const char* pszDstPath, DWORD* pdwErr, DWORD dwOffset, PkgWatch* pWatch)
 {
-    return UnpackHeld(hSrc, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset, &kLite);
+    return UnpackHeld(hSrc, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, dwOffset, &kLite, pWatch);
 }

@@ -96,7 +96,7 @@ class PosixWalk : public ::testing::Test
         const UnpackVariant kVariant = {!bLite, !bLite, 1, NULL, NULL, uCodePage};
         uint32_t dwErr = 0;
         return pkg_Unpack(dir.c_str(), "p.pkg", (dir + "/dst").c_str(), &dwErr, NULL, dwOffset,
-                          &kVariant)
+                          &kVariant, NULL)
                    ? 0
                    : dwErr;
     }

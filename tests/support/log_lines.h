@@ -32,3 +32,7 @@ std::string RunHeader(const char* pszLauncher, const char* pszDesktop, const cha
 // The lines a run of the launcher begins with, as it writes them (started
 // without arguments), then the patterns of the rest, for LogLinesAre.
 std::vector<std::string> RunLines(const char* pszLauncher, std::vector<std::string> rest);
+
+// The launchers' line for a setup whose seal matches its package.
+inline constexpr char kSealMatchesLine[] =
+    "ExtractPackage: the seal matches: XXH32 [0-9a-f]{8} of \\d+ bytes\\.";

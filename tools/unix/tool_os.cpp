@@ -236,7 +236,9 @@ void tos_ShowText(const char* pszText, uint32_t uCodePage, char* pszOut, size_t 
 }
 
 int tos_Walk(const char* pszSrcDir, const char* pszSrcFile, const char* pszDstDir, uint32_t* pdwErr,
-             uint32_t* pdwSysErr, uint32_t dwOffset, const UnpackVariant* pVariant)
+             uint32_t* pdwSysErr, uint32_t dwOffset, const UnpackVariant* pVariant,
+             PkgWatch* pWatch)
 {
-    return pkg_Unpack(pszSrcDir, pszSrcFile, pszDstDir, pdwErr, pdwSysErr, dwOffset, pVariant);
+    return pkg_Unpack(pszSrcDir, pszSrcFile, pszDstDir, pdwErr, pdwSysErr, dwOffset, pVariant,
+                      pWatch);
 }

@@ -256,11 +256,12 @@ void tos_ShowText(const char* pszText, uint32_t uCodePage, char* pszOut, size_t 
 }
 
 int tos_Walk(const char* pszSrcDir, const char* pszSrcFile, const char* pszDstDir, uint32_t* pdwErr,
-             uint32_t* pdwSysErr, uint32_t dwOffset, const UnpackVariant* pVariant)
+             uint32_t* pdwSysErr, uint32_t dwOffset, const UnpackVariant* pVariant,
+             PkgWatch* pWatch)
 {
     DWORD dwErr = 0, dwSysErr = 0;
     int bResult = pkg_Unpack(INVALID_HANDLE_VALUE, pszSrcDir, pszSrcFile, pszDstDir, &dwErr,
-                             &dwSysErr, dwOffset, pVariant);
+                             &dwSysErr, dwOffset, pVariant, pWatch);
     if (!bResult) {
         *pdwErr = dwErr;
         *pdwSysErr = dwSysErr;
