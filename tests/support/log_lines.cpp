@@ -72,22 +72,30 @@ std::string Literally(const std::string& text)
     return pattern;
 }
 
-// The version the launchers' version block carries, as Windows reads it
-// (setup-lite carries none; both are built from one version).
+// The version the launchers' version block carries (setup-lite carries
+// none; both are built from one version), read from setup.exe's resources
+// as data: version.dll is not linked, so that no test program loads it by
+// name at start, from beside itself, where some tests plant copies.
 static std::string LauncherVersion()
 {
-    std::string path = BinPath("setup.exe");
-    DWORD dwHandle = 0, cb = GetFileVersionInfoSizeA(path.c_str(), &dwHandle);
-    std::string block(cb, '\0');
-    VS_FIXEDFILEINFO* pInfo = NULL;
-    UINT cbInfo = 0;
-    if (cb == 0 || !GetFileVersionInfoA(path.c_str(), 0, cb, &block[0]) ||
-        !VerQueryValueA(&block[0], "\\", (void**)&pInfo, &cbInfo))
-        return "(no version block)";
-    return std::to_string(HIWORD(pInfo->dwFileVersionMS)) + "." +
-           std::to_string(LOWORD(pInfo->dwFileVersionMS)) + "." +
-           std::to_string(HIWORD(pInfo->dwFileVersionLS)) + "." +
-           std::to_string(LOWORD(pInfo->dwFileVersionLS));
+    HMODULE hImage = LoadLibraryExA(BinPath("setup.exe").c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    HRSRC hRes = hImage ? FindResourceA(hImage, MAKEINTRESOURCEA(1), RT_VERSION) : NULL;
+    const BYTE* pData = hRes ? (const BYTE*)LockResource(LoadResource(hImage, hRes)) : NULL;
+    DWORD cb = hRes ? SizeofResource(hImage, hRes) : 0;
+    std::string version = "(no version block)";
+    for (DWORD i = 0; pData != NULL && i + sizeof(VS_FIXEDFILEINFO) <= cb; i += 4) {
+        const VS_FIXEDFILEINFO* pInfo = (const VS_FIXEDFILEINFO*)(pData + i);
+        if (pInfo->dwSignature != 0xFEEF04BD)
+            continue;
+        version = std::to_string(HIWORD(pInfo->dwFileVersionMS)) + "." +
+                  std::to_string(LOWORD(pInfo->dwFileVersionMS)) + "." +
+                  std::to_string(HIWORD(pInfo->dwFileVersionLS)) + "." +
+                  std::to_string(LOWORD(pInfo->dwFileVersionLS));
+        break;
+    }
+    if (hImage)
+        FreeLibrary(hImage);
+    return version;
 }
 
 std::string RunHeader(const char* pszLauncher, const char* pszDesktop, const char* pszArgs)
