@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "error_numbers.h"
 #include "install_sequence.h"
 
 // The launcher's own file: the full path, and the path split at its last
