@@ -1,8 +1,9 @@
 // The error catalogue: for every error number of error_numbers.h, its name,
 // the layers that set it, what it means, what to do about it, and the log
 // lines that come with it; what to do about the launchers' other endings;
-// and the inner installer's exit codes that it can name. The tools print its meanings (and can add what to
-// do) by number; docs/errors.md is made from it (errors/error_page.cpp).
+// and the inner installer's exit codes that it can name. The tools print
+// its meanings (and can add what to do) by number; docs/errors.md is made
+// from it (errors/error_page.cpp).
 // Only the tools link it: the launchers need the numbers, not the texts.
 // Portable: no Windows headers.
 #pragma once
