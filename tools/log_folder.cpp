@@ -356,6 +356,10 @@ void ListFolder(LogFolders* pSet, Folder* pFolder)
     std::sort(listing.files.begin(), listing.files.end());
     for (const std::string& name : listing.files)
         LookAtFile(pSet, *pFolder, name);
+    // A mailed-in archive often unpacks into a folder of its own.
+    std::sort(listing.dirs.begin(), listing.dirs.end());
+    for (const std::string& name : listing.dirs)
+        Skip(pSet, name, *pFolder, "a folder (name it to read the logs in it)");
 }
 
 int IsNamed(const LogFolders* pSet, const std::string& parent, const std::string& name)
