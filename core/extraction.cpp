@@ -24,10 +24,12 @@ int RunExtraction(int (*pfnSequence)(Extraction* pEx, DWORD* pdwErr), DWORD* pdw
     ex.hold.hTmp = INVALID_HANDLE_VALUE;
     ex.hold.hWork = INVALID_HANDLE_VALUE;
     ex.hOwn = INVALID_HANDLE_VALUE;
+    ex.hHelper = INVALID_HANDLE_VALUE;
     ex.hInstaller = INVALID_HANDLE_VALUE;
     ex.dwInstallerExit = 0;
     int bResult = pfnSequence(&ex, pdwErr);
     EndExtraction(&ex);
+    utl_CloseHandle(&ex.hHelper);
     utl_CloseHandle(&ex.hInstaller);
     *pdwInstallerExit = bResult ? ex.dwInstallerExit : 0;
     return bResult;

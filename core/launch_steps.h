@@ -19,9 +19,13 @@ void GetOwnPath(OwnPath* pOwn);
 
 // The launcher's own file, opened once, as the launcher's first step, by the
 // full wide path the system gives (never searched for, never taken from the
-// current directory) and shared for reading only. The extraction takes the
+// current directory) and shared for reading only, and kept only when it is
+// the very file the running image was mapped from. The extraction takes the
 // handle (INVALID_HANDLE_VALUE, with the open's error, when it did not open).
 void HoldOwnImage();
+// 0 when another file stood at the own path when it was opened: that has
+// then been logged with both paths, and nothing may be read from it.
+int OwnImageIsTheRunningFile();
 HANDLE TakeOwnImage(DWORD* pdwOpenErr);
 // Checks that the own file, read through hOwn, carries a package behind its
 // image and is below 4 GiB; dwOpenErr is why hOwn did not open.
@@ -39,11 +43,11 @@ struct WorkDirHold {
 int PrepareWorkDir(char* pszOut, size_t cbOut, WorkDirHold* pHold);
 void ReleaseWorkDir(WorkDirHold* pHold);
 
-// Starts dir\name through the shell; 1 when the shell took it. Its refusal
-// (a file that is no program, or one this system cannot run) is logged with
-// the shell's code. Whether the program then runs is for the waits below to
-// see. With phProcess, the started process's handle goes there (left as it
-// is when the shell gives none); the caller closes it.
+// Starts dir\name by its full path, in dir as its current directory, with
+// pszParams and the window state nShow; 1 when the system started it, else
+// the failure is logged with the system's error. Whether the program then
+// runs on is for the waits below to see. With phProcess, the started
+// process's handle goes there, and the caller closes it.
 int StartExtracted(const char* pszDir, const char* pszName, const char* pszParams, int nShow,
                    HANDLE* phProcess);
 // Checks every 50 ms, at most 600 times, until a process of the name shows
@@ -61,6 +65,7 @@ struct Extraction {
     char szWorkDir[MAX_PATH];
     WorkDirHold hold;
     HANDLE hOwn;           // the own file, held from the size check to the last record
+    HANDLE hHelper;        // the companion's or the registration tool's process, once started
     HANDLE hInstaller;     // the inner installer's process, once started
     DWORD dwInstallerExit; // its exit code, once it has ended
 };
@@ -84,7 +89,7 @@ struct ExtractWay {
 int ExtractPackage(Extraction* pEx, const ExtractWay* pWay, DWORD* pdwErr);
 int FindExtracted(const Extraction* pEx, const char* pszName);
 // Starts the inner installer shown and waits until it runs (*pdwWaits: the
-// number of waits); 358 when the shell would not start it.
+// number of waits); 358 when the system would not start it.
 int StartInstaller(Extraction* pEx, DWORD* pdwErr, DWORD* pdwWaits);
 // Waits until the inner installer has gone, logs "is-stp ended at N." and
 // keeps its exit code (0 when it cannot be read).

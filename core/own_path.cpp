@@ -5,12 +5,19 @@
 #include "package.h"
 #include "file_util.h"
 #include "log.h"
+#include "win_functions.h"
 
 #include <stdio.h>
 #include <string.h>
+#include <winternl.h>
 
 // The longest path the system gives, with room for a long-path prefix.
 enum { OWN_WIDE_MAX = 32768 };
+
+// Not in the headers the launchers build with.
+enum { MEMORY_MAPPED_FILE_NAME_INFORMATION = 2 };
+DECL_WINDOWS_FUNCTION(static, NTSTATUS, NtQueryVirtualMemory,
+                      (HANDLE, PVOID, int, PVOID, SIZE_T, PSIZE_T));
 
 void GetOwnPath(OwnPath* pOwn)
 {
@@ -47,22 +54,93 @@ static HANDLE OpenOwnImage()
         }
     }
     // Shared for reading only: nobody can rewrite the payload between records.
-    return CreateFileW(pwszName, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+    // Execute access lets the file be mapped as an image, to compare it with
+    // the one that runs.
+    return CreateFileW(pwszName, GENERIC_READ | FILE_EXECUTE, FILE_SHARE_READ, NULL, OPEN_EXISTING,
                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, NULL);
+}
+
+DECL_WINDOWS_FUNCTION(static, NTSTATUS, NtAreMappedFilesTheSame, (PVOID, PVOID));
+
+// The path names a file, not the one the process was made from: between the
+// process's creation and this open, whoever may rename the file can put
+// another one at its name. The system tells whether two mapped views are of
+// one file, so the opened file, mapped as an image, is compared with the
+// image that runs. A file that cannot be mapped as an image is another one.
+static int IsFileOfRunningImage(HANDLE hFile)
+{
+    if (GET_WINDOWS_FUNCTION_NO_TYPECHECK(GetModuleHandleA("ntdll.dll"), NtAreMappedFilesTheSame) ==
+        NULL)
+        return 0;
+    HANDLE hMap = CreateFileMappingW(hFile, NULL, PAGE_READONLY | SEC_IMAGE, 0, 0, NULL);
+    if (hMap == NULL)
+        return 0;
+    void* pView = MapViewOfFile(hMap, FILE_MAP_READ, 0, 0, 0);
+    CloseHandle(hMap);
+    if (pView == NULL)
+        return 0;
+    int bSame = p_NtAreMappedFilesTheSame(GetModuleHandleW(NULL), pView) >= 0;
+    UnmapViewOfFile(pView);
+    return bSame;
 }
 
 // A running program's file can be renamed by anyone who may delete it, and
 // another file put at its name, while a start check or the password dialog
 // waits. So the file is opened at the launcher's first step: held without
 // delete sharing, it can no longer be renamed, and the package is read from
-// the file that was started. A handle never taken closes as the process ends.
+// the file that was started, once it is shown to be that file. A handle
+// never taken closes as the process ends.
 static HANDLE s_hOwnImage = INVALID_HANDLE_VALUE;
 static DWORD s_dwOwnImageErr = 0;
+static int s_bOwnImageReplaced = 0;
 
 void HoldOwnImage()
 {
     s_hOwnImage = OpenOwnImage();
     s_dwOwnImageErr = s_hOwnImage == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+    if (s_hOwnImage != INVALID_HANDLE_VALUE && !IsFileOfRunningImage(s_hOwnImage)) {
+        utl_CloseHandle(&s_hOwnImage);
+        s_dwOwnImageErr = ERROR_FILE_INVALID;
+        s_bOwnImageReplaced = 1;
+    }
+}
+
+// Where the system says the running image was mapped from now (a device
+// path, as the kernel names files; it follows renames), for the log line.
+static void GetRunningImageName(char* pszOut, size_t cbOut)
+{
+    static struct {
+        UNICODE_STRING name;
+        WCHAR wsz[OWN_WIDE_MAX];
+    } mapped;
+    SIZE_T cbReturned = 0;
+    strcpy(pszOut, "(unknown)");
+    if (GET_WINDOWS_FUNCTION_NO_TYPECHECK(GetModuleHandleA("ntdll.dll"), NtQueryVirtualMemory) ==
+            NULL ||
+        p_NtQueryVirtualMemory(GetCurrentProcess(), GetModuleHandleW(NULL),
+                               MEMORY_MAPPED_FILE_NAME_INFORMATION, &mapped, sizeof mapped,
+                               &cbReturned) < 0)
+        return;
+    int cch = WideCharToMultiByte(CP_ACP, 0, mapped.name.Buffer, mapped.name.Length / sizeof(WCHAR),
+                                  pszOut, (int)cbOut - 1, NULL, NULL);
+    pszOut[cch > 0 ? cch : 0] = '\0';
+}
+
+int OwnImageIsTheRunningFile()
+{
+    if (!s_bOwnImageReplaced)
+        return 1;
+    OwnPath own;
+    GetOwnPath(&own);
+    char szRunning[MAX_PATH + 64];
+    GetRunningImageName(szRunning, sizeof szRunning);
+    char szLine[2 * MAX_PATH + 160];
+    snprintf(szLine, sizeof szLine,
+             "HoldOwnImage: %s is not the file this launcher runs from, which is now %s; "
+             "nothing is extracted from it.",
+             own.szFull, szRunning);
+    WriteSetupLog(szLine);
+    return 0;
 }
 
 HANDLE TakeOwnImage(DWORD* pdwOpenErr)

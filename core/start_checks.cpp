@@ -2,6 +2,7 @@
 // refusal is on screen, so that a launcher started meanwhile is told another
 // one is running.
 #include "start_checks.h"
+#include "launch_steps.h"
 #include "log.h"
 #include "run_log_lines.h"
 
@@ -15,13 +16,6 @@ static const RunOutcome kRefusalOutcomes[] = {
     RUN_LOW_DISK_SPACE,
     RUN_UPDATE_TOOL_RUNNING,
 };
-
-void ReleaseInstanceEvent()
-{
-    if (g_hEvent != NULL)
-        CloseHandle(g_hEvent);
-    g_hEvent = NULL;
-}
 
 // The log line comes first: a box that nobody answers keeps the run from
 // its end, and the log should still say why it stopped.
@@ -44,18 +38,25 @@ static void LogRunStart(LauncherKind eKind)
 int PassStartChecks(LauncherKind eKind, RunOutcome* peOutcome)
 {
     LogRunStart(eKind);
-    g_hEvent = CreateEventA(NULL, FALSE, FALSE, SETUP_INSTANCE_EVENT);
-    if (g_hEvent == NULL) {
-        // No box: the start is simply not possible (another kind of object
-        // may hold the name).
-        DWORD dwErr = GetLastError();
+    LogDllSearch();
+    LogRedirectionTrust();
+    // Before anything else: what follows must not run for another file's
+    // package.
+    if (!OwnImageIsTheRunningFile()) {
+        *peOutcome = RUN_OWN_FILE_REPLACED;
+        LogRefusedStart(*peOutcome, 0);
+        return 0;
+    }
+    DWORD dwErr = 0;
+    InstanceHold eHold = HoldInstanceObjects(&dwErr);
+    if (eHold == INSTANCE_FAILED) {
+        // No box: nothing a user at the screen can do about it.
         *peOutcome = RUN_NO_INSTANCE_EVENT;
         LogRefusedStart(*peOutcome, dwErr);
         return 0;
     }
     Refusal eWhy;
-    if (GetLastError() == ERROR_ALREADY_EXISTS) {
-        ReleaseInstanceEvent();
+    if (eHold == INSTANCE_TAKEN) {
         eWhy = REFUSE_ANOTHER_INSTANCE;
     } else if (!IsAdministrator()) {
         eWhy = REFUSE_NOT_ADMIN;

@@ -25,7 +25,22 @@ enum Refusal {
 // Both launchers share this event, so they also exclude each other.
 #define SETUP_INSTANCE_EVENT "evnt_Kelvo_stpDamon"
 
+enum InstanceHold {
+    INSTANCE_HELD,   // this launcher may run
+    INSTANCE_TAKEN,  // another launcher runs
+    INSTANCE_FAILED, // the objects cannot be made: logged with their names
+};
+// Makes the objects that keep launchers apart and holds them (g_hEvent).
+// *pdwErr gets the system's error of a failure.
+InstanceHold HoldInstanceObjects(DWORD* pdwErr);
+
+// The process's own defences, set as each launcher's first step and said in
+// the run's first lines: the DLL search restricted to the system directory,
+// and no link of a non-administrator followed, where Windows offers each.
 void RestrictDllSearch();
+void LogDllSearch();
+void TrustNoUserRedirection();
+void LogRedirectionTrust();
 int IsAdministrator();
 long long GetDiskFreeBytes(const char* pszRoot);
 long long LegacyFreeBytes(DWORD dwSectorsPerCluster, DWORD dwBytesPerSector, DWORD dwFreeClusters);
@@ -48,10 +63,10 @@ void ShowRefusal(Refusal eWhy, LauncherKind eKind);
 // Logs the refusal and shows it, then lets go of the single-instance event;
 // returns how the run ends.
 RunOutcome RefuseStart(Refusal eWhy, LauncherKind eKind);
-// The checks both launchers start with: the single-instance event (kept in
-// g_hEvent), administrator rights, 50 MB free on C:. 1 when the start may go
+// The checks both launchers start with: the single-instance objects (kept
+// while the run lasts), administrator rights, 50 MB free on C:. 1 when the start may go
 // on; otherwise the refusal has been logged and shown, and *peOutcome says
 // how the run ends.
 int PassStartChecks(LauncherKind eKind, RunOutcome* peOutcome);
-// Closes the single-instance event once; later calls do nothing.
+// Closes the single-instance objects once; later calls do nothing.
 void ReleaseInstanceEvent();

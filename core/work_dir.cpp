@@ -7,10 +7,11 @@
 //   it is a link or cannot be held the launcher refuses and changes nothing.
 // - Whatever stands at C:\tmp\KelvoSetup0 is set aside by renaming it: a
 //   directory (an earlier run's, or anybody's) is then removed link-safely,
-//   best-effort; a file is kept under its new name, so nothing of its owner's
-//   is lost; a link is removed as a link. Directories set aside by earlier
-//   runs that could not be removed then are tried again, so at most one
-//   payload stays on disk.
+//   best-effort; a file is kept under its new name until the next run; a
+//   link is removed as a link. What earlier runs set aside, folders and
+//   files alike, is removed then, so at most one payload stays on disk and
+//   nothing of that name piles up. Every removal goes through handles opened
+//   relative to the held C:\tmp, never by a path.
 // - The new directory is made relative to the held C:\tmp and opened in the
 //   same step, with a descriptor that lets only SYSTEM and Administrators
 //   write, and its final path is confirmed before anything goes into it.
@@ -65,9 +66,9 @@ HANDLE HoldTmpRoot()
 
 // The renamed directory, still held, goes with everything in it that can go;
 // what cannot stays aside, harmless, for the next run to try again.
-void RemoveSetAside(HANDLE hAside, const char* pszAside)
+void RemoveSetAside(HANDLE hAside)
 {
-    utl_RemoveHeldEntries(hAside, pszAside, "*", UTL_REMOVE_ALL);
+    utl_RemoveHeldEntries(hAside, "*", UTL_REMOVE_ALL);
     utl_DeleteHeldDir(hAside);
     CloseHandle(hAside);
 }
@@ -76,22 +77,18 @@ void RemoveSetAside(HANDLE hAside, const char* pszAside)
 // removed.
 int FreeWorkName(HANDLE hTmp)
 {
-    int bLink = utl_IsLink(kWorkDir);
-    char szAside[MAX_PATH + 64];
-    HANDLE hAside = INVALID_HANDLE_VALUE;
-    DWORD dwErr = 0;
-    if (!utl_SetAside(hTmp, kTmpRoot, kWorkName, kAsideTag, szAside, sizeof szAside, &hAside,
-                      &dwErr)) {
+    UtlAside aside;
+    if (!utl_SetAside(hTmp, kTmpRoot, kWorkName, kAsideTag, 1, &aside)) {
         LogWorkDir("PrepareWorkDir: %s cannot be set aside, err %lu.", kWorkDir,
-                   (unsigned long)dwErr);
+                   (unsigned long)aside.dwErr);
         return 0;
     }
-    if (bLink)
+    if (aside.bWasLink)
         LogWorkDir("PrepareWorkDir: %s is a link and is removed as a link.", kWorkDir);
-    else if (szAside[0] != '\0')
-        LogWorkDir("PrepareWorkDir: %s is set aside as %s.", kWorkDir, szAside);
-    if (hAside != INVALID_HANDLE_VALUE)
-        RemoveSetAside(hAside, szAside);
+    else if (aside.szAside[0] != '\0')
+        LogWorkDir("PrepareWorkDir: %s is set aside as %s.", kWorkDir, aside.szAside);
+    if (aside.hAside != INVALID_HANDLE_VALUE)
+        RemoveSetAside(aside.hAside);
     return 1;
 }
 
@@ -150,7 +147,7 @@ int PrepareWorkDir(char* pszOut, size_t cbOut, WorkDirHold* pHold)
     if (pHold->hTmp == INVALID_HANDLE_VALUE)
         return 0;
     for (const char* pszPattern : kAsidePatterns)
-        utl_RemoveHeldEntries(pHold->hTmp, kTmpRoot, pszPattern, UTL_REMOVE_DIRS);
+        utl_RemoveHeldEntries(pHold->hTmp, pszPattern, UTL_REMOVE_ALL);
     if (FreeWorkName(pHold->hTmp))
         pHold->hWork = MakeWorkDir(pHold->hTmp);
     if (pHold->hWork == INVALID_HANDLE_VALUE) {

@@ -41,3 +41,16 @@ void DemoRecord(const std::string& recordPath, const std::string& line)
     WriteFile(hFile, text.data(), (DWORD)text.size(), &dwWritten, NULL);
     CloseHandle(hFile);
 }
+
+void DemoRecordSurroundings(const std::string& recordPath)
+{
+    char sz[MAX_PATH] = "";
+    DWORD cch = GetCurrentDirectoryA(sizeof sz, sz);
+    DemoRecord(recordPath, "cwd=" + std::string(sz, cch < sizeof sz ? cch : 0));
+    HMODULE hOptional = LoadLibraryA("kelvo_optional.dll");
+    cch = hOptional != NULL ? GetModuleFileNameA(hOptional, sz, sizeof sz) : 0;
+    DemoRecord(recordPath,
+               "optional_dll=" + (cch > 0 ? std::string(sz, cch) : std::string("none")));
+    if (hOptional != NULL)
+        FreeLibrary(hOptional);
+}

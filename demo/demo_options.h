@@ -13,3 +13,7 @@ int DemoOption(const std::string& iniPath, const char* pszKey, int nDefault);
 std::string DemoText(const std::string& iniPath, const char* pszKey, const char* pszDefault);
 // Appends "key=value" lines to a record file beside the program.
 void DemoRecord(const std::string& recordPath, const std::string& line);
+// Records where the program runs: "cwd=<current directory>", and
+// "optional_dll=<path>" for the optional plug-in kelvo_optional.dll that it
+// asks for by its bare name, as installers do ("none" when none is found).
+void DemoRecordSurroundings(const std::string& recordPath);

@@ -7,7 +7,7 @@
 //   with, whatever the steps did (3010 after a full install, say, or 1603
 //   with SetFlag=0 for a failed one); Crash=1 ends the installer after RunMs
 //   with an unhandled exception.
-// What it did goes to KelvoSetup.record.txt beside it.
+// What it did, and where it ran, goes to KelvoSetup.record.txt beside it.
 #include "client_registry.h"
 #include "demo_options.h"
 #include "proc_check.h"
@@ -89,6 +89,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     std::string record = BesideSelf("KelvoSetup.record.txt");
     DemoRecord(record, std::string("companion_running=") +
                            (chkProcExist("demo", "dovRelsvc.exe") == PROC_RUNNING ? "1" : "0"));
+    DemoRecordSurroundings(record);
     std::string folder = ProgramFolder();
     if (DemoOption(ini, "CopyFiles", 1))
         DemoRecord(record, "copied=" + std::to_string(CopyDataFiles(folder)));

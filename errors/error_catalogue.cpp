@@ -13,8 +13,8 @@ namespace
 {
 
 const char kProgrammingFault[] = "A programming fault; report it.";
-const char kNoProgram[] = "The packed file is no program, or one for another processor (code 11 "
-                          "is a bad format): pack the right build.";
+const char kNoProgram[] = "The packed file is no program, or one for another processor (err 193 "
+                          "or 216 is a bad format): pack the right build.";
 const char kTruncated[] = "The package is truncated: build the setup again.";
 
 // The inner installer is the client's own, outside these launchers, and
@@ -170,13 +170,13 @@ const ErrorEntry kEntries[] = {
         "A release fault: pack it in front of any end record; setuptool check names it before a "
         "setup is published.", ""),
     ROW(LAUNCH_ERR_HELPER_START, kLauncher,
-        "the shell would not start the companion or the registration tool",
+        "the system would not start the companion or the registration tool",
         kNoProgram,
-        "`StartExtracted: " SETUP_COMPANION " cannot be started, code C.` (or `" LITE_REGISTRATION_TOOL "`)"),
+        "`StartExtracted: " SETUP_COMPANION " cannot be started, err E.` (or `" LITE_REGISTRATION_TOOL "`)"),
     ROW(LAUNCH_ERR_INSTALLER_START, kLauncher,
-        "the shell would not start the inner installer",
+        "the system would not start the inner installer",
         kNoProgram,
-        "`StartExtracted: " SETUP_INNER_INSTALLER " cannot be started, code C.`"),
+        "`StartExtracted: " SETUP_INNER_INSTALLER " cannot be started, err E.`"),
 
     ROW(UTL_ERR_NO_FILE, kFileUtil | kValue,
         "the file to be changed does not exist (for a customisation value, KelvoCustom.ini in "
@@ -280,10 +280,14 @@ const EndingAdvice kEndingAdvice[] = {
      "Free space on C: (a launcher needs 50 MB there to start, and room for the package's files "
      "in C:\\tmp\\KelvoSetup0: about the setup file's size), then run again."},
     {RUN_NO_INSTANCE_EVENT,
-     "Another program holds the launchers' single-instance name with an object of another kind "
-     "(the refusal's line names the object and its kind): find the program that holds it "
-     "(Sysinternals' Handle or Process Explorer find handles by name), end it or restart the "
-     "PC, then run again. Nothing was extracted or started."},
+     "The objects that keep launchers apart (a private namespace only administrators may bound, "
+     "and an event in it) could not be made; the line before the refusal names the object and "
+     "the system's error. Restart the PC, which ends whatever holds them, then run again; "
+     "nothing was extracted or started."},
+    {RUN_OWN_FILE_REPLACED,
+     "Another file was put at the setup's path as it started (the lines name both files): do not "
+     "run this file again. Copy the setup again from its source into a folder only "
+     "administrators may change, and run it from there; nothing was extracted."},
     {RUN_PASSWORD_NOT_GIVEN,
      "The installed client is protected by its uninstall password, and the dialog was closed, "
      "cancelled or given a wrong password three times: ask the user, run the setup again where "

@@ -52,7 +52,7 @@ enum {
     LAUNCH_ERR_FLAG_NOT_SET = 354, // setup-lite: the installer ended without setting it
     LAUNCH_ERR_NO_HELPER = 355,    // the companion (setup) or the registration tool (lite)
     LAUNCH_ERR_NO_INSTALLER = 356,
-    LAUNCH_ERR_HELPER_START = 357, // the shell would not start the companion or the tool
+    LAUNCH_ERR_HELPER_START = 357, // the system would not start the companion or the tool
     LAUNCH_ERR_INSTALLER_START = 358,
 };
 

@@ -27,6 +27,8 @@ const OutcomeRow kOutcomes[] = {
     {RUN_PASSWORD_WITHOUT_DESKTOP, EXIT_CODE_NEEDS_PASSWORD,
      "the installed client is protected by a password, which nobody can type without a desktop"},
     {RUN_INSTALL_FAILED, kCodeOfTheRun, "the install failed, and this is its error number"},
+    {RUN_OWN_FILE_REPLACED, EXIT_CODE_BAD_PACKAGE,
+     "another file was put at the launcher's path as it started"},
 };
 
 const OutcomeRow* Row(RunOutcome eOutcome)

@@ -17,6 +17,7 @@ enum LaunchExitCode : uint32_t {
     EXIT_CODE_CANCELLED = 1602,      // ERROR_INSTALL_USEREXIT
     EXIT_CODE_CANNOT_START = 1603,   // ERROR_INSTALL_FAILURE
     EXIT_CODE_BUSY = 1618,           // ERROR_INSTALL_ALREADY_RUNNING: try again later
+    EXIT_CODE_BAD_PACKAGE = 1620,    // ERROR_INSTALL_PACKAGE_INVALID: do not retry this file
     EXIT_CODE_NEEDS_PASSWORD = 1625, // ERROR_INSTALL_PACKAGE_REJECTED
 };
 
@@ -30,6 +31,7 @@ enum RunOutcome {
     RUN_PASSWORD_NOT_GIVEN,       // EXIT_CODE_CANCELLED: cancelled, closed, three wrong
     RUN_PASSWORD_WITHOUT_DESKTOP, // EXIT_CODE_NEEDS_PASSWORD
     RUN_INSTALL_FAILED,           // the error number of "install failed with Err N."
+    RUN_OWN_FILE_REPLACED,        // EXIT_CODE_BAD_PACKAGE
     RUN_OUTCOME_COUNT
 };
 

@@ -10,6 +10,7 @@
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     RestrictDllSearch();
+    TrustNoUserRedirection();
     HoldOwnImage();
     RunOutcome eOutcome = RUN_INSTALLER_ENDED;
     if (!PassStartChecks(LAUNCHER_LITE, &eOutcome))

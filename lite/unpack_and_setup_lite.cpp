@@ -15,7 +15,7 @@
 
 // The registration tool is needed only where no client is installed; its
 // flag (1 when started) goes into the start line.
-static int RegisterIfNeeded(const Extraction* pEx, DWORD* pdwErr, DWORD* pdwToolStarted)
+static int RegisterIfNeeded(Extraction* pEx, DWORD* pdwErr, DWORD* pdwToolStarted)
 {
     char szDisplayName[MAX_PATH];
     *pdwToolStarted = 0;
@@ -26,7 +26,7 @@ static int RegisterIfNeeded(const Extraction* pEx, DWORD* pdwErr, DWORD* pdwTool
     }
     if (!FindExtracted(pEx, LITE_REGISTRATION_TOOL))
         return LaunchFail(pdwErr, LAUNCH_ERR_NO_HELPER);
-    if (!StartExtracted(pEx->szWorkDir, LITE_REGISTRATION_TOOL, NULL, SW_HIDE, NULL))
+    if (!StartExtracted(pEx->szWorkDir, LITE_REGISTRATION_TOOL, NULL, SW_HIDE, &pEx->hHelper))
         return LaunchFail(pdwErr, LAUNCH_ERR_HELPER_START);
     Sleep(1000);
     *pdwToolStarted = 1;

@@ -32,6 +32,7 @@ static int PassPasswordGate(HINSTANCE hInstance, RunOutcome* peOutcome)
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 {
     RestrictDllSearch();
+    TrustNoUserRedirection();
     HoldOwnImage();
     RunOutcome eOutcome = RUN_INSTALLER_ENDED;
     if (!PassStartChecks(LAUNCHER_SETUP, &eOutcome))

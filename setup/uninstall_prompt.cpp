@@ -9,6 +9,7 @@
 #include "vrf.h"
 #include "file_util.h"
 #include "log.h"
+#include "path_util.h"
 #include "reg_ini.h"
 
 #include <stdio.h>
@@ -65,14 +66,15 @@ const PairStore kUninstallPair = {"KelvoUninstallInfo.ini",
                                   UninstallIniVerify,
                                   SOURCE_UNINSTALL};
 
-// The backup in SystemRoot\system32 over the reginfo copy. Without a
-// readable SystemRoot there is nothing to copy from: a failed copy.
+// The backup in the Windows directory's system32 over the reginfo copy. The
+// Windows directory is the system's answer, never "SystemRoot" from the
+// environment, which the user who started the launcher may have set. Without
+// it there is nothing to copy from: a failed copy.
 int CopyBackup(const char* pszReginfo, const char* pszName, Errors* pErrors)
 {
-    char szRoot[MAX_PATH + 1], szSrc[UTL_PATH_BUF], szDst[UTL_PATH_BUF];
-    DWORD cch = GetEnvironmentVariableA("SystemRoot", szRoot, sizeof szRoot);
+    char szRoot[UTL_PATH_BUF], szSrc[UTL_PATH_BUF], szDst[UTL_PATH_BUF];
     int bCopied =
-        cch > 0 && cch < sizeof szRoot &&
+        utl_GetWindowsDir(szRoot, sizeof szRoot) &&
         snprintf(szSrc, sizeof szSrc, "%s\\system32\\%s", szRoot, pszName) < (int)sizeof szSrc &&
         utl_JoinPath(szDst, sizeof szDst, pszReginfo, pszName) && CopyFileA(szSrc, szDst, FALSE);
     if (!bCopied) {

@@ -28,7 +28,7 @@ static int RunExtracted(Extraction* pEx, DWORD* pdwErr)
         return 0;
     if (!FindExtracted(pEx, SETUP_COMPANION))
         return LaunchFail(pdwErr, LAUNCH_ERR_NO_HELPER);
-    if (!StartExtracted(pEx->szWorkDir, SETUP_COMPANION, "-setUpdInfo", SW_HIDE, NULL))
+    if (!StartExtracted(pEx->szWorkDir, SETUP_COMPANION, "-setUpdInfo", SW_HIDE, &pEx->hHelper))
         return LaunchFail(pdwErr, LAUNCH_ERR_HELPER_START);
     WaitForCompanion();
     if (!FindExtracted(pEx, SETUP_INNER_INSTALLER))

@@ -23,8 +23,6 @@
 namespace
 {
 
-// Every run's first line names its launcher.
-const std::string kStarts = Literally(RUN_LOG_SETUP_NAME RUN_LOG_STARTS);
 // A file's or directory's DACL as SDDL, "" when it cannot be read.
 std::string DaclSddl(const char* pszPath)
 {
@@ -48,6 +46,12 @@ std::string DaclSddl(const char* pszPath)
 const std::vector<std::string> kInstalledNames = {
     "KelvoClient.ini", "KelvoSetup.exe", "KelvoSetup.ini", "KelvoSetup.record.txt",
     "^Kelvo_end^",     "dovRelsvc.exe",  "dovRelsvc.ini",  "dovRelsvc.record.txt"};
+
+// What the demo companion records when the launcher starts it: its switch,
+// and the work directory as the folder it runs in, where it finds no
+// optional plug-in of a bare name.
+const char kCompanionRecord[] =
+    "args=-setUpdInfo\r\ncwd=C:\\tmp\\KelvoSetup0\r\noptional_dll=none\r\nended=1\r\n";
 
 // The last line of a run that started the installer, with its code.
 std::string InstallerEndedLine(DWORD dwCode)
@@ -111,7 +115,7 @@ TEST_F(InstallTest, NormalRunExtractsRunsBothProgramsAndLogsInOrder)
     EXPECT_EQ(RunSetup(setup), 0u);
 
     EXPECT_EQ(ReadOr(WorkFile("KelvoClient.ini")), "[Client]\r\nServer=test\r\n");
-    EXPECT_EQ(ReadOr(WorkFile("dovRelsvc.record.txt")), "args=-setUpdInfo\r\nended=1\r\n");
+    EXPECT_EQ(ReadOr(WorkFile("dovRelsvc.record.txt")), kCompanionRecord);
     std::string record = ReadOr(WorkFile("KelvoSetup.record.txt"));
     EXPECT_EQ(record.rfind("companion_running=0\r\n", 0), 0u)
         << "the installer starts after the companion has ended\n"
@@ -162,7 +166,7 @@ TEST_F(InstallTest, MissingCompanionOrInstallerStopsWithItsNumber)
     Add("dovRelsvc.exe");
     EXPECT_EQ(RunSetup(BuildSetup()), 356u);
     EXPECT_TRUE(LogHasInOrder({"install failed with Err 356\\.", "Exit main"}));
-    EXPECT_EQ(ReadOr(WorkFile("dovRelsvc.record.txt")), "args=-setUpdInfo\r\nended=1\r\n");
+    EXPECT_EQ(ReadOr(WorkFile("dovRelsvc.record.txt")), kCompanionRecord);
 }
 
 // The shell refuses a file that is no program and a program built for
@@ -173,7 +177,7 @@ TEST_F(InstallTest, ProgramsTheShellCannotStartStopWithTheirNumbers)
     AddDemoPrograms();
     Add("dovRelsvc.exe", "this is not a program\r\n");
     EXPECT_EQ(RunSetup(BuildSetup()), 357u);
-    EXPECT_TRUE(LogHasInOrder({"StartExtracted: dovRelsvc\\.exe cannot be started, code \\d+\\.",
+    EXPECT_TRUE(LogHasInOrder({"StartExtracted: dovRelsvc\\.exe cannot be started, err \\d+\\.",
                                "install failed with Err 357\\.", "Exit main"}));
     EXPECT_EQ(ReadOr(WorkFile("KelvoSetup.record.txt")), "<missing>") << "nothing more started";
 
@@ -181,7 +185,7 @@ TEST_F(InstallTest, ProgramsTheShellCannotStartStopWithTheirNumbers)
     Add("dovRelsvc.exe");
     ASSERT_TRUE(AddForeignProgram(In("src"), "KelvoSetup.exe"));
     EXPECT_EQ(RunSetup(BuildSetup()), 358u);
-    EXPECT_TRUE(LogHasInOrder({"StartExtracted: KelvoSetup\\.exe cannot be started, code \\d+\\.",
+    EXPECT_TRUE(LogHasInOrder({"StartExtracted: KelvoSetup\\.exe cannot be started, err \\d+\\.",
                                "install failed with Err 358\\.", "Exit main"}));
     EXPECT_EQ(ReadOr(TodaySetupLogPath()).find("is-stp started"), std::string::npos);
 }
@@ -244,8 +248,10 @@ TEST_F(InstallTest, EveryRunExtractsIntoANewDirectoryAndOneCopyStays)
 }
 
 // A file in place of the work directory, which any user may put there, is
-// renamed aside and kept; the install goes on.
-TEST_F(InstallTest, FileInPlaceOfTheWorkDirectoryIsKeptAsideAndTheInstallRuns)
+// renamed aside and kept until the next run, which removes it with every
+// file or folder named like what earlier runs set aside: none of them piles
+// up.
+TEST_F(InstallTest, FileInPlaceOfTheWorkDirectoryIsSetAsideUntilTheNextRun)
 {
     AddDemoPrograms();
     std::string setup = BuildSetup();
@@ -256,6 +262,75 @@ TEST_F(InstallTest, FileInPlaceOfTheWorkDirectoryIsKeptAsideAndTheInstallRuns)
     ASSERT_EQ(kept.size(), 1u);
     EXPECT_EQ(ReadOr("C:\\tmp\\" + kept[0]), "a user's file");
     EXPECT_EQ(Names(WorkFile("*")), kInstalledNames);
+
+    ASSERT_TRUE(WriteWholeFile(std::string(kWorkDir) + ".untrusted.7", "named like an aside"));
+    RemoveLogDir();
+    EXPECT_EQ(RunSetup(setup), 0u);
+    EXPECT_EQ(Names("C:\\tmp\\KelvoSetup0*"), std::vector<std::string>{"KelvoSetup0"});
+}
+
+// The extracted programs run in the work directory, never in the folder the
+// launcher was started from, and are started by their full path: a DLL an
+// installer asks for by a bare name (the demo's optional plug-in) is not
+// taken from the caller's folder, and a relative path resolves in the work
+// directory, which only administrators may write.
+TEST_F(InstallTest, ProgramsRunInTheWorkDirectoryNotTheCallersFolder)
+{
+    AddDemoPrograms();
+    std::string setup = BuildSetup();
+    std::string caller = In("caller");
+    ASSERT_TRUE(CreateDirectoryA(caller.c_str(), NULL));
+    ASSERT_TRUE(PlantDlls(caller));
+    ASSERT_TRUE(CopyFileA(BinPath("kelvo_planted.dll").c_str(),
+                          (caller + "\\kelvo_optional.dll").c_str(), FALSE));
+    PROCESS_INFORMATION pi;
+    ASSERT_TRUE(StartProgramIn(setup, "", caller.c_str(), 0, &pi));
+    DWORD dwExit = 99;
+    EXPECT_TRUE(WaitProgram(&pi, 120000, &dwExit));
+    EXPECT_EQ(dwExit, 0u);
+    EXPECT_EQ(ReadOr(WorkFile("dovRelsvc.record.txt")), kCompanionRecord);
+    std::string record = ReadOr(WorkFile("KelvoSetup.record.txt"));
+    EXPECT_NE(record.find("\r\ncwd=C:\\tmp\\KelvoSetup0\r\noptional_dll=none\r\n"),
+              std::string::npos)
+        << record;
+    EXPECT_EQ(PlantedDllLoads(), "");
+}
+
+// Started suspended, the genuine setup is renamed and another setup put at
+// its name before the launcher's first step: on Windows a user who may
+// rename the file (in their own download folder, while an administrator
+// elevates it) can hold the launcher at its open with an opportunistic lock
+// and do the same. The launcher finds that the file at its path is not the
+// one it runs from: it extracts nothing, names both in the log and ends
+// with 1620, a package not to be retried. (Where the running image lies
+// now, Windows names by its new name; Wine by the path it was mapped from.)
+TEST_F(InstallTest, SetupSwappedAsItStartsIsRefusedAndNothingIsExtracted)
+{
+    AddDemoPrograms();
+    std::string genuine = BuildSetup();
+    ASSERT_TRUE(CreateDirectoryA(In("other").c_str(), NULL));
+    ASSERT_TRUE(::AddDemoPrograms(In("other")));
+    ASSERT_TRUE(AddFile(In("other"), "other.txt", "from the other setup"));
+    std::string other = ::BuildSetup(In("other"), "setup.exe", In("other.exe"));
+    ASSERT_FALSE(other.empty());
+    RemoveLogDir();
+
+    PROCESS_INFORMATION pi;
+    ASSERT_TRUE(StartProgramIn(genuine, "", NULL, CREATE_SUSPENDED, &pi));
+    bool bSwapped = MoveFileA(genuine.c_str(), In("setup.renamed.exe").c_str()) &&
+                    CopyFileA(other.c_str(), genuine.c_str(), TRUE);
+    ResumeThread(pi.hThread);
+    DWORD dwExit = 99;
+    EXPECT_TRUE(WaitProgram(&pi, 60000, &dwExit));
+    ASSERT_TRUE(bSwapped);
+    EXPECT_EQ(dwExit, 1620u);
+    EXPECT_FALSE(Exists(kWorkDir)) << "nothing is extracted, from either file";
+    EXPECT_TRUE(LogHasInOrder(
+        {"HoldOwnImage: " + Literally(genuine) +
+             " is not the file this launcher runs from, which is now .+; nothing is extracted "
+             "from it\\.",
+         "start refused: another file was put at the launcher's path as it started\\.",
+         "exit code 1620: another file was put at the launcher's path as it started\\."}));
 }
 
 // A folder somebody made in place of the work directory, with a DLL in it
@@ -502,11 +577,11 @@ TEST_F(InstallDiskFull, LowOrFullDiskStopsWith112Or157AndTheNextRunInstalls)
     LeaveFree(kFiller, 40);
     RemoveLogDir();
     EXPECT_EQ(RunSetup(setup, HiddenDesktop()), 112u);
-    EXPECT_TRUE(LogLinesAre(
-        {kStarts, "The C free space is \\d+M\\.", "start refused: less than 50 MB is free on C:\\.",
-         "no interactive desktop, so this is not shown: The disk C must have at "
-         "least 50M free space to finish the setup\\.",
-         "exit code 112: less than 50 MB is free on C:\\."}));
+    EXPECT_TRUE(LogLinesAre(RunLines(
+        "setup", {"The C free space is \\d+M\\.", "start refused: less than 50 MB is free on C:\\.",
+                  "no interactive desktop, so this is not shown: The disk C must have at "
+                  "least 50M free space to finish the setup\\.",
+                  "exit code 112: less than 50 MB is free on C:\\."})));
 
     // 55 MiB left: the start check (50 MB) passes, the extraction cannot.
     LeaveFree(kFiller, 55);

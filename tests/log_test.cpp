@@ -1,8 +1,10 @@
 // The two log writers, checked on the files they leave in c:\KelvoLog.
 #include "log.h"
+#include "object_trust.h"
 #include "test_env.h"
 
 #include <gtest/gtest.h>
+#include <sddl.h>
 #include <iterator>
 #include <regex>
 #include <thread>
@@ -159,6 +161,38 @@ TEST_F(LogTest, AnythingElseAtTheFolderIsSetAsideAndKept)
     FindClose(hFind);
     EXPECT_EQ(ReadOr(std::string("c:\\") + fd.cFileName), "not a directory");
     EXPECT_NE(ReadOr(TodaySetupLogPath(), "").find("] written\r\n"), std::string::npos);
+}
+
+// A folder kept at c:\KelvoLog is one that nobody but SYSTEM and
+// Administrators may change: its owner, and every entry of its DACL, those
+// that only new files inherit too. An earlier launcher's folder made with
+// default security inherits "Authenticated Users: Modify" from C:\ and is
+// set aside. Wine keeps no descriptor of its own for a folder (it maps one
+// to Unix permissions, with its user as the owner), so the descriptors are
+// judged as Windows would give them.
+TEST(LogFolderTrust, OnlyAFolderNoOneElseMayChangeIsKept)
+{
+    struct {
+        const char* pszSddl;
+        int bKept;
+    } cases[] = {
+        {"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)", 1},
+        {"O:SYD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICIIO;FA;;;CO)", 1},
+        {"O:BAD:(D;OICI;FA;;;AN)(A;OICI;FA;;;BA)", 1},
+        {"O:BAD:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICIIO;0x1301bf;;;AU)", 0},
+        {"O:BAD:(A;;FA;;;BA)(A;;0x100;;;BU)", 0}, // a user may change its attributes
+        {"O:BAD:(A;;FA;;;BA)(A;;WD;;;WD)", 0},    // anyone may change its DACL
+        {"O:BUD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", 0},
+        {"O:BA", 0}, // no DACL: everyone may do everything
+    };
+    for (const auto& c : cases) {
+        PSECURITY_DESCRIPTOR pSd = NULL;
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(c.pszSddl, SDDL_REVISION_1,
+                                                                         &pSd, NULL))
+            << c.pszSddl;
+        EXPECT_EQ(utl_DescriptorLetsOnlyAdminsChange(pSd), c.bKept) << c.pszSddl;
+        LocalFree(pSd);
+    }
 }
 
 // A log file that has another name could be any file of the machine: the

@@ -4,6 +4,7 @@
 #include "chinese_system.h"
 #include "log.h"
 #include "log_lines.h"
+#include "machine_registry.h"
 #include "mng_center.h"
 #include "path_util.h"
 
@@ -60,15 +61,23 @@ TEST(RunPath, RefusesMissingBuffer)
                       TodayModuleLogPath("UtlCommon")));
 }
 
-// Runs the probe, which reports from a process of its own, with the
-// variable set to pszValue (or removed when it is NULL).
-std::vector<std::string> ProbeCommonFiles(const char* pszValue)
+// The value HKEY_LOCAL_MACHINE keeps, in the view of this program's bitness.
+std::string MachineCommonFiles()
 {
-    std::string args = pszValue ? std::string("--set \"") + pszValue + "\"" : "--unset";
+    std::string value;
+    EXPECT_TRUE(ReadMachineString("SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "CommonFilesDir",
+                                  &value));
+    return value;
+}
+
+// Runs the probe, which plants the caller's environment in a process of its
+// own; its three lines.
+std::vector<std::string> ProbeWithPlanted(const std::string& planted)
+{
     DWORD dwExit = 99;
     std::string out;
-    bool bRan = RunAndCapture(BinPath("common-files-probe.exe"), args, 20000, &dwExit, &out);
-    EXPECT_TRUE(bRan);
+    EXPECT_TRUE(RunAndCapture(BinPath("common-files-probe.exe"), "\"" + planted + "\"", 60000,
+                              &dwExit, &out));
     EXPECT_EQ(dwExit, 0u);
     std::vector<std::string> lines;
     size_t nStart = 0, nEnd;
@@ -84,35 +93,29 @@ std::vector<std::string> ProbeCommonFiles(const char* pszValue)
     return lines;
 }
 
-std::string SystemDriveRule()
+// A caller who sets "CommonProgramFiles" and "SystemRoot" to a folder of
+// theirs gets nothing from the launcher: Common Files is the machine's, the
+// password gate makes no folder in theirs, and no backup of theirs is copied
+// into the client's reginfo folder (where the gate, finding no verified
+// pair, looks for backups in system32).
+TEST(CommonFiles, ComesFromTheMachineNeverFromTheEnvironment)
 {
-    char sz[MAX_PATH + 1];
-    GetSystemDirectoryA(sz, sizeof sz);
-    return std::string(1, sz[0]) + ":\\Program Files\\Common Files";
-}
+    ResetInstalledClient();
+    std::string planted = FreshTestDir("planted-environment");
+    ASSERT_TRUE(CreateDirectoryA((planted + "\\Common Files").c_str(), NULL));
+    ASSERT_TRUE(CreateDirectoryA((planted + "\\system32").c_str(), NULL));
+    for (const char* pszName : {"KelvoCustom.ini", "KelvoCustom.vrf"})
+        ASSERT_TRUE(WriteWholeFile(planted + "\\system32\\" + pszName, "planted"));
 
-TEST(CommonFiles, TakesTheVariableAndKeepsTheFirstAnswer)
-{
-    std::vector<std::string> lines = ProbeCommonFiles("D:\\Shared Stuff");
-    EXPECT_EQ(lines[0], "D:\\Shared Stuff");
-    EXPECT_EQ(lines[1], "D:\\Shared Stuff");
-    EXPECT_EQ(lines[2], "same");
-}
-
-TEST(CommonFiles, WithoutTheVariableUsesTheSystemDrive)
-{
-    std::vector<std::string> lines = ProbeCommonFiles(NULL);
-    EXPECT_EQ(lines[0], SystemDriveRule());
-    EXPECT_EQ(lines[1], SystemDriveRule()) << "not asked again once set";
-    EXPECT_EQ(lines[2], "same");
-}
-
-TEST(CommonFiles, AValueTooLongForTheCacheCountsAsUnset)
-{
-    std::string fits = "E:\\" + std::string(257, 'f'); // 260 characters
-    EXPECT_EQ(ProbeCommonFiles(fits.c_str())[0], fits);
-    std::string tooLong = "E:\\" + std::string(258, 'g'); // 261 characters
-    EXPECT_EQ(ProbeCommonFiles(tooLong.c_str())[0], SystemDriveRule());
+    std::vector<std::string> lines = ProbeWithPlanted(planted);
+    EXPECT_EQ(lines[0], MachineCommonFiles());
+    EXPECT_EQ(lines[1], lines[0]) << "not asked again once set";
+    EXPECT_EQ(lines[2], "prompt=0");
+    EXPECT_EQ(Names(planted + "\\Common Files\\*"), std::vector<std::string>{});
+    EXPECT_EQ(Names(planted + "\\system32\\*"),
+              (std::vector<std::string>{"KelvoCustom.ini", "KelvoCustom.vrf"}));
+    EXPECT_EQ(ReadOr(lines[0] + "\\Kelvo\\Sarnet\\reginfo\\KelvoCustom.ini"), "<missing>");
+    ResetInstalledClient();
 }
 
 TEST(NameChecks, ForbiddenCharacters)

@@ -17,7 +17,6 @@ namespace
 {
 
 const char kTime[] = "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d";
-const char kInstanceEvent[] = "evnt_Kelvo_stpDamon";
 
 // "run N: <start>[ to <end>], <launcher>, thread <id>"
 std::string RunHeader(int nRun, const char* pszLauncher)
@@ -119,7 +118,7 @@ TEST_F(LogTest, EachRunOfTheLaunchersIsOneBlockWithItsEnding)
         EXPECT_EQ(Tool("log").out, one.out) << "c:\\KelvoLog unless told otherwise";
     }
 
-    HANDLE hHeld = CreateEventA(NULL, FALSE, FALSE, kInstanceEvent);
+    HANDLE hHeld = HoldInstanceEvent("BA");
     ASSERT_NE(hHeld, nullptr);
     EXPECT_EQ(RunSetup(BinPath("setup-lite.exe"), HiddenDesktop()), 1618u);
     CloseHandle(hHeld);

@@ -241,6 +241,20 @@ TEST(ShippedImage, StackGuardEndsAProgramThatOverrunsABuffer)
     EXPECT_EQ(dwExit, (DWORD)STATUS_STACK_BUFFER_OVERRUN);
 }
 
+// Every run draws a guard word of its own, never the word the guard starts
+// with before the program runs (which anyone can read in the image).
+TEST(ShippedImage, EachRunHasItsOwnStackGuardWord)
+{
+    std::string words[2];
+    for (std::string& word : words) {
+        DWORD dwExit = 99;
+        ASSERT_TRUE(RunAndCapture(BinPath("standin.exe"), "--guard", 20000, &dwExit, &word));
+        ASSERT_EQ(dwExit, 0u);
+        EXPECT_NE(word, sizeof(void*) == 8 ? "2f9a5c3e71d4b86b" : "71d4b86b") << "never set";
+    }
+    EXPECT_NE(words[0], words[1]);
+}
+
 TEST(ShippedImage, ImagesMoveKeepDataUnexecutableRefuseSehAndGuardTheStack)
 {
     for (const char* pszName : kReleaseImages)

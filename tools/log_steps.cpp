@@ -30,6 +30,11 @@ struct KnownText {
 // A function that logs begins its lines with its own name; the launcher
 // flow's own lines are matched whole or by their fixed beginning.
 const KnownText kKnown[] = {
+    // What the launcher set at its start, on every run.
+    KNOWN("DLL search: ", STEP_START, 1),
+    KNOWN("redirection trust: ", STEP_START, 1),
+    KNOWN("HoldInstanceObjects: ", STEP_START, 0),
+    KNOWN("HoldOwnImage: ", STEP_OWN_FILE, 0),
     KNOWN("The C free space is ", STEP_FREE_SPACE, 0),
     KNOWN("GetTokenInformation error", STEP_ADMIN, 0),
     KNOWN("Cannot open process token", STEP_ADMIN, 0),
@@ -164,6 +169,8 @@ RunSteps steps_OfRefusal(RunOutcome eOutcome, uint32_t dwExitCode)
         return steps | StepBit(STEP_FREE_SPACE);
     case RUN_NO_INSTANCE_EVENT:
         return steps | StepBit(STEP_START);
+    case RUN_OWN_FILE_REPLACED:
+        return steps | StepBit(STEP_OWN_FILE);
     case RUN_PASSWORD_NOT_GIVEN:
     case RUN_PASSWORD_WITHOUT_DESKTOP:
         return steps | StepBit(STEP_PASSWORD);

@@ -57,12 +57,6 @@ int utl_DirExists(const char* pszPattern)
     return AnyEntryOfKind(pszPattern, 1);
 }
 
-int utl_IsLink(const char* pszPath)
-{
-    DWORD dwAttr = GetFileAttributesA(pszPath);
-    return dwAttr != INVALID_FILE_ATTRIBUTES && (dwAttr & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-}
-
 // The two ways the package code opens files. Neither logs: the caller knows
 // what the file was for and reports the system error itself.
 
@@ -179,7 +173,7 @@ static void RemoveFromDir(const char* pszDir, const char* pszPattern, int nKinds
     if (hDir == INVALID_HANDLE_VALUE)
         return;
     if (utl_IsPlainHeldDir(hDir, pszDir))
-        utl_RemoveHeldEntries(hDir, pszDir, pszPattern, nKinds);
+        utl_RemoveHeldEntries(hDir, pszPattern, nKinds);
     CloseHandle(hDir);
 }
 
@@ -192,19 +186,19 @@ void utl_DeleteFilesInDir(const char* pszDir, const char* pszPattern)
 }
 
 // Removes the directory with what the walk of nKinds leaves of it: a link is
-// removed as a link and nothing behind it is touched; a directory that still
-// has entries stays.
+// removed as a link, through the handle opened on it, and nothing behind it
+// is touched; a directory that still has entries stays.
 static int RemoveDirWith(const char* pszDir, int nKinds)
 {
-    if (utl_IsLink(pszDir))
-        return RemoveDirectoryA(pszDir) ? 1 : 0;
     HANDLE hDir = utl_HoldDirForRemoval(pszDir);
     if (hDir == INVALID_HANDLE_VALUE)
         return 0;
     int bRemoved = 0;
     if (utl_IsPlainHeldDir(hDir, pszDir)) {
-        utl_RemoveHeldEntries(hDir, pszDir, "*", nKinds);
+        utl_RemoveHeldEntries(hDir, "*", nKinds);
         bRemoved = utl_DeleteHeldDir(hDir);
+    } else {
+        bRemoved = utl_RemoveHeldLink(hDir);
     }
     CloseHandle(hDir);
     return bRemoved;

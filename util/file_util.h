@@ -16,9 +16,6 @@ int utl_JoinPath(char* pszOut, size_t cbOut, const char* pszDir, const char* psz
 
 int utl_FileExists(const char* pszPattern);
 int utl_DirExists(const char* pszPattern);
-// 1 when the path itself is a reparse point: a junction, a symbolic link or
-// a mount point. The removals never enter one; they remove it as a link.
-int utl_IsLink(const char* pszPath);
 int utl_DeleteFile(const char* pszPath);
 void utl_DeleteFilesInDir(const char* pszDir, const char* pszPattern);
 

@@ -7,11 +7,8 @@
 #include "held_dir.h"
 #include "win_functions.h"
 
-// stdio.h before aclapi.h: that header drags in the C++ runtime's settings,
-// which would switch snprintf to mingw-w64's own 12 KB implementation.
 #include <stdio.h>
 
-#include <aclapi.h>
 #include <ctype.h>
 #include <sddl.h>
 #include <string.h>
@@ -36,6 +33,9 @@ const NTSTATUS kStatusNoMoreFiles = (NTSTATUS)0x80000006L;
 const NTSTATUS kStatusNameCollision = (NTSTATUS)0xC0000035L;
 const NTSTATUS kStatusAccessDenied = (NTSTATUS)0xC0000022L;
 const NTSTATUS kStatusObjectNameInvalid = (NTSTATUS)0xC0000033L;
+const NTSTATUS kStatusNameNotFound = (NTSTATUS)0xC0000034L;
+const NTSTATUS kStatusPathNotFound = (NTSTATUS)0xC000003AL;
+const NTSTATUS kStatusNotADirectory = (NTSTATUS)0xC0000103L;
 
 // The longest path the system takes, with room for a prefix and a name.
 enum { WIDE_PATH_MAX = 32768 + 16, MAX_DEPTH = 64, LIST_BUF = 4096 };
@@ -78,9 +78,10 @@ void SetName(UNICODE_STRING* pName, WCHAR* pwsz, size_t cch)
 }
 
 // Opens pwszName (cch characters) relative to the held hParent, or the NT
-// path pwszName when hParent is NULL.
-NTSTATUS OpenNt(HANDLE hParent, WCHAR* pwszName, size_t cch, ACCESS_MASK access, ULONG ulOptions,
-                ULONG ulDisposition, PSECURITY_DESCRIPTOR pSd, HANDLE* phOut)
+// path pwszName when hParent is NULL, sharing as ulShare says.
+NTSTATUS OpenNtShared(HANDLE hParent, WCHAR* pwszName, size_t cch, ACCESS_MASK access,
+                      ULONG ulShare, ULONG ulOptions, ULONG ulDisposition, PSECURITY_DESCRIPTOR pSd,
+                      HANDLE* phOut)
 {
     *phOut = INVALID_HANDLE_VALUE;
     if (!HaveNtCalls() || cch * sizeof(WCHAR) > 0xFFFE)
@@ -91,15 +92,21 @@ NTSTATUS OpenNt(HANDLE hParent, WCHAR* pwszName, size_t cch, ACCESS_MASK access,
     InitializeObjectAttributes(&attrs, &name, OBJ_CASE_INSENSITIVE, hParent, pSd);
     IO_STATUS_BLOCK io;
     HANDLE h = NULL;
-    NTSTATUS status =
-        p_NtCreateFile(&h, access | SYNCHRONIZE, &attrs, &io, NULL, FILE_ATTRIBUTE_NORMAL,
-                       FILE_SHARE_READ | FILE_SHARE_WRITE, ulDisposition,
-                       ulOptions | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT |
-                           FILE_OPEN_FOR_BACKUP_INTENT,
-                       NULL, 0);
+    NTSTATUS status = p_NtCreateFile(&h, access | SYNCHRONIZE, &attrs, &io, NULL,
+                                     FILE_ATTRIBUTE_NORMAL, ulShare, ulDisposition,
+                                     ulOptions | FILE_OPEN_REPARSE_POINT |
+                                         FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_FOR_BACKUP_INTENT,
+                                     NULL, 0);
     if (status >= 0)
         *phOut = h;
     return status;
+}
+
+NTSTATUS OpenNt(HANDLE hParent, WCHAR* pwszName, size_t cch, ACCESS_MASK access, ULONG ulOptions,
+                ULONG ulDisposition, PSECURITY_DESCRIPTOR pSd, HANDLE* phOut)
+{
+    return OpenNtShared(hParent, pwszName, cch, access, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                        ulOptions, ulDisposition, pSd, phOut);
 }
 
 // A name for OpenNt: relative to hParent as it is, else as an NT path.
@@ -121,13 +128,6 @@ int HandleShowsLink(HANDLE h, BY_HANDLE_FILE_INFORMATION* pInfo)
            (pInfo->dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-// A link is removed by its path: whatever has been put in its place since
-// is removed as one name at most, never entered.
-BOOL RemoveLinkByPath(const WCHAR* pwszPath, int bDir)
-{
-    return bDir ? RemoveDirectoryW(pwszPath) : DeleteFileW(pwszPath);
-}
-
 BOOL SetDisposition(HANDLE h)
 {
     FILE_DISPOSITION_INFORMATION disp;
@@ -135,6 +135,28 @@ BOOL SetDisposition(HANDLE h)
     IO_STATUS_BLOCK io;
     return HaveNtCalls() &&
            p_NtSetInformationFile(h, &io, &disp, sizeof disp, FileDispositionInformation) >= 0;
+}
+
+// A link goes through a handle opened on the link itself (never through its
+// path, whose folders may have become links since they were checked), and
+// only when that handle shows the link: a handle that describes what the link
+// leads to (Wine opens the target) is never deleted through.
+BOOL RemoveLinkThroughHandle(HANDLE h)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    return GetFileInformationByHandle(h, &info) &&
+           (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && SetDisposition(h);
+}
+
+// The link pwszName of the held hDir, opened relative to it as a link.
+BOOL RemoveLinkIn(HANDLE hDir, WCHAR* pwszName, size_t cch)
+{
+    HANDLE h;
+    if (OpenNt(hDir, pwszName, cch, DELETE | FILE_READ_ATTRIBUTES, 0, FILE_OPEN, NULL, &h) < 0)
+        return FALSE;
+    BOOL bRemoved = RemoveLinkThroughHandle(h);
+    CloseHandle(h);
+    return bRemoved;
 }
 
 // Read-only, hidden and system files are made normal first, through the
@@ -181,65 +203,46 @@ int NameMatches(const WCHAR* pwszName, size_t cch, const WCHAR* pwszPattern)
     return *pwszPattern == L'\0';
 }
 
-struct Walk {
-    WCHAR* pwszPath; // the held directory's full path, extended while descending
-    size_t cchPath;
-};
-
-void RemoveEntries(Walk* pWalk, HANDLE hDir, const WCHAR* pwszPattern, int nKinds, int nDepth);
+void RemoveEntries(HANDLE hDir, const WCHAR* pwszPattern, int nKinds, int nDepth);
 
 // One entry of a held directory: opened relative to it without following a
-// link, then removed through that handle.
-void RemoveEntry(Walk* pWalk, HANDLE hDir, const FILE_DIRECTORY_INFORMATION* pEntry, int nKinds,
-                 int nDepth)
+// link, then removed through that handle. Nothing is named by a path: a
+// folder above that was emptied and made a mount point since it was checked
+// cannot send a removal elsewhere.
+void RemoveEntry(HANDLE hDir, const FILE_DIRECTORY_INFORMATION* pEntry, int nKinds, int nDepth)
 {
     size_t cchName = pEntry->FileNameLength / sizeof(WCHAR);
     int bDir = (pEntry->FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    WCHAR wszName[256];
     if (!(nKinds & (bDir ? UTL_REMOVE_DIRS : UTL_REMOVE_FILES)) ||
-        pWalk->cchPath + 1 + cchName >= WIDE_PATH_MAX)
+        cchName >= sizeof wszName / sizeof wszName[0])
         return;
-    size_t cchParent = pWalk->cchPath;
-    pWalk->pwszPath[cchParent] = L'\\';
-    memcpy(pWalk->pwszPath + cchParent + 1, pEntry->FileName, cchName * sizeof(WCHAR));
-    pWalk->cchPath = cchParent + 1 + cchName;
-    pWalk->pwszPath[pWalk->cchPath] = L'\0';
-
+    memcpy(wszName, pEntry->FileName, cchName * sizeof(WCHAR));
     if (pEntry->FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-        RemoveLinkByPath(pWalk->pwszPath, bDir);
-        goto out;
+        RemoveLinkIn(hDir, wszName, cchName);
+        return;
     }
-    {
-        WCHAR wszName[256];
-        if (cchName >= sizeof wszName / sizeof wszName[0])
-            goto out;
-        memcpy(wszName, pEntry->FileName, cchName * sizeof(WCHAR));
-        ULONG ulKind = bDir ? FILE_DIRECTORY_FILE : FILE_NON_DIRECTORY_FILE;
-        ACCESS_MASK access = DELETE | FILE_READ_ATTRIBUTES | (bDir ? FILE_LIST_DIRECTORY : 0);
-        HANDLE h;
-        if (OpenNt(hDir, wszName, cchName, access | FILE_WRITE_ATTRIBUTES, ulKind, FILE_OPEN, NULL,
-                   &h) < 0 &&
-            OpenNt(hDir, wszName, cchName, access, ulKind, FILE_OPEN, NULL, &h) < 0)
-            goto out;
-        BY_HANDLE_FILE_INFORMATION info;
-        if (HandleShowsLink(h, &info)) {
-            CloseHandle(h);
-            RemoveLinkByPath(pWalk->pwszPath, bDir);
-            goto out;
-        }
-        if (bDir && nDepth < MAX_DEPTH)
-            RemoveEntries(pWalk, h, L"*", UTL_REMOVE_ALL, nDepth + 1);
-        if (!bDir)
+    ULONG ulKind = bDir ? FILE_DIRECTORY_FILE : FILE_NON_DIRECTORY_FILE;
+    ACCESS_MASK access = DELETE | FILE_READ_ATTRIBUTES | (bDir ? FILE_LIST_DIRECTORY : 0);
+    HANDLE h;
+    if (OpenNt(hDir, wszName, cchName, access | FILE_WRITE_ATTRIBUTES, ulKind, FILE_OPEN, NULL,
+               &h) < 0 &&
+        OpenNt(hDir, wszName, cchName, access, ulKind, FILE_OPEN, NULL, &h) < 0)
+        return;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (GetFileInformationByHandle(h, &info)) {
+        // An entry that became a link after the listing is that link here.
+        int bLink = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        if (bDir && !bLink && nDepth < MAX_DEPTH)
+            RemoveEntries(h, L"*", UTL_REMOVE_ALL, nDepth + 1);
+        if (!bDir && !bLink)
             MakeDeletable(h, &info);
         SetDisposition(h);
-        CloseHandle(h);
     }
-
-out:
-    pWalk->cchPath = cchParent;
-    pWalk->pwszPath[cchParent] = L'\0';
+    CloseHandle(h);
 }
 
-void RemoveEntries(Walk* pWalk, HANDLE hDir, const WCHAR* pwszPattern, int nKinds, int nDepth)
+void RemoveEntries(HANDLE hDir, const WCHAR* pwszPattern, int nKinds, int nDepth)
 {
     BYTE* pBuf = (BYTE*)HeapAlloc(GetProcessHeap(), 0, LIST_BUF);
     if (pBuf == NULL)
@@ -257,7 +260,7 @@ void RemoveEntries(Walk* pWalk, HANDLE hDir, const WCHAR* pwszPattern, int nKind
             int bDot = (cch == 1 && pEntry->FileName[0] == L'.') ||
                        (cch == 2 && pEntry->FileName[0] == L'.' && pEntry->FileName[1] == L'.');
             if (!bDot && NameMatches(pEntry->FileName, cch, pwszPattern))
-                RemoveEntry(pWalk, hDir, pEntry, nKinds, nDepth);
+                RemoveEntry(hDir, pEntry, nKinds, nDepth);
             if (pEntry->NextEntryOffset == 0)
                 break;
             dwAt += pEntry->NextEntryOffset;
@@ -266,30 +269,36 @@ void RemoveEntries(Walk* pWalk, HANDLE hDir, const WCHAR* pwszPattern, int nKind
     HeapFree(GetProcessHeap(), 0, pBuf);
 }
 
-PSID NewWellKnownSid(DWORD dwRid1, DWORD dwRid2, BYTE nRids)
+// The directory entry pwszName of the held hDir as the listing shows it:
+// Wine marks a Unix link as a reparse point there, though a handle opened
+// on it describes the link's target.
+int EntryAttributes(HANDLE hDir, WCHAR* pwszName, size_t cch, ULONG* pulAttributes)
 {
-    SID_IDENTIFIER_AUTHORITY nt = {SECURITY_NT_AUTHORITY};
-    PSID pSid = NULL;
-    AllocateAndInitializeSid(&nt, nRids, dwRid1, dwRid2, 0, 0, 0, 0, 0, 0, &pSid);
-    return pSid;
-}
-
-// The owner the launcher's own token gives to what it creates.
-int IsOwnDefaultOwner(PSID pOwner)
-{
-    HANDLE hToken = NULL;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &hToken))
+    // A listing keeps the first mask its handle was given, so the mask goes
+    // to a handle of its own on the same directory.
+    HANDLE hList;
+    if (OpenNt(hDir, NULL, 0, FILE_LIST_DIRECTORY, FILE_DIRECTORY_FILE, FILE_OPEN, NULL, &hList) <
+        0)
         return 0;
-    BYTE buf[256];
-    DWORD cb = 0;
-    int bSame = GetTokenInformation(hToken, TokenOwner, buf, sizeof buf, &cb) &&
-                EqualSid(((TOKEN_OWNER*)buf)->Owner, pOwner);
-    CloseHandle(hToken);
-    return bSame;
+    struct {
+        FILE_DIRECTORY_INFORMATION info;
+        WCHAR more[MAX_PATH];
+    } entry;
+    UNICODE_STRING mask;
+    SetName(&mask, pwszName, cch);
+    IO_STATUS_BLOCK io;
+    NTSTATUS status = p_NtQueryDirectoryFile(hList, NULL, NULL, NULL, &io, &entry, sizeof entry,
+                                             FileDirectoryInformation, TRUE, &mask, TRUE);
+    CloseHandle(hList);
+    if (status < 0 || status == kStatusNoMoreFiles)
+        return 0;
+    *pulAttributes = entry.info.FileAttributes;
+    return 1;
 }
 
-// A name beside pszName that nothing holds yet: <name>.<tag>.<n>.
-NTSTATUS RenameHeld(HANDLE hEntry, HANDLE hParent, const char* pszFullPath, const char* pszName,
+// A name beside pszName in the held hParent that nothing holds yet:
+// <name>.<tag>.<n>; pszAside gets its full path.
+NTSTATUS RenameHeld(HANDLE hEntry, HANDLE hParent, const char* pszParentDir, const char* pszName,
                     const char* pszTag, char* pszAside, size_t cbAside)
 {
     struct {
@@ -300,8 +309,7 @@ NTSTATUS RenameHeld(HANDLE hEntry, HANDLE hParent, const char* pszFullPath, cons
     DWORD dwNumber = GetTickCount();
     for (int nTry = 0; nTry < 100 && status == kStatusNameCollision; ++nTry, ++dwNumber) {
         char szNew[MAX_PATH + 64];
-        snprintf(szNew, sizeof szNew, "%s.%s.%lu", hParent ? pszName : pszFullPath, pszTag,
-                 (unsigned long)dwNumber);
+        snprintf(szNew, sizeof szNew, "%s.%s.%lu", pszName, pszTag, (unsigned long)dwNumber);
         size_t cch = NtNameOf(hParent, szNew, rename.info.FileName, MAX_PATH + 64);
         if (cch == 0)
             return kStatusObjectNameInvalid;
@@ -311,7 +319,7 @@ NTSTATUS RenameHeld(HANDLE hEntry, HANDLE hParent, const char* pszFullPath, cons
         IO_STATUS_BLOCK io;
         status = p_NtSetInformationFile(hEntry, &io, &rename, sizeof rename, FileRenameInformation);
         if (status >= 0)
-            snprintf(pszAside, cbAside, "%s.%s.%lu", pszFullPath, pszTag, (unsigned long)dwNumber);
+            snprintf(pszAside, cbAside, "%s\\%s", pszParentDir, szNew);
     }
     return status;
 }
@@ -351,23 +359,23 @@ int utl_IsPlainHeldDir(HANDLE hDir, const char* pszDir)
     return dwPath != INVALID_FILE_ATTRIBUTES && !(dwPath & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-int utl_HasTrustedOwner(HANDLE hObject)
+HANDLE utl_OpenFileInHeldDir(HANDLE hDir, const char* pszName, DWORD dwAccess, DWORD dwShare,
+                             int bCreateNew, DWORD* pdwErr)
 {
-    PSID pOwner = NULL;
-    PSECURITY_DESCRIPTOR pSd = NULL;
-    if (GetSecurityInfo(hObject, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &pOwner, NULL, NULL,
-                        NULL, &pSd) != ERROR_SUCCESS)
-        return 0;
-    PSID pSystem = NewWellKnownSid(SECURITY_LOCAL_SYSTEM_RID, 0, 1);
-    PSID pAdmins = NewWellKnownSid(SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 2);
-    int bTrusted = (pSystem && EqualSid(pOwner, pSystem)) ||
-                   (pAdmins && EqualSid(pOwner, pAdmins)) || IsOwnDefaultOwner(pOwner);
-    if (pSystem)
-        FreeSid(pSystem);
-    if (pAdmins)
-        FreeSid(pAdmins);
-    LocalFree(pSd);
-    return bTrusted;
+    HANDLE hFile = INVALID_HANDLE_VALUE;
+    WCHAR wszName[MAX_PATH + 8];
+    size_t cch = NtNameOf(hDir, pszName, wszName, MAX_PATH + 8);
+    if (cch == 0) {
+        *pdwErr = ERROR_INVALID_NAME;
+        return hFile;
+    }
+    NTSTATUS status = OpenNtShared(hDir, wszName, cch, dwAccess, dwShare, FILE_NON_DIRECTORY_FILE,
+                                   bCreateNew ? FILE_CREATE : FILE_OPEN, NULL, &hFile);
+    *pdwErr = status >= 0                      ? 0
+              : status == kStatusNameCollision ? ERROR_FILE_EXISTS
+              : status == kStatusNameNotFound  ? ERROR_FILE_NOT_FOUND
+                                               : Win32Error(status);
+    return hFile;
 }
 
 HANDLE utl_MakeNewDir(HANDLE hParent, const char* pszName, const char* pszSddl, DWORD* pdwErr)
@@ -407,79 +415,88 @@ int utl_HeldPathIs(HANDLE hEntry, const char* pszPath)
            _wcsicmp(wszFinal, wszWanted) == 0;
 }
 
-int utl_SetAside(HANDLE hParent, const char* pszParentDir, const char* pszName, const char* pszTag,
-                 char* pszAside, size_t cbAside, HANDLE* phAside, DWORD* pdwErr)
+namespace
 {
-    static WCHAR s_wszPath[WIDE_PATH_MAX];
-    char szFull[MAX_PATH + 1];
-    HANDLE hEntry = INVALID_HANDLE_VALUE;
-    int bFree = 0;
-    pszAside[0] = '\0';
-    if (phAside)
-        *phAside = INVALID_HANDLE_VALUE;
-    *pdwErr = ERROR_INVALID_NAME;
-    if (snprintf(szFull, sizeof szFull, "%s\\%s", pszParentDir, pszName) >= (int)sizeof szFull ||
-        !ToWidePath(szFull, s_wszPath, WIDE_PATH_MAX) || !HaveNtCalls())
-        goto out;
 
-    {
-        DWORD dwAttr = GetFileAttributesW(s_wszPath);
-        if (dwAttr == INVALID_FILE_ATTRIBUTES) {
-            *pdwErr = GetLastError();
-            bFree = *pdwErr == ERROR_FILE_NOT_FOUND || *pdwErr == ERROR_PATH_NOT_FOUND;
-            goto out;
-        }
-        int bDir = (dwAttr & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        BY_HANDLE_FILE_INFORMATION info;
-        if (!(dwAttr & FILE_ATTRIBUTE_REPARSE_POINT)) {
-            hEntry = CreateFileW(s_wszPath,
-                                 DELETE | FILE_READ_ATTRIBUTES | (bDir ? FILE_LIST_DIRECTORY : 0),
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
-                                 FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
-            if (hEntry == INVALID_HANDLE_VALUE) {
-                *pdwErr = GetLastError();
-                goto out;
-            }
-        }
-        if (hEntry == INVALID_HANDLE_VALUE || HandleShowsLink(hEntry, &info)) {
-            CloseHandle(hEntry);
-            hEntry = INVALID_HANDLE_VALUE;
-            bFree = RemoveLinkByPath(s_wszPath, bDir);
-            *pdwErr = bFree ? 0 : GetLastError();
-            goto out;
-        }
-        NTSTATUS status = RenameHeld(hEntry, hParent, szFull, pszName, pszTag, pszAside, cbAside);
+// Opens the entry relative to the held parent as itself (a link as the
+// link), as a directory that can be listed where it is one.
+NTSTATUS OpenEntry(HANDLE hParent, WCHAR* pwszName, size_t cch, HANDLE* phEntry)
+{
+    const ACCESS_MASK access = DELETE | FILE_READ_ATTRIBUTES;
+    NTSTATUS status = OpenNt(hParent, pwszName, cch, access | FILE_LIST_DIRECTORY,
+                             FILE_DIRECTORY_FILE, FILE_OPEN, NULL, phEntry);
+    if (status == kStatusNotADirectory)
+        status = OpenNt(hParent, pwszName, cch, access, FILE_NON_DIRECTORY_FILE, FILE_OPEN, NULL,
+                        phEntry);
+    return status;
+}
+
+// A link at the name is removed through a handle on the link; anything else
+// is renamed through a handle on it. Nothing is named by a path.
+int SetAsideEntry(HANDLE hParent, const char* pszParentDir, const char* pszName, WCHAR* pwszName,
+                  size_t cch, const char* pszTag, int bHoldDir, UtlAside* pAside)
+{
+    HANDLE hEntry = INVALID_HANDLE_VALUE;
+    NTSTATUS status = OpenEntry(hParent, pwszName, cch, &hEntry);
+    if (status == kStatusNameNotFound || status == kStatusPathNotFound)
+        return 1;
+    int bFree = 0;
+    BY_HANDLE_FILE_INFORMATION info;
+    ULONG ulListed = 0;
+    if (status < 0) {
+        pAside->dwErr = Win32Error(status);
+    } else if (!GetFileInformationByHandle(hEntry, &info) ||
+               !EntryAttributes(hParent, pwszName, cch, &ulListed)) {
+        pAside->dwErr = GetLastError();
+    } else if ((info.dwFileAttributes | ulListed) & FILE_ATTRIBUTE_REPARSE_POINT) {
+        pAside->bWasLink = 1;
+        bFree = RemoveLinkThroughHandle(hEntry);
+        pAside->dwErr = bFree ? 0 : ERROR_ACCESS_DENIED;
+    } else {
+        status = RenameHeld(hEntry, hParent, pszParentDir, pszName, pszTag, pAside->szAside,
+                            sizeof pAside->szAside);
         bFree = status >= 0;
-        *pdwErr = bFree ? 0 : Win32Error(status);
-        if (bFree && bDir && phAside) {
-            *phAside = hEntry;
+        pAside->dwErr = bFree ? 0 : Win32Error(status);
+        if (bFree && bHoldDir && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            pAside->hAside = hEntry;
             hEntry = INVALID_HANDLE_VALUE;
         }
     }
-
-out:
     if (hEntry != INVALID_HANDLE_VALUE)
         CloseHandle(hEntry);
     return bFree;
 }
 
-void utl_RemoveHeldEntries(HANDLE hDir, const char* pszDir, const char* pszPattern, int nKinds)
+} // namespace
+
+int utl_SetAside(HANDLE hParent, const char* pszParentDir, const char* pszName, const char* pszTag,
+                 int bHoldDir, UtlAside* pAside)
 {
-    Walk walk;
+    pAside->szAside[0] = '\0';
+    pAside->bWasLink = 0;
+    pAside->hAside = INVALID_HANDLE_VALUE;
+    pAside->dwErr = ERROR_INVALID_NAME;
+    WCHAR wszName[MAX_PATH + 8];
+    size_t cch = NtNameOf(hParent, pszName, wszName, MAX_PATH + 8);
+    if (hParent == NULL || hParent == INVALID_HANDLE_VALUE || cch == 0 || !HaveNtCalls())
+        return 0;
+    pAside->dwErr = 0;
+    return SetAsideEntry(hParent, pszParentDir, pszName, wszName, cch, pszTag, bHoldDir, pAside);
+}
+
+void utl_RemoveHeldEntries(HANDLE hDir, const char* pszPattern, int nKinds)
+{
     WCHAR wszPattern[MAX_PATH];
-    if (!HaveNtCalls() || MultiByteToWideChar(CP_ACP, 0, pszPattern, -1, wszPattern, MAX_PATH) == 0)
-        return;
-    walk.pwszPath = (WCHAR*)HeapAlloc(GetProcessHeap(), 0, WIDE_PATH_MAX * sizeof(WCHAR));
-    if (walk.pwszPath == NULL)
-        return;
-    if (ToWidePath(pszDir, walk.pwszPath, WIDE_PATH_MAX)) {
-        walk.cchPath = wcslen(walk.pwszPath);
-        RemoveEntries(&walk, hDir, wszPattern, nKinds, 1);
-    }
-    HeapFree(GetProcessHeap(), 0, walk.pwszPath);
+    if (HaveNtCalls() && MultiByteToWideChar(CP_ACP, 0, pszPattern, -1, wszPattern, MAX_PATH) > 0)
+        RemoveEntries(hDir, wszPattern, nKinds, 1);
 }
 
 int utl_DeleteHeldDir(HANDLE hDir)
 {
     return SetDisposition(hDir) ? 1 : 0;
+}
+
+int utl_RemoveHeldLink(HANDLE hLink)
+{
+    return HaveNtCalls() && RemoveLinkThroughHandle(hLink) ? 1 : 0;
 }

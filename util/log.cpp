@@ -5,16 +5,19 @@
 // failures: a line that cannot be written is lost and the caller goes on.
 //
 // c:\KelvoLog lies in the root of drive C:, where any user may make a folder
-// or a link before the elevated launcher's first run. A line is written only
-// into a plain folder, not a link, owned by SYSTEM or Administrators (or by
-// the owner this process gives what it makes) or made by this process; any
-// other folder is set aside by renaming, never deleted (a support engineer
-// may want it), and a new one is made. The folder is held while the line is
-// written, so nobody can swap it in between, and a log file that is a link,
-// or has other names, is not written through.
+// or a link before the elevated launcher's first run, and where a folder made
+// with default security lets every user change what is in it. A line is
+// written only into a plain folder, not a link, that nobody but SYSTEM and
+// Administrators may change, or one made by this process; any other folder
+// is set aside by renaming, never deleted (a support engineer may want it),
+// and a new one is made. The folder is held while the line is written, and
+// its files are opened, and old ones removed, through handles relative to
+// it, so that nobody can swap it or mount it elsewhere in between; a log file
+// that is a link, or has other names, is not written through.
 #include "log.h"
 #include "file_util.h"
 #include "held_dir.h"
+#include "object_trust.h"
 #include "run_log_lines.h"
 
 #include <stdarg.h>
@@ -22,34 +25,53 @@
 #include <string.h>
 
 static const char kLogDir[] = RUN_LOG_DIR;
+static const char kLogDrive[] = "c:";
+static const char kLogDriveRoot[] = "c:\\";
 // Administrators write the logs; users may read them (and send them in).
 static const char kLogDacl[] = UTL_PROTECTED_DIR_SDDL;
 
-// The log folder this process made, known by its file id.
+// The log folder this process made or found trusted, known by its file id:
+// nobody else may change its security, so it stays trusted.
 static struct {
-    int bMade;
+    int bKnown;
     DWORD dwVolume, dwIndexHigh, dwIndexLow;
-} s_made;
+} s_trusted;
 
-static int IsFolderMadeHere(HANDLE hDir)
+static int IsTrustedFolder(HANDLE hDir)
 {
     BY_HANDLE_FILE_INFORMATION info;
-    return s_made.bMade && GetFileInformationByHandle(hDir, &info) &&
-           info.dwVolumeSerialNumber == s_made.dwVolume &&
-           info.nFileIndexHigh == s_made.dwIndexHigh && info.nFileIndexLow == s_made.dwIndexLow;
+    return s_trusted.bKnown && GetFileInformationByHandle(hDir, &info) &&
+           info.dwVolumeSerialNumber == s_trusted.dwVolume &&
+           info.nFileIndexHigh == s_trusted.dwIndexHigh &&
+           info.nFileIndexLow == s_trusted.dwIndexLow;
 }
 
-static HANDLE MakeLogFolder()
+static void TrustFolder(HANDLE hDir)
 {
-    DWORD dwErr = 0;
-    HANDLE hDir = utl_MakeNewDir(NULL, kLogDir, kLogDacl, &dwErr);
     BY_HANDLE_FILE_INFORMATION info;
-    if (hDir != INVALID_HANDLE_VALUE && GetFileInformationByHandle(hDir, &info)) {
-        s_made.bMade = 1;
-        s_made.dwVolume = info.dwVolumeSerialNumber;
-        s_made.dwIndexHigh = info.nFileIndexHigh;
-        s_made.dwIndexLow = info.nFileIndexLow;
-    }
+    if (!GetFileInformationByHandle(hDir, &info))
+        return;
+    s_trusted.bKnown = 1;
+    s_trusted.dwVolume = info.dwVolumeSerialNumber;
+    s_trusted.dwIndexHigh = info.nFileIndexHigh;
+    s_trusted.dwIndexLow = info.nFileIndexLow;
+}
+
+// Whatever stands at the name is set aside and a new folder made, both
+// relative to the held root of the drive.
+static HANDLE ReplaceLogFolder()
+{
+    HANDLE hRoot = utl_HoldDir(kLogDriveRoot);
+    if (hRoot == INVALID_HANDLE_VALUE)
+        return INVALID_HANDLE_VALUE;
+    UtlAside aside;
+    DWORD dwErr = 0;
+    HANDLE hDir = INVALID_HANDLE_VALUE;
+    if (utl_SetAside(hRoot, kLogDrive, RUN_LOG_DIR_NAME, RUN_LOG_ASIDE_TAG, 0, &aside))
+        hDir = utl_MakeNewDir(hRoot, RUN_LOG_DIR_NAME, kLogDacl, &dwErr);
+    CloseHandle(hRoot);
+    if (hDir != INVALID_HANDLE_VALUE)
+        TrustFolder(hDir);
     return hDir;
 }
 
@@ -58,16 +80,16 @@ static HANDLE MakeLogFolder()
 static HANDLE HoldLogFolder()
 {
     HANDLE hDir = utl_HoldDir(kLogDir);
-    if (hDir != INVALID_HANDLE_VALUE && utl_IsPlainHeldDir(hDir, kLogDir) &&
-        (IsFolderMadeHere(hDir) || utl_HasTrustedOwner(hDir)))
-        return hDir;
+    if (hDir != INVALID_HANDLE_VALUE && utl_IsPlainHeldDir(hDir, kLogDir)) {
+        if (IsTrustedFolder(hDir))
+            return hDir;
+        if (utl_OnlyAdminsMayChange(hDir)) {
+            TrustFolder(hDir);
+            return hDir;
+        }
+    }
     utl_CloseHandle(&hDir);
-    char szAside[MAX_PATH + 64];
-    DWORD dwErr = 0;
-    if (!utl_SetAside(NULL, "c:", RUN_LOG_DIR_NAME, RUN_LOG_ASIDE_TAG, szAside, sizeof szAside,
-                      NULL, &dwErr))
-        return INVALID_HANDLE_VALUE;
-    return MakeLogFolder();
+    return ReplaceLogFolder();
 }
 
 // A log file is written only as itself: not through a link, and not when
@@ -82,30 +104,26 @@ static HANDLE CheckedLogFile(HANDLE hFile)
 int g_bLogDetail = 0;
 
 // Opened for appending only: every write lands at the end of the file as it
-// is at that moment, so concurrent writers cannot overwrite each other.
-static HANDLE OpenExistingLog(const char* pszPath)
+// is at that moment, so concurrent writers cannot overwrite each other. A
+// day's first line removes that log's file of the same weekday from an
+// earlier week, and creates the file sharing it for reading only.
+static HANDLE OpenDayLog(HANDLE hDir, const char* pszName, const char* pszFileBase, WORD wDayOfWeek)
 {
-    return CheckedLogFile(CreateFileA(pszPath, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, NULL));
-}
-
-static HANDLE OpenDayLog(const char* pszPath, const char* pszFileBase, WORD wDayOfWeek)
-{
-    if (utl_FileExists(pszPath))
-        return OpenExistingLog(pszPath);
-
-    char szOldWeek[UTL_PATH_BUF];
-    int cch = snprintf(szOldWeek, sizeof szOldWeek, "%s*%02u.log", pszFileBase, wDayOfWeek);
-    if (cch > 0 && (size_t)cch < sizeof szOldWeek)
-        utl_DeleteFilesInDir(kLogDir, szOldWeek);
-
-    HANDLE hFile =
-        CreateFileA(pszPath, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, NULL,
-                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
-    if (hFile == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS)
-        hFile = OpenExistingLog(pszPath); // another writer created it meanwhile
-    return hFile;
+    const DWORD dwAccess = FILE_APPEND_DATA | FILE_READ_ATTRIBUTES;
+    DWORD dwErr = 0;
+    HANDLE hFile = utl_OpenFileInHeldDir(hDir, pszName, dwAccess,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE, 0, &dwErr);
+    if (hFile == INVALID_HANDLE_VALUE && dwErr == ERROR_FILE_NOT_FOUND) {
+        char szOldWeek[UTL_PATH_BUF];
+        int cch = snprintf(szOldWeek, sizeof szOldWeek, "%s*%02u.log", pszFileBase, wDayOfWeek);
+        if (cch > 0 && (size_t)cch < sizeof szOldWeek)
+            utl_RemoveHeldEntries(hDir, szOldWeek, UTL_REMOVE_FILES);
+        hFile = utl_OpenFileInHeldDir(hDir, pszName, dwAccess, FILE_SHARE_READ, 1, &dwErr);
+        if (hFile == INVALID_HANDLE_VALUE && dwErr == ERROR_FILE_EXISTS) // another writer made it
+            hFile = utl_OpenFileInHeldDir(hDir, pszName, dwAccess,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, 0, &dwErr);
+    }
+    return CheckedLogFile(hFile);
 }
 
 // The whole line goes out in one write so that lines of concurrent writers
@@ -141,12 +159,12 @@ void utl_AppendLogLine(const char* pszFileBase, int bModuleLog, int bDetail, con
     SYSTEMTIME st; // one reading serves both the file name and the line
     GetLocalTime(&st);
 
-    char szPath[UTL_PATH_BUF];
-    int cch = snprintf(szPath, sizeof szPath, "%s\\%s%04u%02u%02u%02u.log", kLogDir, pszFileBase,
-                       st.wYear, st.wMonth, st.wDay, st.wDayOfWeek);
+    char szName[UTL_PATH_BUF];
+    int cch = snprintf(szName, sizeof szName, "%s%04u%02u%02u%02u.log", pszFileBase, st.wYear,
+                       st.wMonth, st.wDay, st.wDayOfWeek);
     HANDLE hFile = INVALID_HANDLE_VALUE;
-    if (cch > 0 && (size_t)cch < sizeof szPath)
-        hFile = OpenDayLog(szPath, pszFileBase, st.wDayOfWeek);
+    if (cch > 0 && (size_t)cch < sizeof szName)
+        hFile = OpenDayLog(hDir, szName, pszFileBase, st.wDayOfWeek);
     if (hFile == INVALID_HANDLE_VALUE) {
         CloseHandle(hDir);
         return;

@@ -3,6 +3,7 @@
 #include "path_util.h"
 #include "file_util.h"
 #include "log.h"
+#include "reg_ini.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -93,8 +94,16 @@ static int ReadSystemDir(char* pszOut, UINT cbOut)
     return cch != 0 && cch < cbOut;
 }
 
+#ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
+#endif
+
 // By its full path, so that the search never looks in the directory the
-// launcher was started from, where a planted copy could lie.
+// launcher was started from, where a planted copy could lie; and so are the
+// libraries it needs: from the system directory alone where the system can
+// be told so (Windows 8 on, and Vista and 7 with the update that added
+// SetDefaultDllDirectories), else from the library's own folder first
+// instead of the program's.
 HMODULE utl_LoadSystemLibrary(const char* pszName)
 {
     char szSystem[UTL_PATH_BUF], szPath[UTL_PATH_BUF];
@@ -103,28 +112,43 @@ HMODULE utl_LoadSystemLibrary(const char* pszName)
         SetLastError(ERROR_MOD_NOT_FOUND);
         return NULL;
     }
-    return LoadLibraryA(szPath);
+    int bSearchFlags =
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories") != NULL;
+    return LoadLibraryExA(
+        szPath, NULL, bSearchFlags ? LOAD_LIBRARY_SEARCH_SYSTEM32 : LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
-// The "CommonProgramFiles" variable when it is set, else "Program
-// Files\Common Files" on the system drive. The answer is cached, since the
+// What the system keeps in HKEY_LOCAL_MACHINE, which only administrators may
+// change, else "Program Files\Common Files" on the Windows drive. Never the
+// "CommonProgramFiles" variable: a standard user may set it in their own
+// HKCU\Environment, and the elevated launcher would inherit it. A 32-bit
+// program reads the registry's 32-bit view, so on 64-bit Windows it gets the
+// x86 folder, as the variable gave it. The answer is cached, since the
 // process cannot move it.
 const char* utl_GetCommonProgramFiles()
 {
     if (s_szCommonFiles[0] != '\0')
         return s_szCommonFiles;
 
-    // A value too long for the cache is not read at all; it counts as unset.
-    DWORD cch =
-        GetEnvironmentVariableA("CommonProgramFiles", s_szCommonFiles, sizeof s_szCommonFiles);
-    if (cch != 0 && cch < sizeof s_szCommonFiles)
+    // A value too long for the cache, or not a full path, is not used.
+    if (utl_ReadRegString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
+                          "CommonFilesDir", s_szCommonFiles, sizeof s_szCommonFiles - 1) &&
+        s_szCommonFiles[1] == ':' && s_szCommonFiles[2] == '\\')
         return s_szCommonFiles;
     s_szCommonFiles[0] = '\0';
 
-    char szSystem[UTL_PATH_BUF];
-    if (!ReadSystemDir(szSystem, sizeof szSystem))
+    char szWindows[UTL_PATH_BUF];
+    if (!utl_GetWindowsDir(szWindows, sizeof szWindows))
         return NULL;
     snprintf(s_szCommonFiles, sizeof s_szCommonFiles, "%c:\\Program Files\\Common Files",
-             szSystem[0]);
+             szWindows[0]);
     return s_szCommonFiles;
+}
+
+// The system's own answer, never "SystemRoot" or "windir" from the
+// environment, which the user who started the launcher may have set.
+int utl_GetWindowsDir(char* pszOut, unsigned cbOut)
+{
+    UINT cch = GetSystemWindowsDirectoryA(pszOut, cbOut);
+    return cch != 0 && cch < cbOut;
 }

@@ -12,9 +12,12 @@ int getCurRunPath(char* pszBuf, unsigned cbBuf, int bKeepSeparator);
 // system's error code when it cannot be loaded.
 HMODULE utl_LoadSystemLibrary(const char* pszName);
 
-// The system's Common Files directory, cached for the life of the process
-// after the first successful lookup; NULL when it cannot be found.
+// The system's Common Files directory, as HKEY_LOCAL_MACHINE records it,
+// cached for the life of the process after the first successful lookup;
+// NULL when it cannot be found. Never taken from the environment.
 const char* utl_GetCommonProgramFiles();
+// The Windows directory, as the system gives it; 0 when it does not fit.
+int utl_GetWindowsDir(char* pszOut, unsigned cbOut);
 
 // Nonzero when the text holds none of the characters Windows forbids in file
 // names. The first also refuses a tab, the second an apostrophe instead.

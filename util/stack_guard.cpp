@@ -4,13 +4,16 @@
 // program starts: that loads the system's crypto provider, and with it
 // libraries found by the default search, beside the program first, before
 // the launcher has restricted the search (a planted version.dll was loaded
-// that way under Wine). This one is set, as the Windows compilers set
-// theirs, from what the process has at hand without loading a library:
-// times, counters, its ids and where the system placed its stack and image.
+// that way under Wine). This one loads no library. Its word comes from what
+// nobody outside the process can know: the secret the system keeps for each
+// process (its cookie, from ntdll, which every process has loaded) and the
+// processor's own random numbers where it has them, mixed with the clock,
+// the ids and where the system placed the stack and image, which only add.
 // It is built without stack protection: it changes the word that protected
 // functions check.
 #include <windows.h>
 
+#include <cpuid.h>
 #include <stdint.h>
 
 extern "C" {
@@ -29,6 +32,43 @@ __attribute__((noreturn)) void __stack_chk_fail(void)
 
 } // extern "C"
 
+// The system's secret for this process: 0 where it gives none (Wine).
+static uint64_t ProcessCookie()
+{
+    typedef LONG(WINAPI * t_NtQueryInformationProcess)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+    const ULONG kProcessCookie = 36;
+    t_NtQueryInformationProcess pQuery = (t_NtQueryInformationProcess)(void*)GetProcAddress(
+        GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess");
+    ULONG ulCookie = 0;
+    if (pQuery == NULL ||
+        pQuery(GetCurrentProcess(), kProcessCookie, &ulCookie, sizeof ulCookie, NULL) < 0)
+        return 0;
+    return ulCookie;
+}
+
+// 64 bits from the processor's random number generator, 0 without one. A
+// value with every bit set is a known fault of some processors and is not
+// taken.
+static uint64_t ProcessorRandom()
+{
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    if (!__get_cpuid(1, &a, &b, &c, &d) || !(c & bit_RDRND))
+        return 0;
+    uint64_t u = 0;
+    for (int nPart = 0; nPart < 2; ++nPart) {
+        for (int nTry = 0; nTry < 10; ++nTry) {
+            uint32_t r = 0;
+            unsigned char bOk = 0;
+            __asm__ volatile("rdrand %0; setc %1" : "=r"(r), "=qm"(bOk) : : "cc");
+            if (bOk && r != 0xFFFFFFFFu) {
+                u = u << 32 | r;
+                break;
+            }
+        }
+    }
+    return u;
+}
+
 // Before any constructor of ours and before main: only the runtime's startup
 // code, which checks no guard, is on the stack.
 __attribute__((constructor(101))) static void SetStackGuard()
@@ -41,10 +81,11 @@ __attribute__((constructor(101))) static void SetStackGuard()
                  (uint64_t)counter.QuadPart ^ ((uint64_t)GetCurrentProcessId() << 32) ^
                  ((uint64_t)GetCurrentThreadId() << 16) ^ GetTickCount() ^
                  (uint64_t)(uintptr_t)&counter ^ ((uint64_t)(uintptr_t)&SetStackGuard << 12);
-    u ^= u >> 29; // spread the fast-changing low bits into the high half
+    u ^= ProcessCookie() * 0x9E3779B97F4A7C15ull ^ ProcessorRandom();
+    u ^= u >> 29; // spread every bit over the whole word
     u *= 0xBF58476D1CE4E5B9ull;
-    u ^= u >> 32;
-    __stack_chk_guard = (uintptr_t)(sizeof(uintptr_t) == 8 ? u : (uint32_t)u ^ (uint32_t)(u >> 32));
+    u ^= u >> 32; // so that a 32-bit word holds the high half's bits too
+    __stack_chk_guard = (uintptr_t)u;
     if (__stack_chk_guard == 0)
         __stack_chk_guard = (uintptr_t)0x2F9A5C3E71D4B86Bull;
 }

@@ -1,31 +1,33 @@
-// Prints what utl_GetCommonProgramFiles gives in a fresh process (its cache
-// is process-wide), then sets "CommonProgramFiles" to Q:\Later and asks
-// again, to show that the first answer is kept:
-//   common-files-probe --set <value> | --unset
-//   <first answer or (null)>
-//   <second answer or (null)>
-//   same|other
-// The probe sets the variable in its own environment before the first call:
-// a 64-bit process does not inherit it from its parent, since 64-bit Windows
-// (and 64-bit Wine) set "CommonProgramFiles" anew in every 64-bit process.
+// What the elevated launcher makes of an environment its caller prepared:
+// a standard user may set "CommonProgramFiles" and "SystemRoot" in their own
+// HKCU\Environment, and an elevated program they start inherits them. The
+// probe plants both (with "windir") in its own environment, since 64-bit
+// Windows and 64-bit Wine set them anew in every 64-bit process, then runs
+// the launcher's lookups and its password gate, which reads the verified
+// pairs under Common Files and copies their backups from system32:
+//   common-files-probe <planted folder>
+//   <Common Files as the launcher takes it, or (null)>
+//   <the same, asked again>
+//   prompt=<what the password gate decided>
+#include "password_gate.h"
 #include "path_util.h"
 
 #include <stdio.h>
-#include <string.h>
+#include <string>
 
 int main(int argc, char** argv)
 {
-    if (argc == 3 && strcmp(argv[1], "--set") == 0)
-        SetEnvironmentVariableA("CommonProgramFiles", argv[2]);
-    else if (argc == 2 && strcmp(argv[1], "--unset") == 0)
-        SetEnvironmentVariableA("CommonProgramFiles", NULL);
-    else
+    if (argc != 2)
         return 2;
+    std::string planted = argv[1];
+    SetEnvironmentVariableA("CommonProgramFiles", (planted + "\\Common Files").c_str());
+    SetEnvironmentVariableA("SystemRoot", planted.c_str());
+    SetEnvironmentVariableA("windir", planted.c_str());
     const char* pszFirst = utl_GetCommonProgramFiles();
     printf("%s\n", pszFirst ? pszFirst : "(null)");
-    SetEnvironmentVariableA("CommonProgramFiles", "Q:\\Later");
     const char* pszSecond = utl_GetCommonProgramFiles();
     printf("%s\n", pszSecond ? pszSecond : "(null)");
-    printf("%s\n", pszFirst == pszSecond ? "same" : "other");
+    char szStoredPwd[STORED_PWD_BUF] = "";
+    printf("prompt=%d\n", IsUninstallPrompt("setup", szStoredPwd));
     return 0;
 }

@@ -4,13 +4,19 @@
 //   standin [--ms N] [--exit N]
 //   standin --overrun    overruns a stack buffer, which the stack guard of
 //                        every program we build must stop
+//   standin --guard      writes the stack guard's word, in hex, to its
+//                        standard output
 // Without --ms it runs for 120 s, so a forgotten stand-in does not live on.
 // StopStandIns(name) of the test support, or setting the event
 // "KelvoStandIn.stop.<lower-case name>", stops every stand-in of that name.
 #include "standin_stop.h"
 
+#include <stdint.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+
+extern "C" uintptr_t __stack_chk_guard;
 
 static const char* OwnFileName(char* pszBuf, DWORD cbBuf)
 {
@@ -33,6 +39,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     if (__argc == 2 && strcmp(__argv[1], "--overrun") == 0)
         return Overrun(64);
+    if (__argc == 2 && strcmp(__argv[1], "--guard") == 0) {
+        char sz[32];
+        int cch = snprintf(sz, sizeof sz, "%llx", (unsigned long long)__stack_chk_guard);
+        DWORD dwDone;
+        return WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), sz, (DWORD)cch, &dwDone, NULL) ? 0 : 1;
+    }
     DWORD dwRunMs = 120000;
     int nExit = 0;
     for (int i = 1; i + 1 < __argc; i += 2) {

@@ -71,3 +71,19 @@ std::string Literally(const std::string& text)
     }
     return pattern;
 }
+
+std::vector<std::string> RunLines(const char* pszLauncher, std::vector<std::string> rest)
+{
+    std::vector<std::string> lines = {
+        Literally(std::string(pszLauncher) + " starts."),
+        "DLL search: the system directory only, set by SetDefaultDllDirectories\\.",
+        "redirection trust: enforced, links made by non-administrators are not followed\\.",
+    };
+    // Wine has no private namespaces (and says it enforces the redirection
+    // trust it has no notion of); Windows from Vista on has them.
+    if (RunningOnWine())
+        lines.push_back("HoldInstanceObjects: this system has no private namespaces, so the event "
+                        "evnt_Kelvo_stpDamon alone keeps launchers apart\\.");
+    lines.insert(lines.end(), rest.begin(), rest.end());
+    return lines;
+}

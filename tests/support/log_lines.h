@@ -24,3 +24,6 @@
                                           const std::vector<std::string>& patterns);
 // The pattern that matches exactly this text (paths, texts with dots).
 std::string Literally(const std::string& text);
+// The lines a run of the launcher ("setup" or "setup-lite") begins with, as
+// it writes them, then the patterns of the rest, for LogLinesAre.
+std::vector<std::string> RunLines(const char* pszLauncher, std::vector<std::string> rest);

@@ -2,6 +2,7 @@
 #include "machine_registry.h"
 #include "standin_stop.h"
 
+#include <sddl.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -138,10 +139,12 @@ std::string ReadOr(const std::string& path, const char* pszMissing)
 // second before it counts; Windows has no such refusal, and any other error
 // is returned at once.
 static BOOL CreateTestProcess(const std::string& path, std::string cmd, BOOL bInherit,
-                              STARTUPINFOA* pSi, PROCESS_INFORMATION* pPi)
+                              STARTUPINFOA* pSi, PROCESS_INFORMATION* pPi,
+                              const char* pszCwd = NULL, DWORD dwFlags = 0)
 {
     for (int nTry = 1;; ++nTry) {
-        if (CreateProcessA(path.c_str(), &cmd[0], NULL, NULL, bInherit, 0, NULL, NULL, pSi, pPi))
+        if (CreateProcessA(path.c_str(), &cmd[0], NULL, NULL, bInherit, dwFlags, NULL, pszCwd, pSi,
+                           pPi))
             return TRUE;
         if (GetLastError() != ERROR_INTERNAL_ERROR || !RunningOnWine() || nTry == 5)
             return FALSE;
@@ -157,6 +160,15 @@ bool StartProgram(const std::string& path, const std::string& args, PROCESS_INFO
     si.cb = sizeof si;
     si.lpDesktop = const_cast<char*>(pszDesktop);
     return CreateTestProcess(path, cmd, FALSE, &si, pPi) != 0;
+}
+
+bool StartProgramIn(const std::string& path, const std::string& args, const char* pszCwd,
+                    DWORD dwFlags, PROCESS_INFORMATION* pPi)
+{
+    std::string cmd = "\"" + path + "\"" + (args.empty() ? "" : " " + args);
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    return CreateTestProcess(path, cmd, FALSE, &si, pPi, pszCwd, dwFlags) != 0;
 }
 
 bool RunAndCapture(const std::string& path, const std::string& args, DWORD dwTimeoutMs,
@@ -350,4 +362,18 @@ void ResetInstalledClient()
     for (const char* pszDir : {"\\Kelvo", "\\Ostmarin"})
         RemoveTree(std::string(szCommon) + pszDir);
     RemoveTree("C:\\Program Files\\Kelvo");
+}
+
+HANDLE HoldInstanceEvent(const char* pszOwner, bool bGlobal)
+{
+    std::string sddl = std::string("O:") + pszOwner + "D:(A;;GA;;;WD)";
+    PSECURITY_DESCRIPTOR pSd = NULL;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &pSd,
+                                                              NULL))
+        return NULL;
+    SECURITY_ATTRIBUTES sa = {sizeof sa, pSd, FALSE};
+    std::string name = std::string(bGlobal ? "Global\\" : "") + kInstanceEvent;
+    HANDLE hEvent = CreateEventA(&sa, FALSE, FALSE, name.c_str());
+    LocalFree(pSd);
+    return hEvent;
 }

@@ -43,6 +43,10 @@ std::string ReadOr(const std::string& path, const char* pszMissing = "<missing>"
 // caller closes the handles.
 bool StartProgram(const std::string& path, const std::string& args, PROCESS_INFORMATION* pPi,
                   const char* pszDesktop = NULL);
+// The same, in the current directory pszCwd (NULL: this program's) and with
+// the creation flags given (CREATE_SUSPENDED, say).
+bool StartProgramIn(const std::string& path, const std::string& args, const char* pszCwd,
+                    DWORD dwFlags, PROCESS_INFORMATION* pPi);
 // Runs a console program to its end and collects its standard output, and
 // with bWithStderr its standard error in the same text.
 bool RunAndCapture(const std::string& path, const std::string& args, DWORD dwTimeoutMs,
@@ -97,6 +101,13 @@ std::string WorkFile(const char* pszName);
 // No work directory: kWorkDir and what earlier runs set aside beside it
 // (under Wine every run sets the last one's aside) are removed.
 void RemoveWorkDirs();
+
+// An object of the launchers' single-instance name, as a launcher makes it
+// (owner "BA", Administrators) or as a standard user could ("BU"), made in
+// the session or, with bGlobal, in Global\; NULL when it cannot be made.
+// Wine takes any owner a test names; Windows only one in the caller's token.
+HANDLE HoldInstanceEvent(const char* pszOwner, bool bGlobal = false);
+inline constexpr char kInstanceEvent[] = "evnt_Kelvo_stpDamon";
 
 // Today's log file names in c:\KelvoLog, and removal of the whole directory.
 std::string TodaySetupLogPath();
