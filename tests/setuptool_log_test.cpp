@@ -163,8 +163,12 @@ TEST_F(LogTest, EachRunOfTheLaunchersIsOneBlockWithItsEnding)
               std::string::npos)
         << "a run that installed shows no lines";
     // The password gate's lines of a PC without the client, which every run
-    // writes, explain none of the failures.
+    // writes, explain none of the failures; nor does any other line of the
+    // steps before the package was found lacking (a line the reader does
+    // not know would show).
     EXPECT_EQ(three.out.find("IsUninstallPrompt"), std::string::npos) << three.out;
+    std::string last = three.out.substr(three.out.rfind("\nrun 4: "));
+    EXPECT_EQ(last.find("  setup log:"), std::string::npos) << last;
 
     // Mailed in: the same folders copied elsewhere, each log twice over under
     // the names a mail client gives, and named twice, read the same runs.
