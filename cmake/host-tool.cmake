@@ -7,6 +7,7 @@ add_library(kelvo_product_options INTERFACE)
 target_compile_options(kelvo_product_options INTERFACE
   -Wall -Wextra -Werror -O2 -fno-exceptions -fno-rtti)
 
+add_subdirectory(product)
 add_subdirectory(errors)
 add_subdirectory(package)
 add_subdirectory(custom)

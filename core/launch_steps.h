@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "error_numbers.h"
 #include "install_sequence.h"
 #include "record_walk.h"
 #include "start_checks.h"

@@ -1,7 +1,9 @@
 // The catalogue's rows: every error number with its name, layers, meaning,
-// what to do and log lines; and the layers as the error page shows them. The
-// tools' messages and docs/errors.md read them, so a text is written here
-// once. Only the tools link this file.
+// what to do and log lines; the layers as the error page shows them; what to
+// do about each ending that is not a failed install; and the inner
+// installer's exit codes that say more than "failed" (crashes, Windows
+// Installer's codes). The tools' messages, setuptool log and docs/errors.md
+// read them, so a text is written here once. Only the tools link this file.
 #include "error_catalogue.h"
 
 #include "client_registry.h"
@@ -15,6 +17,14 @@ const char kProgrammingFault[] = "A programming fault; report it.";
 const char kNoProgram[] = "The packed file is no program, or one for another processor (err 193 "
                           "or 216 is a bad format): pack the right build.";
 const char kTruncated[] = "The package is truncated: build the setup again.";
+
+// The inner installer is the client's own, outside these launchers, and
+// keeps its log where its makers chose.
+#define INSTALLER_LOG                                                                              \
+    "Where " SETUP_INNER_INSTALLER " logs is not a place that we know of (the launchers do not "   \
+    "tell it): ask the client's makers. An installer built on Windows Installer logs only when "   \
+    "logging is on (msiexec /l*v, or the Logging policy), into %TEMP% of the account that ran it " \
+    "(C:\\Windows\\Temp for SYSTEM)."
 
 const unsigned kPackage = ERR_LAYER_PACKAGE;
 const unsigned kLauncher = ERR_LAYER_LAUNCHER;
@@ -146,7 +156,9 @@ const ErrorEntry kEntries[] = {
         "Run as administrator; check that the registry key is not locked by policy.", ""),
     ROW(LAUNCH_ERR_FLAG_NOT_SET, kLauncher,
         "setup-lite: the inner installer ended without setting \"" SETUP_FLAG_VALUE "\"",
-        "The inner installer failed or crashed: read its own log.",
+        "The inner installer ended without setting the flag, its report of success: it failed "
+        "in a way its exit code does not tell, or it is not the installer that sets the flag. "
+        INSTALLER_LOG,
         "`setup-process is out.`, `setupflag is not set.`"),
     ROW(LAUNCH_ERR_NO_HELPER, kLauncher,
         "the package has no companion " SETUP_COMPANION " (setup) or registration tool "
@@ -263,6 +275,127 @@ const ErrorLayerInfo kLayers[] = {
 #undef ROW
 // clang-format on
 
+// 1618 has three causes, and deployment tools retry them all the same way.
+const char kBusy[] =
+    "Something that installs is still running on this PC: another launcher (setup or "
+    "setup-lite), the customisation-update tool, or the inner installer of an earlier run that "
+    "was stopped (a deployment agent's time-out ends the launcher, not its installer); the "
+    "refusal's line names it (an installer with its process id). Wait until it has ended and run "
+    "again, as deployment tools do with 1618; end an installer (taskkill /pid <id>) only when it "
+    "hangs.";
+
+struct EndingAdvice {
+    RunOutcome eOutcome;
+    const char* pszWhatToDo;
+};
+
+const EndingAdvice kEndingAdvice[] = {
+    {RUN_ANOTHER_LAUNCHER, kBusy},
+    {RUN_UPDATE_TOOL_RUNNING, kBusy},
+    {RUN_NOT_ADMIN,
+     "Run the setup as an administrator (Run as administrator), or from the deployment tool as "
+     "SYSTEM. A launcher without administrator rights cannot write its log, so its exit code "
+     "may be all there is."},
+    {RUN_LOW_DISK_SPACE,
+     "Free space on C: (a launcher needs 50 MB there to start, and room for the package's files "
+     "in C:\\tmp\\KelvoSetup0: about the setup file's size), then run again."},
+    {RUN_NO_INSTANCE_EVENT,
+     "The objects that keep launchers apart (a private namespace only administrators may bound, "
+     "and an event in it) could not be made; the line before the refusal names the object and "
+     "the system's error. Restart the PC, which ends whatever holds them, then run again; "
+     "nothing was extracted or started."},
+    {RUN_OWN_FILE_REPLACED,
+     "Another file was put at the setup's path as it started (the lines name both files): do not "
+     "run this file again. Copy the setup again from its source into a folder only "
+     "administrators may change, and run it from there; nothing was extracted."},
+    {RUN_PASSWORD_NOT_GIVEN,
+     "The installed client is protected by its uninstall password, and the dialog was closed, "
+     "cancelled or given a wrong password three times: ask the user, run the setup again where "
+     "the user can type the password, or take the client's protection off first. Nothing was "
+     "extracted or started."},
+    {RUN_PASSWORD_WITHOUT_DESKTOP,
+     "The installed client is protected by its uninstall password, and nobody can type it where "
+     "the launcher ran (no interactive desktop, as for a deployment agent running as SYSTEM): "
+     "run the upgrade in the user's session (the deployment tool's \"allow the user to "
+     "interact\" or the like), or take the client's protection off first. Nothing was "
+     "extracted or started."},
+};
+
+#define CRASHED                                                                                    \
+    "The inner installer crashed. Windows' event log (Windows Logs, Application: an "              \
+    "\"Application Error\" event of " SETUP_INNER_INSTALLER ") names the module it crashed in: "   \
+    "send it to the client's makers with the installer's own log. Where the module is one of "     \
+    "security software, run again with it paused, or ask its maker."
+#define CANNOT_LOAD                                                                                \
+    "The inner installer could not start: what it needs is missing or of another version. "        \
+    "Install what the client needs (its release notes name the runtimes), or build the setup "     \
+    "again with every file the installer loads."
+
+// In ascending order: Windows Installer's codes, then the exception codes.
+const InstallerCode kInstallerCodes[] = {
+    {1602, "ERROR_INSTALL_USEREXIT", "the user cancelled the installation",
+     "Ask the user, or run again."},
+    {1603, "ERROR_INSTALL_FAILURE", "a fatal error during installation",
+     "A step inside the installer failed: its own log says which (in a Windows Installer log, "
+     "the lines before \"return value 3\")."},
+    {1618, "ERROR_INSTALL_ALREADY_RUNNING", "another installation is already in progress",
+     "Wait until the other installation (Windows Update, another installer) has ended, then run "
+     "again."},
+    {1619, "ERROR_INSTALL_PACKAGE_OPEN_FAILED", "the installation package could not be opened",
+     "A file the installer needs is missing from the package or damaged: build the setup again."},
+    {1620, "ERROR_INSTALL_PACKAGE_INVALID", "the installation package is not valid",
+     "A file the installer needs is damaged: build the setup again."},
+    {1625, "ERROR_INSTALL_PACKAGE_REJECTED", "the installation is forbidden by system policy",
+     "A policy of this PC forbids the install: ask its administrators."},
+    {1633, "ERROR_INSTALL_PLATFORM_UNSUPPORTED",
+     "the installation package is not supported by this processor type",
+     "Use the setup built for this Windows (32- or 64-bit)."},
+    {1638, "ERROR_PRODUCT_VERSION", "another version of this product is already installed",
+     "Uninstall the installed version first, or use the setup that upgrades it."},
+    {0x40010004, "DBG_TERMINATE_PROCESS", "a debugger ended it", "Run again without the debugger."},
+    {0x80000003, "STATUS_BREAKPOINT",
+     "a crash at a breakpoint (a debug build's assertion, or a check that failed)", CRASHED},
+    {0xC0000005, "STATUS_ACCESS_VIOLATION",
+     "a crash: an access violation, a read or write of memory it may not touch", CRASHED},
+    {0xC0000006, "STATUS_IN_PAGE_ERROR",
+     "its own file could not be read while it ran (a network drive that went away, a failing "
+     "disk)",
+     "Run the setup from a local disk; check the disk."},
+    {0xC0000017, "STATUS_NO_MEMORY", "it ran out of memory",
+     "Close other programs, or give the PC more memory, then run again."},
+    {0xC000001D, "STATUS_ILLEGAL_INSTRUCTION",
+     "a crash: an instruction this processor does not have (a build for newer processors)",
+     CRASHED},
+    {0xC000007B, "STATUS_INVALID_IMAGE_FORMAT",
+     "it, or a DLL it loads, is no program for this Windows (32- and 64-bit files mixed, or a "
+     "damaged file)",
+     CANNOT_LOAD},
+    {0xC0000094, "STATUS_INTEGER_DIVIDE_BY_ZERO", "a crash: an integer division by zero", CRASHED},
+    {0xC0000096, "STATUS_PRIVILEGED_INSTRUCTION",
+     "a crash: an instruction that programs may not run", CRASHED},
+    {0xC00000FD, "STATUS_STACK_OVERFLOW",
+     "a crash: a stack overflow (most often a function that calls itself without end)", CRASHED},
+    {0xC0000135, "STATUS_DLL_NOT_FOUND", "a DLL it needs was not found, so it could not start",
+     CANNOT_LOAD},
+    {0xC0000139, "STATUS_ENTRYPOINT_NOT_FOUND",
+     "a DLL it loads lacks a function it needs (a DLL of another version, or a Windows too old "
+     "for it)",
+     CANNOT_LOAD},
+    {0xC000013A, "STATUS_CONTROL_C_EXIT", "it was ended by Ctrl+C, or its console was closed",
+     "Run again, and let it run to its end."},
+    {0xC0000142, "STATUS_DLL_INIT_FAILED",
+     "a DLL it loads failed to start (as when it runs where it cannot have a desktop)",
+     CANNOT_LOAD},
+    {0xC0000374, "STATUS_HEAP_CORRUPTION",
+     "a crash: heap corruption, it damaged its own memory and Windows ended it", CRASHED},
+    {0xC0000409, "STATUS_STACK_BUFFER_OVERRUN",
+     "a crash: it found a buffer on its stack overrun, or stopped at once on a fatal error of "
+     "its own (fail-fast)",
+     CRASHED},
+    {0xC0000420, "STATUS_ASSERTION_FAILURE", "a crash: an assertion of its own failed", CRASHED},
+    {0xE06D7363, "a C++ exception", "a crash: a C++ exception that nothing caught", CRASHED},
+};
+
 } // namespace
 
 const ErrorEntry* err_Find(uint32_t dwNumber)
@@ -308,4 +441,46 @@ const ErrorLayerInfo* err_Layers(size_t* pcLayers)
 {
     *pcLayers = sizeof kLayers / sizeof kLayers[0];
     return kLayers;
+}
+
+const char* err_EndingWhatToDo(RunOutcome eOutcome)
+{
+    for (const EndingAdvice& advice : kEndingAdvice) {
+        if (advice.eOutcome == eOutcome)
+            return advice.pszWhatToDo;
+    }
+    if (RunOutcomePassesCodeOn(eOutcome))
+        return "";
+    uint32_t dwCode = RunOutcomeExitCode(eOutcome, 0);
+    for (const EndingAdvice& advice : kEndingAdvice) {
+        if (RunOutcomeExitCode(advice.eOutcome, 0) == dwCode)
+            return advice.pszWhatToDo;
+    }
+    return "";
+}
+
+const InstallerCode* err_FindInstallerCode(uint32_t dwCode)
+{
+    for (const InstallerCode& code : kInstallerCodes) {
+        if (code.dwCode == dwCode)
+            return &code;
+    }
+    return NULL;
+}
+
+const InstallerCode* err_InstallerCodes(size_t* pcCodes)
+{
+    *pcCodes = sizeof kInstallerCodes / sizeof kInstallerCodes[0];
+    return kInstallerCodes;
+}
+
+const char* err_InstallerWhatToDo()
+{
+    return "The inner installer failed on its own: its log says why, its makers know its "
+           "codes. " INSTALLER_LOG;
+}
+
+const char* err_InstallerLog()
+{
+    return INSTALLER_LOG;
 }

@@ -1,12 +1,15 @@
 // The error catalogue: for every error number of error_numbers.h, its name,
 // the layers that set it, what it means, what to do about it, and the log
-// lines that come with it. The tools print its meanings (and can add what to
-// do) by number; docs/errors.md is made from it (errors/error_page.cpp).
+// lines that come with it; what to do about the launchers' other endings;
+// and the inner installer's exit codes that it can name. The tools print
+// its meanings (and can add what to do) by number; docs/errors.md is made
+// from it (errors/error_page.cpp).
 // Only the tools link it: the launchers need the numbers, not the texts.
 // Portable: no Windows headers.
 #pragma once
 
 #include "error_numbers.h"
+#include "run_outcomes.h"
 
 #include <stddef.h>
 #include <stdint.h>
@@ -65,3 +68,26 @@ uint32_t err_LauncherExitCode(uint32_t dwNumber);
 // of the error page.
 const ErrorEntry* err_Entries(size_t* pcEntries);
 const ErrorLayerInfo* err_Layers(size_t* pcLayers);
+
+// What to do about an ending that is not a failed install (a refused start,
+// the password gate's endings): one sentence or two. An ending without its
+// own advice gets that of its exit code; "" for the endings that pass a code
+// of the run on, whose advice is the code's.
+const char* err_EndingWhatToDo(RunOutcome eOutcome);
+
+// An exit code of the inner installer that says more than "a failure of its
+// own": a crash's exception code (an NTSTATUS, as Windows ends a process with
+// it), or a code of Windows Installer, which many installers return.
+struct InstallerCode {
+    uint32_t dwCode;
+    const char* pszName; // the system's name: STATUS_ACCESS_VIOLATION, ERROR_INSTALL_FAILURE
+    const char* pszMeaning;
+    const char* pszWhatToDo;
+};
+// The code's entry; NULL for one the catalogue does not name.
+const InstallerCode* err_FindInstallerCode(uint32_t dwCode);
+const InstallerCode* err_InstallerCodes(size_t* pcCodes);
+// What to do about an inner installer that ended with a code of its own that
+// the catalogue does not name, and where its own log is.
+const char* err_InstallerWhatToDo();
+const char* err_InstallerLog();

@@ -1,7 +1,8 @@
 // kelvo-error-page: prints the part of docs/errors.md that the error catalogue
 // makes: the launchers' endings with their last setup-log lines (a table that
 // ends the page's own section on exit codes), then each
-// layer's numbers with their meanings, log lines and what to do. With
+// layer's numbers with their meanings, log lines and what to do, and the
+// inner installer's exit codes that the catalogue names. With
 // --names, the constants' names and numbers, one a line, for the test that
 // holds the catalogue to error_numbers.h. Refuses (exit 1) a catalogue whose
 // numbers are not unique and ascending, or an entry without a text or layer.
@@ -27,6 +28,32 @@ void PrintCell(const char* pszText)
     printf(" |");
 }
 
+// Every ending that is no failed install has what to do; the installer's
+// codes are in ascending order.
+int CheckEndings()
+{
+    for (int i = 0; i < RUN_OUTCOME_COUNT; ++i) {
+        RunOutcome eOutcome = (RunOutcome)i;
+        if (!RunOutcomePassesCodeOn(eOutcome) && err_EndingWhatToDo(eOutcome)[0] == '\0') {
+            fprintf(stderr, "kelvo-error-page: the ending \"%s\" has no what to do\n",
+                    RunOutcomeMeaning(eOutcome));
+            return 0;
+        }
+    }
+    size_t cCodes = 0;
+    const InstallerCode* pCodes = err_InstallerCodes(&cCodes);
+    for (size_t i = 1; i < cCodes; ++i) {
+        if (pCodes[i].dwCode <= pCodes[i - 1].dwCode) {
+            fprintf(stderr,
+                    "kelvo-error-page: the installer's code %u is not above the one "
+                    "before it\n",
+                    (unsigned)pCodes[i].dwCode);
+            return 0;
+        }
+    }
+    return 1;
+}
+
 int CheckCatalogue(const ErrorEntry* pEntries, size_t cEntries, const ErrorLayerInfo* pLayers,
                    size_t cLayers)
 {
@@ -48,7 +75,7 @@ int CheckCatalogue(const ErrorEntry* pEntries, size_t cEntries, const ErrorLayer
             return 0;
         }
     }
-    return 1;
+    return CheckEndings();
 }
 
 // "351 to 358", "1001, 1014, 1015, 1101": runs of three or more as a range.
@@ -113,7 +140,7 @@ void PrintLayer(const ErrorEntry* pEntries, size_t cEntries, const ErrorLayerInf
 
 void PrintEndings()
 {
-    printf("\n| exit code | the run's last setup-log line |\n|---|---|\n");
+    printf("\n| exit code | the run's last setup-log line | what to do |\n|---|---|---|\n");
     for (int i = 0; i < RUN_OUTCOME_COUNT; ++i) {
         RunOutcome eOutcome = (RunOutcome)i;
         char szCode[64];
@@ -123,8 +150,37 @@ void PrintEndings()
             snprintf(szCode, sizeof szCode, "N, the error number");
         else
             snprintf(szCode, sizeof szCode, "%u", (unsigned)RunOutcomeExitCode(eOutcome, 0));
-        printf("| %s | `exit code %s: %s.` |\n", szCode,
+        printf("| %s | `exit code %s: %s.` |", szCode,
                RunOutcomePassesCodeOn(eOutcome) ? "N" : szCode, RunOutcomeMeaning(eOutcome));
+        if (eOutcome == RUN_INSTALLER_ENDED)
+            PrintCell("as for the installer's code (the inner installer's codes, below)");
+        else if (RunOutcomePassesCodeOn(eOutcome))
+            PrintCell("as for N (below)");
+        else
+            PrintCell(err_EndingWhatToDo(eOutcome));
+        printf("\n");
+    }
+}
+
+// The inner installer's codes that the catalogue names, decimal as the
+// launchers pass them on and in hexadecimal as Windows names them.
+void PrintInstallerCodes()
+{
+    size_t cCodes = 0;
+    const InstallerCode* pCodes = err_InstallerCodes(&cCodes);
+    printf("\n## The inner installer's own exit codes\n\n"
+           "A launcher that ran the inner installer ends with the installer's own exit code: 0 "
+           "done, 3010 done and a restart is needed, 1641 done and the installer started the "
+           "restart. `setuptool log` names these others when it shows an install that failed; "
+           "any other code is the installer's own, which its makers know. %s\n\n",
+           err_InstallerLog());
+    printf("| code | hexadecimal | name | meaning | what to do |\n|---|---|---|---|---|\n");
+    for (size_t i = 0; i < cCodes; ++i) {
+        printf("| %u | 0x%08X |", (unsigned)pCodes[i].dwCode, (unsigned)pCodes[i].dwCode);
+        PrintCell(pCodes[i].pszName);
+        PrintCell(pCodes[i].pszMeaning);
+        PrintCell(pCodes[i].pszWhatToDo);
+        printf("\n");
     }
 }
 
@@ -149,5 +205,6 @@ int main(int argc, char** argv)
     PrintEndings();
     for (size_t i = 0; i < cLayers; ++i)
         PrintLayer(pEntries, cEntries, &pLayers[i]);
+    PrintInstallerCodes();
     return 0;
 }

@@ -70,11 +70,11 @@ static DWORD WaitForFlag(DWORD* pdwFlag)
     *pdwFlag = ReadSetupFlag();
     for (;;) {
         if (*pdwFlag != 0) {
-            WriteSetupLog("setupflag is set.");
+            WriteSetupLog(RUN_LOG_FLAG_SET);
             return dwWaits;
         }
         if (chkProcExist("waitSetup", SETUP_INNER_INSTALLER) == PROC_NOT_FOUND) {
-            WriteSetupLog("setup-process is out.");
+            WriteSetupLog(RUN_LOG_INSTALLER_GONE);
             return dwWaits;
         }
         Sleep(500);
@@ -117,7 +117,7 @@ static int RunExtracted(Extraction* pEx, DWORD* pdwErr)
     DWORD dwFlag = 0;
     DWORD dwWaits = WaitForFlag(&dwFlag);
     if (dwFlag == 0 && ReadSetupFlag() == 0) {
-        WriteSetupLog("setupflag is not set.");
+        WriteSetupLog(RUN_LOG_FLAG_NOT_SET);
         return InstallerEndedWithoutFlag(pEx, pdwErr);
     }
     snprintf(szLine, sizeof szLine, "is-stp fine at %u.", (unsigned)dwWaits);

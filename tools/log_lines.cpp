@@ -68,6 +68,20 @@ size_t ParseThread(const char* p, size_t cb, int bModule, uint32_t* pdwThread)
     return i + 2;
 }
 
+// A line's two prefixes at p: the time and the thread, with "[DTL] "
+// between them in a module log.
+int StartsLine(const char* p, size_t cb, int bModule)
+{
+    uint64_t ullTime;
+    uint32_t dwThread;
+    if (!ParseTime(p, cb, &ullTime))
+        return 0;
+    size_t i = kTimeLen;
+    if (bModule && cb - i >= 6 && memcmp(p + i, "[DTL] ", 6) == 0)
+        i += 6;
+    return ParseThread(p + i, cb - i, bModule, &dwThread) != 0;
+}
+
 // The time prefix, read again only when it is not the last line's.
 int CachedTime(const char* p, size_t cb, LogTimeCache* pCache, uint64_t* pullTime)
 {
@@ -119,6 +133,19 @@ int log_ParseLine(char* pLine, size_t cbKept, uint64_t cbWhole, int bModule, Log
     return 1;
 }
 
+size_t log_FindLaterLine(const char* pLine, size_t cbKept)
+{
+    for (size_t i = 1; i + kTimeLen < cbKept; ++i) {
+        const char* p = (const char*)memchr(pLine + i, '[', cbKept - kTimeLen - i);
+        if (p == NULL)
+            return 0;
+        i = (size_t)(p - pLine);
+        if (StartsLine(p, cbKept - i, 0) || StartsLine(p, cbKept - i, 1))
+            return i;
+    }
+    return 0;
+}
+
 void log_FormatTime(uint64_t ullTime, char szOut[20])
 {
     unsigned s = (unsigned)(ullTime % 100), mi = (unsigned)(ullTime / 100 % 100),
@@ -161,7 +188,11 @@ LogReadResult log_ReadLine(LogReader* pReader, char** ppLine, size_t* pcbKept, u
     for (;;) {
         if (pReader->iPos == pReader->iEnd) {
             if (pReader->bEnd) {
-                pReader->bCutEnd = pReader->bCutEnd || bSpanned;
+                if (bSpanned) {
+                    pReader->bCutEnd = 1;
+                    pReader->cbCut = cbKept;
+                    pReader->cbCutWhole = cbWhole;
+                }
                 return LOG_READ_END;
             }
             if (!Refill(pReader))

@@ -21,6 +21,7 @@ struct LogLine {
     const char* pszText; // NUL-terminated, without the line end; valid until the next read
     size_t cchText;      // as kept
     int bCut;            // the text was longer than LOG_TEXT_MAX
+    int bPartial;        // the log holds only the line's beginning (set by the reader of a file)
 };
 
 // The time of a file's last line: the lines of one second follow each
@@ -36,6 +37,11 @@ struct LogTimeCache {
 // Reuses the line's own bytes, which it changes. pCache may be NULL.
 int log_ParseLine(char* pLine, size_t cbKept, uint64_t cbWhole, int bModule, LogTimeCache* pCache,
                   LogLine* pOut);
+// Where a line of either log begins inside pLine (cbKept bytes), after its
+// first byte: a line cut short with the next one written right after it, as
+// a writer stopped mid-line (or a PC that lost power, and left zeros)
+// leaves. Its offset, or 0 when no line begins there.
+size_t log_FindLaterLine(const char* pLine, size_t cbKept);
 // "yyyy-mm-dd hh:mm:ss".
 void log_FormatTime(uint64_t ullTime, char szOut[20]);
 
@@ -54,12 +60,15 @@ struct LogReader {
     char abLine[LOG_LINE_KEEP + 1]; // a line that crosses the end of the buffer
     uint64_t ullBytes;              // read so far
     uint32_t dwErr;                 // after LOG_READ_FAILED
-    int bCutEnd;                    // the stream ended inside a line
+    int bCutEnd;                    // the stream ended inside a line...
+    size_t cbCut;                   // ...whose first cbCut bytes are in abLine
+    uint64_t cbCutWhole;            // of cbCutWhole
 };
 
 // pBuf of cbBuf bytes serves the reader until it is done.
 void log_InitReader(LogReader* pReader, LogReadFn pfnRead, void* pCtx, char* pBuf, uint32_t cbBuf);
 // The next line, without its LF: *ppLine holds min(*pcbWhole, LOG_LINE_KEEP)
 // bytes (*pcbKept) and may be changed by the caller until the next call. A
-// last line without its LF is cut, not a line: the reader ends with bCutEnd.
+// last line without its LF is cut, not a line: the reader ends with bCutEnd,
+// and keeps its bytes in abLine.
 LogReadResult log_ReadLine(LogReader* pReader, char** ppLine, size_t* pcbKept, uint64_t* pcbWhole);

@@ -2,10 +2,8 @@
 // the programs each starts from its work directory, in the order it starts
 // them; the numbers the sequence fails with are in error_numbers.h.
 // setuptool check looks for the same names among a package's records.
-// Portable: no Windows headers, so that both tools can include it.
+// Portable and includes nothing, so that every layer can take the names.
 #pragma once
-
-#include "error_numbers.h"
 
 // setup starts the companion first ("-setUpdInfo", hidden), then the inner
 // installer; setup-lite starts the registration tool first where no client
