@@ -85,13 +85,16 @@ void LogRunHeader(LauncherKind eKind)
                                              : RUN_LOG_SETUP_NAME RUN_LOG_STARTS);
         return;
     }
+#define SEP RUN_LOG_HEADER_SEPARATOR
     snprintf(pszLine, cbLine,
-             "%s" RUN_LOG_STARTS RUN_LOG_HEADER_VERSION "%s" RUN_LOG_HEADER_USER
-             "%s" RUN_LOG_HEADER_SESSION "%s%s%s" RUN_LOG_HEADER_COMMAND_LINE "%s%s%s",
+             "%s" RUN_LOG_STARTS RUN_LOG_HEADER_VERSION "%s" SEP RUN_LOG_HEADER_USER
+             "%s" SEP RUN_LOG_HEADER_SESSION "%s" SEP "%s" SEP "%s" SEP RUN_LOG_HEADER_COMMAND_LINE
+             "%s%s%s",
              eKind == LAUNCHER_LITE ? RUN_LOG_LITE_NAME : RUN_LOG_SETUP_NAME, KELVO_VERSION, szUser,
              szSession, ElevationText(),
              HasInteractiveDesktop() ? RUN_LOG_HEADER_DESKTOP : RUN_LOG_HEADER_NO_DESKTOP,
-             pszCommandLine, *pszArgs ? RUN_LOG_HEADER_UNUSED_ARGS : "", pszArgs);
+             pszCommandLine, *pszArgs ? SEP RUN_LOG_HEADER_ARGUMENTS : "", pszArgs);
+#undef SEP
     WriteSetupLog(pszLine);
     HeapFree(GetProcessHeap(), 0, pszLine);
 }
