@@ -74,7 +74,7 @@ static void LogSeal(const PkgSealCheck* pCheck)
         WriteSetupLog(RUN_LOG_NO_SEAL);
         return;
     case PKG_SEAL_MATCHES:
-        snprintf(szLine, sizeof szLine, "ExtractPackage: the seal matches: XXH32 %08x of %u bytes.",
+        snprintf(szLine, sizeof szLine, RUN_LOG_SEAL_MATCHES "XXH32 %08x of %u bytes.",
                  (unsigned)pCheck->dwFound, (unsigned)pCheck->sealed.cbPackage);
         break;
     case PKG_SEAL_MISMATCH:

@@ -62,6 +62,9 @@
 // package has F." (or its length, or its seal cannot be read), and the box
 // that says so; a setup built before the seal logs RUN_LOG_NO_SEAL.
 #define RUN_LOG_DAMAGED "ExtractPackage: the setup file is damaged: "
+// A setup whose package is the one sealed: "ExtractPackage: the seal
+// matches: XXH32 D of N bytes."
+#define RUN_LOG_SEAL_MATCHES "ExtractPackage: the seal matches: "
 #define RUN_LOG_NO_SEAL                                                                            \
     "ExtractPackage: this setup carries no seal, so a damaged copy cannot be told."
 #define RUN_LOG_CANCELLED "ExtractPackage: the extraction was cancelled in its progress window."

@@ -8,6 +8,7 @@
 #include "log_lines.h"
 #include "run_log_lines.h"
 #include "machine_registry.h"
+#include "seal.h"
 #include "setup_builder.h"
 #include "test_dir.h"
 #include "tool_run.h"
@@ -170,9 +171,10 @@ TEST_F(InstallTest, MissingCompanionOrInstallerStopsWithItsNumber)
         << "the companion does not run for an install that cannot happen";
 }
 
-// An extraction that fails (here the setup is cut short inside its last
-// record) frees what it extracted before it ends the run: nothing of the
-// package waits on disk for the next run, and the log says how much went.
+// An extraction that fails (here a setup of the time before the seal, cut
+// short inside its last record) frees what it extracted before it ends the
+// run: nothing of the package waits on disk for the next run, and the log
+// says how much went.
 TEST_F(InstallTest, FailedExtractionRemovesWhatItExtracted)
 {
     Add("a.bin", std::string(100000, 'a'));
@@ -180,9 +182,10 @@ TEST_F(InstallTest, FailedExtractionRemovesWhatItExtracted)
     std::string setup;
     ASSERT_TRUE(
         ReadWholeFile(::BuildSetup(In("src"), "setup.exe", In("setup.exe"), false), &setup));
+    setup.replace(PKG_SEAL_AT, PKG_SEAL_SIZE, PKG_SEAL_SIZE, '\0');
     setup.resize(setup.size() - 10);
     ASSERT_TRUE(WriteWholeFile(In("cut.exe"), setup));
-    EXPECT_EQ(RunSetup(In("cut.exe")), 163u);
+    EXPECT_EQ(RunSetup(In("cut.exe"), HiddenDesktop()), 163u);
     EXPECT_TRUE(LogHasInOrder({"the files of the failed extraction are removed: 100000 bytes "
                                "freed\\.",
                                "install failed with Err 163\\.", "Exit main"}));

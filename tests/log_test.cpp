@@ -110,7 +110,9 @@ TEST_F(LogTest, FirstLineOfTheDayRemovesSameWeekdayOfEarlierWeeks)
 {
     int nToday = TodayWeekday();
     int nOther = (nToday + 1) % 7;
-    CreateDirectoryA("c:\\KelvoLog", NULL);
+    // The folder as the writer makes it: one the test made would be set
+    // aside (on Windows it inherits write for every user from C:\).
+    utl_WriteModuleLog("LogTest", "makes the folder", 0);
     std::string oldSame = OldLogPath("setup", nToday);
     std::string oldOther = OldLogPath("setup", nOther);
     std::string moduleSame = OldLogPath("stp_UtlFile", nToday);

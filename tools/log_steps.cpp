@@ -64,6 +64,11 @@ const KnownText kKnown[] = {
     KNOWN(LOADER, STEP_PASSWORD, 0),
     KNOWN("PrepareWorkDir: ", STEP_WORK_DIR, 0),
     KNOWN("CheckOwnSize: ", STEP_OWN_FILE, 0),
+    KNOWN(RUN_LOG_SEAL_MATCHES, STEP_EXTRACTION, 1),
+    KNOWN(RUN_LOG_NO_SEAL, STEP_EXTRACTION, 1),
+    KNOWN(RUN_LOG_PROGRESS_SHOWN, STEP_EXTRACTION, 1),
+    KNOWN(RUN_LOG_DAMAGED, STEP_EXTRACTION, 0),
+    KNOWN(RUN_LOG_CANCELLED, STEP_EXTRACTION, 0),
     KNOWN("utl_FileUnpack", STEP_EXTRACTION, 0),
     KNOWN("utl_GetFileSize", STEP_EXTRACTION, 0),
     KNOWN(RUN_LOG_FAILED_EXTRACTION, STEP_FAILED_EXTRACTION, 0),
@@ -116,6 +121,8 @@ const NumberSteps kLauncherNumbers[] = {
     {LAUNCH_ERR_NO_INSTALLER, StepBit(STEP_INSTALLER) | StepBit(STEP_EXTRACTION)},
     {LAUNCH_ERR_HELPER_START, StepBit(STEP_HELPER)},
     {LAUNCH_ERR_INSTALLER_START, StepBit(STEP_INSTALLER)},
+    // The seal's line says what did not match; the walk's lines what it met.
+    {PKG_ERR_DAMAGED, StepBit(STEP_EXTRACTION) | StepBit(STEP_FAILED_EXTRACTION)},
 };
 
 // Every step but the unknown lines, which any failure shows.
@@ -171,6 +178,8 @@ RunSteps steps_OfRefusal(RunOutcome eOutcome, uint32_t dwExitCode)
         return steps | StepBit(STEP_START);
     case RUN_OWN_FILE_REPLACED:
         return steps | StepBit(STEP_OWN_FILE);
+    case RUN_EXTRACTION_CANCELLED:
+        return steps | StepBit(STEP_EXTRACTION) | StepBit(STEP_FAILED_EXTRACTION);
     case RUN_PASSWORD_NOT_GIVEN:
     case RUN_PASSWORD_WITHOUT_DESKTOP:
         return steps | StepBit(STEP_PASSWORD);
