@@ -52,9 +52,12 @@ int PassStartChecks(LauncherKind eKind, RunOutcome* peOutcome)
     LogRedirectionTrust();
     // Before anything else: what follows must not run for another file's
     // package.
+    // To whoever started it, the file at its path is as good as damaged:
+    // the box says to get it again.
     if (!OwnImageIsTheRunningFile()) {
         *peOutcome = RUN_OWN_FILE_REPLACED;
         LogRefusedStart(*peOutcome, 0);
+        ShowDamagedSetup(eKind);
         return 0;
     }
     DWORD dwErr = 0;

@@ -339,7 +339,7 @@ TEST_F(InstallTest, SetupSwappedAsItStartsIsRefusedAndNothingIsExtracted)
     RemoveLogDir();
 
     PROCESS_INFORMATION pi;
-    ASSERT_TRUE(StartProgramIn(genuine, "", NULL, CREATE_SUSPENDED, &pi));
+    ASSERT_TRUE(StartProgramIn(genuine, "", NULL, CREATE_SUSPENDED, &pi, HiddenDesktop()));
     bool bSwapped = MoveFileA(genuine.c_str(), In("setup.renamed.exe").c_str()) &&
                     CopyFileA(other.c_str(), genuine.c_str(), TRUE);
     ResumeThread(pi.hThread);
@@ -353,6 +353,8 @@ TEST_F(InstallTest, SetupSwappedAsItStartsIsRefusedAndNothingIsExtracted)
              " is not the file this launcher runs from, which is now .+; nothing is extracted "
              "from it\\.",
          "start refused: another file was put at the launcher's path as it started\\.",
+         "no interactive desktop, so this is not shown: This setup file is damaged\\. Please "
+         "download it again\\.",
          "exit code 1620: another file was put at the launcher's path as it started\\."}));
 }
 

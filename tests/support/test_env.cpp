@@ -163,11 +163,12 @@ bool StartProgram(const std::string& path, const std::string& args, PROCESS_INFO
 }
 
 bool StartProgramIn(const std::string& path, const std::string& args, const char* pszCwd,
-                    DWORD dwFlags, PROCESS_INFORMATION* pPi)
+                    DWORD dwFlags, PROCESS_INFORMATION* pPi, const char* pszDesktop)
 {
     std::string cmd = "\"" + path + "\"" + (args.empty() ? "" : " " + args);
     STARTUPINFOA si = {};
     si.cb = sizeof si;
+    si.lpDesktop = const_cast<char*>(pszDesktop);
     return CreateTestProcess(path, cmd, FALSE, &si, pPi, pszCwd, dwFlags) != 0;
 }
 

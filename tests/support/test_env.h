@@ -46,7 +46,7 @@ bool StartProgram(const std::string& path, const std::string& args, PROCESS_INFO
 // The same, in the current directory pszCwd (NULL: this program's) and with
 // the creation flags given (CREATE_SUSPENDED, say).
 bool StartProgramIn(const std::string& path, const std::string& args, const char* pszCwd,
-                    DWORD dwFlags, PROCESS_INFORMATION* pPi);
+                    DWORD dwFlags, PROCESS_INFORMATION* pPi, const char* pszDesktop = NULL);
 // Runs a console program to its end and collects its standard output, and
 // with bWithStderr its standard error in the same text.
 bool RunAndCapture(const std::string& path, const std::string& args, DWORD dwTimeoutMs,
