@@ -17,7 +17,7 @@ namespace
 {
 
 const DWORD kShowAfterMs = 1000;
-const DWORD kPumpEveryMs = 40;
+const DWORD kPumpEveryMs = 100;
 
 BOOL OnDrawBar(HWND hDlg, const DRAWITEMSTRUCT* pItem)
 {
