@@ -3,10 +3,6 @@
 # its own --help text, and a Debian package of both.
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 
-# The version the setup's version block carries, read where it is written.
-file(STRINGS ${PROJECT_SOURCE_DIR}/res/setup.rc version_line REGEX "^ *FILEVERSION ")
-string(REGEX REPLACE "^ *FILEVERSION *([0-9]+), *([0-9]+), *([0-9]+), *([0-9]+).*" "\\1.\\2.\\3.\\4"
-       KELVO_VERSION "${version_line}")
 
 add_library(kelvo_product_options INTERFACE)
 target_compile_options(kelvo_product_options INTERFACE
