@@ -232,6 +232,9 @@ const ToolAdvice kToolAdvice[] = {
     {PKG_ERR_WRITE, "Free space where the file is written, then run again; nothing half written "
      "was put in place."},
     {PKG_ERR_NO_DEST_DIR, "Check the folder's parent and its permissions."},
+    {PKG_ERR_NAME_LENGTH, "The package is damaged, or (signed setups) its certificate table is "
+     "not where the image's header says, so it was read as a record: sign the setup again as "
+     "built."},
     {PKG_ERR_OPEN_DEST, "A name that climbs out of the folder, names a device or a stream is "
      "refused (a tampered package), and so is a name the code page cannot read (kelvo-setuptool "
      "takes ASCII only unless told --codepage 1252 or 936); a file in the folder under a "
