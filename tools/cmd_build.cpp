@@ -38,7 +38,7 @@ int IsPackage(ToolFile* pPackage)
 // The launcher image, read whole: it is told apart from other programs, then
 // written from here.
 uint8_t s_abImage[PKG_OFFSET];
-uint8_t s_abBuf[1u << 18];
+uint8_t s_abBuf[1u << 20];
 
 // Exactly the cbSize bytes pIn was measured at into pBuf, then one more read
 // that must find its end: a launcher still being linked, or a package still

@@ -268,9 +268,11 @@ int PackSourceFile(PkgPackOut* pPack, ToolOutput** ppOut, const PackJob* pJob,
     return nResult;
 }
 
-// The tool is not bound by the launchers' 4096-byte buffer; 256 KiB keeps
-// the read, the scrambling and the write of a chunk within the CPU's cache.
-uint8_t s_abBuf[1u << 18];
+// The tool is not bound by the launchers' 4096-byte buffer: 1 MiB, as a
+// plain copy with dd bs=1M, takes the fewest calls the page cache still
+// answers quickly (measured against 256 KiB, 2 and 4 MiB, and a source
+// read through a mapping, which costs more in page faults than it saves).
+uint8_t s_abBuf[1u << 20];
 
 // Every record, then the end record, into the new file: TOOL_OK, or the
 // exit code of the failure printed, the new file discarded.
