@@ -6,6 +6,7 @@
 #include "tool_os.h"
 #include "vrf.h"
 
+#include <errno.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -42,6 +43,7 @@ int WritePair(const PairArgs& args)
 {
     int nError = 0;
     int bWritten = 0;
+    errno = 0;
     switch (args.eKind) {
     case PAIR_CUSTOM:
         bWritten = CusVrfWrite(&nError, args.pszDirOrIni);
@@ -55,9 +57,14 @@ int WritePair(const PairArgs& args)
     }
     if (!bWritten) {
         // The INI file's own failures name it; the .vrf file's name its pair.
+        // The writer's last failed call tells the system's reason.
+        uint32_t dwSysErr = nError == VRF_ERR_INI_OPEN || nError == VRF_ERR_CREATE ||
+                                    nError == VRF_ERR_WRITE
+                                ? tos_SystemError()
+                                : 0;
         const char* pszFile =
             nError <= VRF_ERR_INI_OPEN || args.pszVrf == NULL ? args.pszDirOrIni : args.pszVrf;
-        return tool_Fail("vrf write", pszFile, NULL, (uint32_t)nError, 0);
+        return tool_Fail("vrf write", pszFile, NULL, (uint32_t)nError, dwSysErr);
     }
     puts("written");
     return TOOL_OK;

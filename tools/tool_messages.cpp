@@ -62,6 +62,10 @@ int tool_FailWalk(const char* pszCommand, const char* pszPackage, const char* ps
     if (pszWhat != NULL)
         tool_FailToDo(pszCommand, szFile, pszWhat, dwErr, 0,
                       "Unpack into a fresh folder, or remove what stands there.");
+    else if (bDest && dwErr == PKG_ERR_OPEN_DEST)
+        tool_FailToDo(pszCommand, szFile, NULL, dwErr, dwSysErr,
+                      "Check the permissions of the folder and the file, or unpack into a fresh "
+                      "folder.");
     else
         tool_Fail(pszCommand, bDest ? szFile : tool_InputName(pszPackage), NULL, dwErr, dwSysErr);
     if (dwSysErr == 0)

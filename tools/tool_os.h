@@ -65,6 +65,9 @@ int tos_ListDir(const char* pszDir, void (*pfnEntry)(void* pCtx, const char* psz
                 void* pCtx);
 int tos_MakeDir(const char* pszPath);
 uint32_t tos_LastError();
+// The system's code of the last call that failed in this thread, whoever
+// made it: for a library that tells only its own numbers (the .vrf writer).
+uint32_t tos_SystemError();
 // Whether a system error code says that nothing is at the path.
 int tos_IsMissing(uint32_t dwSysErr);
 // The system's own words for its error code, without a closing full stop.

@@ -359,6 +359,11 @@ uint32_t tos_LastError()
     return (uint32_t)s_nLastError;
 }
 
+uint32_t tos_SystemError()
+{
+    return (uint32_t)errno;
+}
+
 int tos_IsMissing(uint32_t dwSysErr)
 {
     return dwSysErr == ENOENT || dwSysErr == ENOTDIR;

@@ -304,6 +304,11 @@ uint32_t tos_LastError()
     return (uint32_t)GetLastError();
 }
 
+uint32_t tos_SystemError()
+{
+    return (uint32_t)GetLastError();
+}
+
 int tos_IsMissing(uint32_t dwSysErr)
 {
     return dwSysErr == ERROR_FILE_NOT_FOUND || dwSysErr == ERROR_PATH_NOT_FOUND;
