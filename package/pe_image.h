@@ -1,8 +1,9 @@
 // What is read of a launcher image: by the release check, its PE headers,
 // how far headers and sections reach, the version block and which launcher
-// it is by its resources (by build too, before it takes an image); by the check and both unpackers, where an
-// Authenticode certificate table lies. Every offset is checked against the
-// bytes at hand: the image may be anyone's. Portable: no Windows headers.
+// it is by its resources (by build too, before it takes an image); by the
+// check and both unpackers, where an Authenticode certificate table lies.
+// Every offset is checked against the bytes at hand: the image may be
+// anyone's. Portable: no Windows headers.
 #pragma once
 
 #include <stddef.h>

@@ -72,7 +72,7 @@ struct Facts {
     ProgramState aeProgram[kPrograms];
     uint32_t acbProgram[kPrograms];
     std::string aProgramLine[kPrograms]; // the report's line of each
-    std::vector<std::string> problems; // why not to publish, as the report says it
+    std::vector<std::string> problems;   // why not to publish, as the report says it
     std::vector<std::string> warnings;
     int bReady;
 };

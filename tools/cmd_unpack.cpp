@@ -73,8 +73,7 @@ int cmd_Unpack(int argc, char** argv)
         !tool_MakeDirs("unpack", apszPath[1]))
         return TOOL_FAILED;
     // The tool's walk writes no log: the log folder is the launchers'.
-    UnpackVariant variant = {0,         !bLite,    1, ShowRecord, &progress, progress.uCodePage,
-                             ShowBytes};
+    UnpackVariant variant = {0, !bLite, 1, ShowRecord, &progress, progress.uCodePage, ShowBytes};
     uint32_t dwErr = 0, dwSysErr = 0;
     tool_ProgressBegin("unpack", PackageLength(apszPath[0], dwOffset), 0);
     int bDone = tos_Walk(apszPath[0], apszPath[1], &dwErr, &dwSysErr, dwOffset, &variant);

@@ -58,10 +58,10 @@ int WritePair(const PairArgs& args)
     if (!bWritten) {
         // The INI file's own failures name it; the .vrf file's name its pair.
         // The writer's last failed call tells the system's reason.
-        uint32_t dwSysErr = nError == VRF_ERR_INI_OPEN || nError == VRF_ERR_CREATE ||
-                                    nError == VRF_ERR_WRITE
-                                ? tos_SystemError()
-                                : 0;
+        uint32_t dwSysErr =
+            nError == VRF_ERR_INI_OPEN || nError == VRF_ERR_CREATE || nError == VRF_ERR_WRITE
+                ? tos_SystemError()
+                : 0;
         const char* pszFile =
             nError <= VRF_ERR_INI_OPEN || args.pszVrf == NULL ? args.pszDirOrIni : args.pszVrf;
         return tool_Fail("vrf write", pszFile, NULL, (uint32_t)nError, dwSysErr);
@@ -77,8 +77,9 @@ int MissingFile(const PairArgs& args)
     char szIni[CUS_PATH_BUF], szVrf[CUS_PATH_BUF];
     const char* apszFiles[2] = {args.pszDirOrIni, args.pszVrf};
     if (args.eKind != PAIR_GENERIC) {
-        int bJoined = args.eKind == PAIR_CUSTOM ? CusPairPaths(args.pszDirOrIni, szIni, szVrf)
-                                                : UninstallPairPaths(args.pszDirOrIni, szIni, szVrf);
+        int bJoined = args.eKind == PAIR_CUSTOM
+                          ? CusPairPaths(args.pszDirOrIni, szIni, szVrf)
+                          : UninstallPairPaths(args.pszDirOrIni, szIni, szVrf);
         if (!bJoined) {
             tool_Fail("vrf verify", args.pszDirOrIni, "is too long a folder for the pair",
                       PKG_ERR_PATH_TOO_LONG, 0);

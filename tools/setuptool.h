@@ -109,8 +109,8 @@ int tool_FailOutput(const char* pszCommand, const char* pszPath, ToolOutput** pp
                     uint32_t dwSysErr);
 // Whether the file is the one the output replaces: a command that would read
 // what it writes refuses it, as tar does (1, with the failure printed).
-int tool_IsOwnOutput(const char* pszCommand, ToolOutput* pOut, ToolFile* pFile,
-                     const char* pszPath, const char* pszKind);
+int tool_IsOwnOutput(const char* pszCommand, ToolOutput* pOut, ToolFile* pFile, const char* pszPath,
+                     const char* pszKind);
 // A path as messages name it: "-" is standard input or output.
 const char* tool_InputName(const char* pszPath);
 const char* tool_OutputName(const char* pszPath);

@@ -55,8 +55,7 @@ static const char kUsage[] =
     "      program within 307200 bytes, its version block), every record walked\n"
     "      with that launcher's unpacker and checks, the programs it starts\n"
     "      (setup: " SETUP_COMPANION ", then " SETUP_INNER_INSTALLER ", both before any end\n"
-    "      record; setup-lite: " SETUP_INNER_INSTALLER ", and " LITE_REGISTRATION_TOOL
-    " where\n"
+    "      record; setup-lite: " SETUP_INNER_INSTALLER ", and " LITE_REGISTRATION_TOOL " where\n"
     "      no client is installed yet, a warning), and a signature's certificate\n"
     "      table. Exit 0 only when the setup installs as it is and, signed or\n"
     "      about to be, still will: both unpackers end the package where the\n"

@@ -14,9 +14,11 @@ namespace
 // The length of the UTF-8 character at p, or 0 for a byte that starts none.
 size_t Utf8Length(const unsigned char* p)
 {
-    size_t cb = p[0] < 0x80 ? 1 : (p[0] & 0xE0) == 0xC0 ? 2 : (p[0] & 0xF0) == 0xE0 ? 3
-                              : (p[0] & 0xF8) == 0xF0 ? 4
-                                                      : 0;
+    size_t cb = p[0] < 0x80             ? 1
+                : (p[0] & 0xE0) == 0xC0 ? 2
+                : (p[0] & 0xF0) == 0xE0 ? 3
+                : (p[0] & 0xF8) == 0xF0 ? 4
+                                        : 0;
     if (cb == 2 && p[0] < 0xC2)
         return 0; // an overlong form
     for (size_t i = 1; i < cb; ++i) {

@@ -18,8 +18,8 @@ int tool_Fail(const char* pszCommand, const char* pszFile, const char* pszWhat, 
                          dwErr != 0 ? err_ToolWhatToDo(dwErr) : "");
 }
 
-int tool_FailToDo(const char* pszCommand, const char* pszFile, const char* pszWhat,
-                  uint32_t dwErr, uint32_t dwSysErr, const char* pszToDo)
+int tool_FailToDo(const char* pszCommand, const char* pszFile, const char* pszWhat, uint32_t dwErr,
+                  uint32_t dwSysErr, const char* pszToDo)
 {
     fprintf(stderr, "%s %s: ", g_szToolName, pszCommand);
     if (pszFile == g_szToolStdin || pszFile == g_szToolStdout)

@@ -16,8 +16,8 @@ int tool_Fail(const char* pszCommand, const char* pszFile, const char* pszWhat, 
               uint32_t dwSysErr);
 // The same with what to do said by the command, where it knows better than
 // the number ("" for nothing).
-int tool_FailToDo(const char* pszCommand, const char* pszFile, const char* pszWhat,
-                  uint32_t dwErr, uint32_t dwSysErr, const char* pszToDo);
+int tool_FailToDo(const char* pszCommand, const char* pszFile, const char* pszWhat, uint32_t dwErr,
+                  uint32_t dwSysErr, const char* pszToDo);
 // Names that messages give unquoted: standard input and output for "-".
 extern const char g_szToolStdin[];
 extern const char g_szToolStdout[];

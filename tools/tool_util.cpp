@@ -115,8 +115,7 @@ int tool_EmptyName(const char* pszCommand, int argc, const char* const* argv)
 {
     for (int i = 0; i < argc; ++i) {
         if (argv[i][0] == '\0')
-            return tool_WrongCommandLine(pszCommand, "a file's name is empty (argument %d)",
-                                         i + 1);
+            return tool_WrongCommandLine(pszCommand, "a file's name is empty (argument %d)", i + 1);
     }
     return TOOL_OK;
 }
@@ -252,8 +251,8 @@ ToolOutput* tool_OpenOutput(const char* pszCommand, const char* pszPath, const c
                   PKG_ERR_PATH_TOO_LONG, 0);
         break;
     case TOS_OUTPUT_NO_DIR:
-        tool_FailToDo(pszCommand, pszPath, "cannot be made: its folder is not there",
-                      PKG_ERR_OPEN, tos_LastError(), "Make the folder first, or check the path.");
+        tool_FailToDo(pszCommand, pszPath, "cannot be made: its folder is not there", PKG_ERR_OPEN,
+                      tos_LastError(), "Make the folder first, or check the path.");
         break;
     default:
         tool_FailToDo(pszCommand, tool_OutputName(pszPath), "cannot be made", PKG_ERR_OPEN,
@@ -272,8 +271,8 @@ int tool_CommitOutput(const char* pszCommand, const char* pszPath, ToolOutput** 
     if (bStdout)
         tool_FailToDo(pszCommand, g_szToolStdout, "cannot be written", 0, dwSysErr, "");
     else
-        tool_Fail(pszCommand, pszPath, "cannot be replaced by the new file",
-                  PKG_ERR_DELETE_PACKAGE, dwSysErr);
+        tool_Fail(pszCommand, pszPath, "cannot be replaced by the new file", PKG_ERR_DELETE_PACKAGE,
+                  dwSysErr);
     return 0;
 }
 
@@ -289,8 +288,8 @@ int tool_FailOutput(const char* pszCommand, const char* pszPath, ToolOutput** pp
     return tool_Fail(pszCommand, pszPath, "cannot be written", PKG_ERR_WRITE, dwSysErr);
 }
 
-int tool_IsOwnOutput(const char* pszCommand, ToolOutput* pOut, ToolFile* pFile,
-                     const char* pszPath, const char* pszKind)
+int tool_IsOwnOutput(const char* pszCommand, ToolOutput* pOut, ToolFile* pFile, const char* pszPath,
+                     const char* pszKind)
 {
     if (!tos_IsOutputFile(pOut, pFile))
         return 0;

@@ -165,8 +165,8 @@ int pnf_Create(PosixNewFile* pFile, int fdDir, const char* pszName)
         return ENAMETOOLONG;
     pnf_RemoveStale(fdDir);
     SetPending(fdDir, pFile->szTemp);
-    pFile->fd = openat(fdDir, pFile->szTemp, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                       0666);
+    pFile->fd =
+        openat(fdDir, pFile->szTemp, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (pFile->fd < 0) {
         int nErr = errno;
         ClearPending();
@@ -238,8 +238,8 @@ void pnf_RemoveStale(int fdDir)
         long nPid = TempOwner(pEntry->d_name);
         struct stat st;
         if (nPid == 0 || nPid == (long)getpid() || kill((pid_t)nPid, 0) == 0 || errno != ESRCH ||
-            fstatat(fdDir, pEntry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
-            !S_ISREG(st.st_mode) || st.st_uid != geteuid())
+            fstatat(fdDir, pEntry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
+            st.st_uid != geteuid())
             continue;
         unlinkat(fdDir, pEntry->d_name, 0);
     }

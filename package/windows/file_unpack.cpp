@@ -219,7 +219,7 @@ const UnpackVariant kLite = {0, 0, 1, NULL, NULL, 0, NULL};
 int UnpackByPath(const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
                  DWORD* pdwErr, DWORD dwOffset, const UnpackVariant* pVariant)
 {
-    const EdgeParts kParts = {PathExists, PathSize,        PathOpen,
+    const EdgeParts kParts = {PathExists,   PathSize,        PathOpen,
                               DestOpenAnsi, pkg_CodePage(0), LogToUtlFile};
     return Unpack(INVALID_HANDLE_VALUE, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, NULL, dwOffset,
                   pVariant, &kParts);

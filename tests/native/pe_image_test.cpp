@@ -90,8 +90,7 @@ TEST_F(PeImage, OnlyTheLaunchersManifestMakesALauncher)
         PeFacts facts;
         ASSERT_EQ(Read(image, &facts), PE_OK) << pszImage;
         EXPECT_EQ(facts.eLauncher, PE_UNKNOWN_LAUNCHER) << pszImage;
-        EXPECT_EQ(pe_WhichLauncher((const uint8_t*)image.data(), image.size()),
-                  PE_UNKNOWN_LAUNCHER)
+        EXPECT_EQ(pe_WhichLauncher((const uint8_t*)image.data(), image.size()), PE_UNKNOWN_LAUNCHER)
             << pszImage;
     }
     std::string other = Image("KelvoSetup.exe");

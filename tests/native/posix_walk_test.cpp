@@ -130,8 +130,9 @@ TEST_F(PosixWalk, NothingIsWrittenOutsideTheDestination)
     ASSERT_EQ(symlink((dir + "/outside").c_str(), (dir + "/dst/sublink").c_str()), 0);
     ASSERT_EQ(mkfifo((dir + "/dst/fifo").c_str(), 0644), 0);
     ASSERT_EQ(link((dir + "/outside/target").c_str(), (dir + "/dst/hard.txt").c_str()), 0);
-    for (const char* pszName : {"link.txt", "hard.txt", "sublink\\target", "fifo", "..\\outside\\target",
-                                "/tmp/evil", "a/../../x", "CON", "nul.txt", "C:evil"}) {
+    for (const char* pszName :
+         {"link.txt", "hard.txt", "sublink\\target", "fifo", "..\\outside\\target", "/tmp/evil",
+          "a/../../x", "CON", "nul.txt", "C:evil"}) {
         Write({{pszName, "pwned"}});
         EXPECT_EQ(Unpack(), (uint32_t)PKG_ERR_OPEN_DEST) << pszName;
     }

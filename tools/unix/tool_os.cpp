@@ -163,9 +163,9 @@ struct ToolOutput {
     int bStdout;
     int fdDir;
     PosixNewFile newFile;
-    int bReplaces;      // a file stands at the name: stOld
-    struct stat stOld;  // that file, or standard output's file
-    int bOldIsFile;     // stOld is a plain file packing could read
+    int bReplaces;     // a file stands at the name: stOld
+    struct stat stOld; // that file, or standard output's file
+    int bOldIsFile;    // stOld is a plain file packing could read
 };
 
 // The file a path names, its symbolic links followed as sed --follow-symlinks

@@ -179,8 +179,8 @@ static ToolOutputFault OpenNewFile(ToolOutput* pOut, const char* pszPath)
     }
     NoteReplaced(pOut);
     DeleteFileA(pOut->szTemp);
-    pOut->file.h = CreateFileA(pOut->szTemp, GENERIC_WRITE, 0, NULL, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL, NULL);
+    pOut->file.h =
+        CreateFileA(pOut->szTemp, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
     if (pOut->file.h != INVALID_HANDLE_VALUE)
         return TOS_OUTPUT_OPEN;
     DWORD dwErr = GetLastError();
