@@ -225,15 +225,20 @@ void pnf_Discard(PosixNewFile* pFile)
     pFile->bNamed = 0;
 }
 
-void pnf_RemoveStale(int fdDir)
+DIR* pnf_ListDir(int fdDir)
 {
     int fdList = openat(fdDir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     DIR* pDir = fdList >= 0 ? fdopendir(fdList) : NULL;
-    if (pDir == NULL) {
-        if (fdList >= 0)
-            close(fdList);
+    if (pDir == NULL && fdList >= 0)
+        close(fdList);
+    return pDir;
+}
+
+void pnf_RemoveStale(int fdDir)
+{
+    DIR* pDir = pnf_ListDir(fdDir);
+    if (pDir == NULL)
         return;
-    }
     for (struct dirent* pEntry; (pEntry = readdir(pDir)) != NULL;) {
         long nPid = TempOwner(pEntry->d_name);
         struct stat st;

@@ -8,6 +8,7 @@
 // process that made it is gone.
 #pragma once
 
+#include <dirent.h>
 #include <sys/stat.h>
 
 enum { PNF_NAME_BUF = 256 };
@@ -30,6 +31,9 @@ int pnf_Create(PosixNewFile* pFile, int fdDir, const char* pszName);
 int pnf_Commit(PosixNewFile* pFile, const struct stat* pstKeep);
 // Removes it; safe on a file never made, and twice.
 void pnf_Discard(PosixNewFile* pFile);
+// The entries of the folder fdDir, through a descriptor of their own (the
+// caller's stays open): closedir ends it. NULL when it cannot be listed.
+DIR* pnf_ListDir(int fdDir);
 // Removes from fdDir the temporary files of this host's processes that have
 // ended (a run killed with SIGKILL, or on a file system without O_TMPFILE).
 void pnf_RemoveStale(int fdDir);

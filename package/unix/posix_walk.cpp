@@ -134,13 +134,9 @@ void CloseFd(int* pfd)
 // here. An entry of such a name takes the place of the one asked for.
 void MatchExisting(int fdDir, char* pszName, size_t cbName)
 {
-    int fdList = openat(fdDir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* pDir = fdList >= 0 ? fdopendir(fdList) : NULL;
-    if (pDir == NULL) {
-        if (fdList >= 0)
-            close(fdList);
+    DIR* pDir = pnf_ListDir(fdDir);
+    if (pDir == NULL)
         return;
-    }
     for (struct dirent* pEntry; (pEntry = readdir(pDir)) != NULL;) {
         if (pkg_SameName(pEntry->d_name, pszName) && strlen(pEntry->d_name) < cbName) {
             strcpy(pszName, pEntry->d_name);

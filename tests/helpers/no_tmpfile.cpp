@@ -24,20 +24,15 @@ int OpenAt(const char* pszReal, int fd, const char* pszPath, int nFlags, int nMo
 
 } // namespace
 
-extern "C" int openat(int fd, const char* pszPath, int nFlags, ...)
-{
-    va_list args;
-    va_start(args, nFlags);
-    int nMode = (nFlags & (O_CREAT | O_TMPFILE)) ? va_arg(args, int) : 0;
-    va_end(args);
-    return OpenAt("openat", fd, pszPath, nFlags, nMode);
-}
-
-extern "C" int openat64(int fd, const char* pszPath, int nFlags, ...)
-{
-    va_list args;
-    va_start(args, nFlags);
-    int nMode = (nFlags & (O_CREAT | O_TMPFILE)) ? va_arg(args, int) : 0;
-    va_end(args);
-    return OpenAt("openat64", fd, pszPath, nFlags, nMode);
-}
+// glibc has both names for the one call.
+#define OPENAT_STANDIN(name)                                                                       \
+    extern "C" int name(int fd, const char* pszPath, int nFlags, ...)                              \
+    {                                                                                              \
+        va_list args;                                                                              \
+        va_start(args, nFlags);                                                                    \
+        int nMode = (nFlags & (O_CREAT | O_TMPFILE)) ? va_arg(args, int) : 0;                      \
+        va_end(args);                                                                              \
+        return OpenAt(#name, fd, pszPath, nFlags, nMode);                                          \
+    }
+OPENAT_STANDIN(openat)
+OPENAT_STANDIN(openat64)
