@@ -27,8 +27,6 @@ int tos_Size(ToolFile* pFile, uint64_t* pcb);
 int tos_Seek(ToolFile* pFile, uint64_t cbFromStart);
 // Safe on NULL; sets it NULL. 0 when what was written could not be kept.
 int tos_Close(ToolFile** ppFile);
-// Whether two open files are one file (its two names, or the same name).
-int tos_SameFile(ToolFile* pA, ToolFile* pB);
 
 // A file a command writes: a new file that takes the named file's place
 // only when it is complete (a link's target's place, in the target's folder,

@@ -152,12 +152,6 @@ static int SameId(const struct stat* pA, const struct stat* pB)
     return pA->st_dev == pB->st_dev && pA->st_ino == pB->st_ino;
 }
 
-int tos_SameFile(ToolFile* pA, ToolFile* pB)
-{
-    struct stat stA, stB;
-    return fstat(pA->fd, &stA) == 0 && fstat(pB->fd, &stB) == 0 && SameId(&stA, &stB);
-}
-
 struct ToolOutput {
     ToolFile file;
     int bStdout;
@@ -257,8 +251,13 @@ ToolOutputFault tos_OpenOutput(const char* pszPath, ToolOutput** ppOut)
     ToolOutputFault eFault = TOS_OUTPUT_FAILED;
     char szTarget[PATH_MAX];
     int nErr = 0;
+    struct stat st;
+    // What a link leads to that is no file (/dev/stdout on a pipe names
+    // "pipe:[...]") is told for what it is.
     if (strcmp(pszPath, "-") == 0)
         eFault = OpenStdout(pOut);
+    else if (stat(pszPath, &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
+        eFault = TOS_OUTPUT_SPECIAL;
     else if ((nErr = FollowLinks(pszPath, szTarget)) != 0)
         s_nLastError = nErr;
     else

@@ -119,13 +119,6 @@ static int SameId(const BY_HANDLE_FILE_INFORMATION* pA, const BY_HANDLE_FILE_INF
            pA->nFileIndexHigh == pB->nFileIndexHigh && pA->nFileIndexLow == pB->nFileIndexLow;
 }
 
-int tos_SameFile(ToolFile* pA, ToolFile* pB)
-{
-    BY_HANDLE_FILE_INFORMATION a, b;
-    return GetFileInformationByHandle(pA->h, &a) && GetFileInformationByHandle(pB->h, &b) &&
-           SameId(&a, &b);
-}
-
 // Windows replaces the file at the name itself (a link included) with
 // MoveFileEx; it has no mode to keep.
 struct ToolOutput {
