@@ -144,6 +144,16 @@ int FailCommit(PosixNewFile* pFile, int nErr)
     return nErr;
 }
 
+// A nameless file takes its name through /proc (a system that has none
+// mounted, a bare container, takes the named temporary file instead).
+int CanNameNameless()
+{
+    static int s_nCan = -1;
+    if (s_nCan < 0)
+        s_nCan = access("/proc/self/fd", X_OK) == 0;
+    return s_nCan;
+}
+
 } // namespace
 
 int pnf_Create(PosixNewFile* pFile, int fdDir, const char* pszName)
@@ -155,11 +165,11 @@ int pnf_Create(PosixNewFile* pFile, int fdDir, const char* pszName)
     if (snprintf(pFile->szName, sizeof pFile->szName, "%s", pszName) >= (int)sizeof pFile->szName)
         return ENAMETOOLONG;
     CatchSignals();
-    pFile->fd = openat(fdDir, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    pFile->fd = CanNameNameless() ? openat(fdDir, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666) : -1;
     if (pFile->fd >= 0)
         return 0;
     // No O_TMPFILE here (EOPNOTSUPP, or EISDIR from a kernel that predates it).
-    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+    if (CanNameNameless() && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
         return errno;
     if (!TempName(pszName, pFile->szTemp))
         return ENAMETOOLONG;
