@@ -201,6 +201,16 @@ static int VerifyKindInDir(const VrfKind* pKind, const char* pszDir, int bInclud
     return VerifyPair(pKind, szIni, szVrf, abIcon);
 }
 
+int CusPairPaths(const char* pszDir, char* pszIni, char* pszVrf)
+{
+    return pszDir != NULL && PairPaths(&kCustomKind, pszDir, pszIni, pszVrf);
+}
+
+int UninstallPairPaths(const char* pszDir, char* pszIni, char* pszVrf)
+{
+    return pszDir != NULL && PairPaths(&kUninstallKind, pszDir, pszIni, pszVrf);
+}
+
 int CusIniVerify(const char* pszDir, int bIncludeIcon)
 {
     return VerifyKindInDir(&kCustomKind, pszDir, bIncludeIcon);

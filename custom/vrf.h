@@ -28,6 +28,11 @@ int UninstallVrfWrite(int* pnError, const char* pszDir);
 // Any two paths, for example "KelvoCustomSet.ini" with "KelvoCustomSet.vrf".
 int VrfWrite(const char* pszIniPath, const char* pszVrfPath, int* pnError);
 
+// The two files of the customisation or the uninstall pair in pszDir, into
+// buffers of CUS_PATH_BUF: 0 when a path does not fit.
+int CusPairPaths(const char* pszDir, char* pszIni, char* pszVrf);
+int UninstallPairPaths(const char* pszDir, char* pszIni, char* pszVrf);
+
 // 1 when the pair verifies, else 0; nothing is logged. With bIncludeIcon and
 // "CustomIcon" set in the INI file, the icon block comes from the icon file
 // that "CusIconName" names (see ReadIconBlock).

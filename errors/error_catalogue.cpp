@@ -249,6 +249,30 @@ const ErrorEntry kEntries[] = {
 
 };
 
+// The tools' advice where the launchers' would not fit: a tool writes no
+// log, has no work directory and reads the system's reason into its message.
+struct ToolAdvice {
+    uint32_t dwNumber;
+    const char* pszWhatToDo;
+};
+const ToolAdvice kToolAdvice[] = {
+    {PKG_ERR_NO_SOURCE, "Check the path."},
+    {PKG_ERR_DELETE_PACKAGE, "Check the permissions of the file and its folder, and close what "
+     "holds it open; the file is as it was."},
+    {PKG_ERR_OPEN, "The system's reason tells why: fix the permissions, or close what holds the "
+     "file."},
+    {PKG_ERR_WRITE, "Free space where the file is written, then run again; nothing half written "
+     "was put in place."},
+    {PKG_ERR_NO_DEST_DIR, "Check the folder's parent and its permissions."},
+    {PKG_ERR_NAME_LENGTH, "The package is damaged, or (signed setups) its certificate table is "
+     "not where the image's header says, so it was read as a record: sign the setup again as "
+     "built."},
+    {PKG_ERR_OPEN_DEST, "A name that climbs out of the folder, names a device or a stream is "
+     "refused (a tampered package), and so is a name the code page cannot read (kelvo-setuptool "
+     "takes ASCII only unless told --codepage 1252 or 936); a file in the folder under a "
+     "record's name is replaced only when it is a plain file of one name that may be written."},
+};
+
 const ErrorLayerInfo kLayers[] = {
     {ERR_LAYER_LAUNCHER, ERR_EXIT_NUMBER, "The launchers",
      "A launcher whose install sequence failed writes `install failed with Err N.` to the setup "
@@ -417,6 +441,15 @@ const char* err_WhatToDo(uint32_t dwNumber)
 {
     const ErrorEntry* pEntry = err_Find(dwNumber);
     return pEntry ? pEntry->pszWhatToDo : "";
+}
+
+const char* err_ToolWhatToDo(uint32_t dwNumber)
+{
+    for (const ToolAdvice& advice : kToolAdvice) {
+        if (advice.dwNumber == dwNumber)
+            return advice.pszWhatToDo;
+    }
+    return err_WhatToDo(dwNumber);
 }
 
 uint32_t err_LauncherExitCode(uint32_t dwNumber)

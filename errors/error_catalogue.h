@@ -60,6 +60,10 @@ const ErrorEntry* err_Find(uint32_t dwNumber);
 const char* err_Meaning(uint32_t dwNumber);
 // What to do about it; "" for a number the catalogue does not know.
 const char* err_WhatToDo(uint32_t dwNumber);
+// What the release tools say to do about it where they meet it: the same,
+// but for the numbers whose advice speaks of what only a launcher has (drive
+// C:, its work directory, the log lines it writes).
+const char* err_ToolWhatToDo(uint32_t dwNumber);
 // The exit code of a launcher that ends with the number: the number itself
 // for the launchers' and the package's; 0 for one that no launcher ends with.
 uint32_t err_LauncherExitCode(uint32_t dwNumber);

@@ -30,12 +30,13 @@ int utl_FileUnpackHeld(HANDLE hSrc, const char* pszSrcPath, const char* pszSrcFi
 int utl_FileUnpackLiteHeld(HANDLE hSrc, const char* pszSrcPath, const char* pszSrcFile,
                            const char* pszDstPath, DWORD* pdwErr, DWORD dwOffset, PkgWatch* pWatch);
 
-// Any walk of the package at dwOffset of pszSrcPath\pszSrcFile. hHeldSrc is
-// a source the caller holds, or INVALID_HANDLE_VALUE to open it here. With a
-// variant's own code page (setuptool.exe --codepage) the files are made by
-// their wide names. After a failure *pdwSysErr (when not NULL) holds the
-// system's error code of the call that failed, 0 when none did. pWatch (may
-// be NULL) gets the seal's check.
+// setuptool.exe's walk of the package at dwOffset of pszSrcPath\pszSrcFile.
+// hHeldSrc is a source the caller holds, or INVALID_HANDLE_VALUE to open it
+// here. With a variant's own code page (setuptool.exe --codepage) the files
+// are made by their wide names. It writes no log line: the log folder is the
+// launchers'. After a failure *pdwSysErr (when not NULL) holds the system's
+// error code of the call that failed, 0 when none did. pWatch (may be NULL)
+// gets the seal's check.
 int pkg_Unpack(HANDLE hHeldSrc, const char* pszSrcPath, const char* pszSrcFile,
                const char* pszDstPath, DWORD* pdwErr, DWORD* pdwSysErr, DWORD dwOffset,
                const UnpackVariant* pVariant, PkgWatch* pWatch);

@@ -1,6 +1,7 @@
 // Bounded reading of a PE image: the DOS and NT headers, the section table,
-// the resource tree (dialog 134 marks setup, icon group 129 setup-lite, the
-// version block gives the file version) and the security data directory,
+// the resource tree (the manifest of the assembly "Kelvo Setup" marks a
+// launcher, then dialog 134 setup and icon group 129 setup-lite; the version
+// block gives the file version) and the security data directory,
 // which the unpackers read too, of a PE32 or a PE32+ image alike.
 // Nothing is read that was not checked to lie inside the buffer, whatever
 // the sizes and counts in the headers say; sums are made in 64 bits.
@@ -45,6 +46,7 @@ enum {
     kRtDialog = 5,
     kRtGroupIcon = 14,
     kRtVersion = 16,
+    kRtManifest = 24,
     kDialogPassword = 134, // IDD_CHKPWD_DLG
     kIconLite = 129,       // IDI_LITE
 };
@@ -150,6 +152,30 @@ void ReadVersion(const Resources* pRes, PeFacts* pFacts)
     pFacts->bVersion = 1;
 }
 
+// The launchers' manifest: its first assembly identity (the program's own;
+// the dependencies' come later) is named "Kelvo Setup".
+int CarriesLauncherManifest(const Resources* pRes)
+{
+    static const char kIdentity[] = "<assemblyIdentity";
+    static const char kName[] = "name=\"Kelvo Setup\"";
+    uint64_t off = 0;
+    uint32_t cb = 0;
+    if (!FindResource(pRes, kRtManifest, 1, &off, &cb))
+        return 0;
+    const char* pText = (const char*)pRes->pImg->bytes.p + off;
+    const char* pEnd = pText + cb;
+    for (const char* p = pText; p + sizeof kIdentity - 1 <= pEnd; ++p) {
+        if (memcmp(p, kIdentity, sizeof kIdentity - 1) != 0)
+            continue;
+        for (const char* q = p; q < pEnd && *q != '>'; ++q) {
+            if (q + sizeof kName - 1 <= pEnd && memcmp(q, kName, sizeof kName - 1) == 0)
+                return 1;
+        }
+        return 0;
+    }
+    return 0;
+}
+
 void ReadResources(const Image* pImg, PeFacts* pFacts)
 {
     uint32_t dwRva = 0, cb = 0;
@@ -158,9 +184,10 @@ void ReadResources(const Image* pImg, PeFacts* pFacts)
         return;
     uint64_t off = 0;
     uint32_t cbData = 0;
-    if (FindResource(&res, kRtDialog, kDialogPassword, &off, &cbData))
+    int bLauncher = CarriesLauncherManifest(&res);
+    if (bLauncher && FindResource(&res, kRtDialog, kDialogPassword, &off, &cbData))
         pFacts->eLauncher = PE_SETUP;
-    else if (FindResource(&res, kRtGroupIcon, kIconLite, &off, &cbData))
+    else if (bLauncher && FindResource(&res, kRtGroupIcon, kIconLite, &off, &cbData))
         pFacts->eLauncher = PE_SETUP_LITE;
     ReadVersion(&res, pFacts);
 }
@@ -234,6 +261,21 @@ PeVerdict pe_ReadImage(const uint8_t* pImage, size_t cb, PeFacts* pFacts)
     }
     ReadResources(&img, pFacts);
     return PE_OK;
+}
+
+PeLauncher pe_WhichLauncher(const uint8_t* pImage, size_t cb)
+{
+    PeFacts facts;
+    memset(&facts, 0, sizeof facts);
+    Image img = {{pImage, cb}, 0, 0, 0, 0};
+    uint16_t wMagic = 0;
+    uint64_t offOpt = 0;
+    if (ReadHeaders(&img, &wMagic, &offOpt) != PE_OK ||
+        U16(&img.bytes, offOpt + 68) != kSubsystemGui ||
+        !Has(&img.bytes, img.offSections, (uint64_t)img.nSections * kSectionSize))
+        return PE_UNKNOWN_LAUNCHER;
+    ReadResources(&img, &facts);
+    return facts.eLauncher;
 }
 
 int pe_FindCertificateTable(const uint8_t* pHeaders, size_t cb, uint32_t* pdwOffset,

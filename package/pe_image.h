@@ -1,8 +1,9 @@
 // What is read of a launcher image: by the release check, its PE headers,
 // how far headers and sections reach, the version block and which launcher
-// it is by its resources; by the check and both unpackers, where an
-// Authenticode certificate table lies. Every offset is checked against the
-// bytes at hand: the image may be anyone's. Portable: no Windows headers.
+// it is by its resources (by build too, before it takes an image); by the
+// check and both unpackers, where an Authenticode certificate table lies.
+// Every offset is checked against the bytes at hand: the image may be
+// anyone's. Portable: no Windows headers.
 #pragma once
 
 #include <stddef.h>
@@ -29,6 +30,12 @@ struct PeFacts {
 
 // Reads the cb bytes of an image's start (the whole image where it fits).
 PeVerdict pe_ReadImage(const uint8_t* pImage, size_t cb, PeFacts* pFacts);
+
+// Which of the launchers a Windows GUI image is, PE32 or PE32+ (the x64
+// twin the tests build): one that carries the manifest both launchers carry
+// (the assembly "Kelvo Setup"), and then setup's password dialog or
+// setup-lite's icon; PE_UNKNOWN_LAUNCHER for any other bytes.
+PeLauncher pe_WhichLauncher(const uint8_t* pImage, size_t cb);
 
 // The security entry of the data directory of a PE32 or PE32+ image whose
 // headers are among the cb bytes at pHeaders: 1, with the table's file

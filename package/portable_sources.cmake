@@ -13,5 +13,6 @@ set(KELVO_PACKAGE_PORTABLE_SOURCES
 )
 set(KELVO_PACKAGE_POSIX_SOURCES
   unix/code_page.cpp
+  unix/posix_new_file.cpp
   unix/posix_walk.cpp
 )

@@ -46,6 +46,15 @@ TEST_F(SetupToolTest, WrongCommandLinesPrintTheUsageAndExitWith2)
     for (const char* pszWord : {"pack <package>", "build <launcher.exe>", "list <file>",
                                 "unpack <file> <dir>", "--lite", "--end", "307200"})
         EXPECT_NE(help.out.find(pszWord), std::string::npos) << pszWord;
+    // One command's part, asked either way; the version.
+    ToolRun packHelp = Tool("pack --help");
+    EXPECT_EQ(packHelp.dwExit, 0u);
+    EXPECT_EQ(packHelp.out.find("usage: setuptool pack <package>"), 0u) << packHelp.out;
+    EXPECT_EQ(packHelp.out.find("usage: setuptool list"), std::string::npos) << packHelp.out;
+    EXPECT_EQ(Tool("help pack").out, packHelp.out);
+    ToolRun version = Tool("--version");
+    EXPECT_EQ(version.dwExit, 0u);
+    EXPECT_EQ(version.out.find("setuptool 5."), 0u) << version.out;
 }
 
 TEST_F(SetupToolTest, PackBuildListAndUnpackASetup)
@@ -110,7 +119,10 @@ TEST_F(SetupToolTest, FailuresNameTheErrorAndExitWith1)
     ASSERT_TRUE(WriteWholeFile(In("src\\a.txt"), "A"));
     ASSERT_TRUE(WriteWholeFile(In("src\\" + std::string(65, 'n')), "x"));
     ASSERT_TRUE(WriteWholeFile(In("toobig.exe"), std::string(PKG_SEAL_AT + 1, 'M')));
-    ASSERT_TRUE(WriteWholeFile(In("fits.exe"), std::string(PKG_SEAL_AT, 'M')));
+    std::string launcher; // padded to the whole of its room before the seal
+    ASSERT_TRUE(ReadWholeFile(BinPath("setup.exe"), &launcher));
+    launcher.resize(PKG_SEAL_AT, '\0');
+    ASSERT_TRUE(WriteWholeFile(In("fits.exe"), launcher));
     ASSERT_EQ(Tool("pack " + Q("p.pkg") + " " + Q("src\\a.txt")).dwExit, 0u);
     std::string package = Read("p.pkg");
     ASSERT_TRUE(WriteWholeFile(In("cut.pkg"), package.substr(0, package.size() - 1)));

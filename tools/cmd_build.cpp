@@ -1,11 +1,15 @@
-// setuptool build <launcher.exe> <package> <out.exe>
+// setuptool build <launcher.exe> <package> <out.exe> [--quiet]
 // The launcher image, zero bytes up to 307200, then the package: the layout
-// the launcher unpacks itself from. The fill's last 64 bytes take the seal:
-// the package's length and digest, taken as it is copied and written in
-// place once it is complete, so that the package is read once. Written under a temporary name
-// beside <out.exe> and put in its place only when complete, so no half-written setup is ever left,
-// and a failed build leaves an existing one as it was.
+// the launcher unpacks itself from. Only one of the two launchers becomes a
+// setup. The fill's last 64 bytes take the seal: the package's length and
+// digest, taken as the package is copied and written in place once it is
+// complete, so that the package is read once (standard output, which cannot
+// go back, has the digest taken in a pass of its own first). Written as a
+// new file that takes <out.exe>'s place only when complete, so no
+// half-written setup is ever left, and a failed build leaves an existing one
+// as it was.
 #include "setuptool.h"
+#include "pe_image.h"
 #include "seal.h"
 #include "tool_os.h"
 #include "xxh32.h"
@@ -20,7 +24,8 @@ ToolFile* OpenIn(const char* pszPath, uint64_t* pcbSize)
 {
     ToolFile* pFile = tool_OpenInput("build", pszPath);
     if (pFile != NULL && !tos_Size(pFile, pcbSize)) {
-        tool_Fail("build", pszPath, "cannot be measured", PKG_ERR_SIZE, tos_LastError());
+        tool_Fail("build", tool_InputName(pszPath), "cannot be measured", PKG_ERR_SIZE,
+                  tos_LastError());
         tos_Close(&pFile);
     }
     return pFile;
@@ -36,29 +41,46 @@ int IsPackage(ToolFile* pPackage)
     return bIs;
 }
 
-// 256 KiB, as pack's: a chunk is read, digested and written within the CPU's cache.
-uint8_t s_abBuf[1u << 18];
+// The launcher image, read whole: it is told apart from other programs, then
+// written from here.
+uint8_t s_abImage[PKG_OFFSET];
+uint8_t s_abBuf[1u << 20];
 
-// Writes cbZeros zero bytes.
-uint32_t WriteZeros(ToolFile* pOut, uint32_t cbZeros)
+// Exactly the cbSize bytes pIn was measured at into pBuf, then one more read
+// that must find its end: a launcher still being linked, or a package still
+// being written, would put the package away from its offset. 0, a system
+// error, or (*pbChanged) a file that changed.
+uint32_t ReadMeasured(ToolFile* pIn, uint8_t* pBuf, uint32_t cbSize, int* pbChanged)
 {
-    memset(s_abBuf, 0, sizeof s_abBuf);
-    for (uint32_t cbLeft = cbZeros; cbLeft > 0;) {
-        uint32_t cb = cbLeft < sizeof s_abBuf ? cbLeft : (uint32_t)sizeof s_abBuf;
-        uint32_t dwErr = tos_Write(pOut, s_abBuf, cb);
-        if (dwErr != 0)
-            return dwErr;
-        cbLeft -= cb;
-    }
-    return 0;
+    uint32_t cbRead = 0;
+    uint8_t bMore = 0;
+    uint32_t dwErr = tos_Read(pIn, pBuf, cbSize, &cbRead);
+    *pbChanged = dwErr == 0 && cbRead != cbSize;
+    if (dwErr != 0 || *pbChanged)
+        return dwErr;
+    dwErr = tos_Read(pIn, &bMore, 1, &cbRead);
+    *pbChanged = dwErr == 0 && cbRead != 0;
+    return dwErr;
 }
 
-// Exactly the cbSize bytes pIn was measured at, then one more read that must
-// find its end: a launcher still being linked, or a package still being
-// written, would put the package away from its offset. *pbChanged says so.
-// pDigest (NULL: none) takes every byte copied.
-uint32_t CopyMeasured(ToolFile* pIn, uint64_t cbSize, ToolFile* pOut, int* pbChanged,
-                      Xxh32* pDigest)
+// The setup being written, counted for the progress line.
+struct SetupWriter {
+    ToolFile* pOut;
+    uint64_t cbDone;
+};
+
+uint32_t Write(SetupWriter* pWriter, const void* pBuf, uint32_t cb)
+{
+    uint32_t dwErr = tos_Write(pWriter->pOut, pBuf, cb);
+    pWriter->cbDone += cb;
+    tool_ProgressAt(pWriter->cbDone, 0);
+    return dwErr;
+}
+
+// The package: exactly the bytes measured, as ReadMeasured reads, into
+// pWriter (NULL: read only); pDigest (NULL: none) takes every byte.
+uint32_t CopyPackage(ToolFile* pIn, uint64_t cbSize, SetupWriter* pWriter, int* pbChanged,
+                     Xxh32* pDigest)
 {
     for (uint64_t cbLeft = cbSize;;) {
         uint32_t cbWant = cbLeft < sizeof s_abBuf ? (uint32_t)cbLeft : (uint32_t)sizeof s_abBuf;
@@ -72,82 +94,142 @@ uint32_t CopyMeasured(ToolFile* pIn, uint64_t cbSize, ToolFile* pOut, int* pbCha
         }
         if (pDigest != NULL)
             xxh32_Add(pDigest, s_abBuf, cbRead);
-        dwErr = tos_Write(pOut, s_abBuf, cbRead);
-        if (dwErr != 0)
+        if (pWriter != NULL && (dwErr = Write(pWriter, s_abBuf, cbRead)) != 0)
             return dwErr;
         cbLeft -= cbRead;
     }
 }
 
-// The seal of the package just copied, over the fill's last zero bytes.
-uint32_t WriteSeal(ToolFile* pOut, uint64_t cbPackage, const Xxh32* pDigest)
+// The seal of the package, over the fill's last zero bytes.
+void MakeSeal(uint64_t cbPackage, const Xxh32* pDigest, uint8_t abBlock[PKG_SEAL_SIZE])
 {
     PkgSeal seal = {(uint32_t)cbPackage, xxh32_Digest(pDigest)};
-    uint8_t abBlock[PKG_SEAL_SIZE];
     pkg_MakeSeal(&seal, abBlock);
-    if (!tos_Seek(pOut, PKG_SEAL_AT))
-        return tos_LastError();
-    return tos_Write(pOut, abBlock, sizeof abBlock);
 }
 
-// Launcher, zeros, package and its seal into pOut; 0, a system error, or
-// (*ppszChanged set) the name of an input whose size changed.
-uint32_t WriteLayout(ToolFile* pLauncher, uint64_t cbLauncher, const char* pszLauncher,
-                     ToolFile* pPackage, uint64_t cbPackage, const char* pszPackage, ToolFile* pOut,
-                     const char** ppszChanged)
+// The package's digest, read once before it is written: for an output that
+// cannot go back to the seal. 0, a system error, or (*pbChanged) a package
+// that changed.
+uint32_t DigestFirst(ToolFile* pPackage, uint64_t cbPackage, int* pbChanged)
 {
-    int bChanged = 0;
-    uint32_t dwErr = CopyMeasured(pLauncher, cbLauncher, pOut, &bChanged, NULL);
-    if (dwErr != 0 || bChanged) {
-        *ppszChanged = bChanged ? pszLauncher : NULL;
-        return dwErr;
-    }
-    dwErr = WriteZeros(pOut, (uint32_t)(PKG_OFFSET - cbLauncher));
     Xxh32 digest;
     xxh32_Start(&digest, 0);
-    if (dwErr == 0)
-        dwErr = CopyMeasured(pPackage, cbPackage, pOut, &bChanged, &digest);
-    if (dwErr == 0 && !bChanged)
-        dwErr = WriteSeal(pOut, cbPackage, &digest);
-    *ppszChanged = bChanged ? pszPackage : NULL;
+    uint32_t dwErr = CopyPackage(pPackage, cbPackage, NULL, pbChanged, &digest);
+    if (dwErr == 0 && !*pbChanged && !tos_Seek(pPackage, 0))
+        dwErr = tos_LastError();
+    MakeSeal(cbPackage, &digest, s_abImage + PKG_SEAL_AT);
     return dwErr;
 }
 
-// The setup into a new file beside argv[2], then in its place.
-int WriteSetup(ToolFile* pLauncher, uint64_t cbLauncher, ToolFile* pPackage, uint64_t cbPackage,
+// The image, the zero fill and the package into the new file, and the seal:
+// written in place after the package where the output can go back to it,
+// else taken before and written in its place in the fill.
+uint32_t WriteLayout(uint32_t cbLauncher, ToolFile* pPackage, uint64_t cbPackage,
+                     SetupWriter* pWriter, int bCanGoBack, int* pbPackageChanged)
+{
+    memset(s_abImage + cbLauncher, 0, PKG_OFFSET - cbLauncher);
+    uint32_t dwErr = bCanGoBack ? 0 : DigestFirst(pPackage, cbPackage, pbPackageChanged);
+    if (dwErr != 0 || *pbPackageChanged)
+        return dwErr;
+    dwErr = Write(pWriter, s_abImage, PKG_OFFSET);
+    Xxh32 digest;
+    xxh32_Start(&digest, 0);
+    if (dwErr == 0)
+        dwErr = CopyPackage(pPackage, cbPackage, pWriter, pbPackageChanged,
+                            bCanGoBack ? &digest : NULL);
+    if (dwErr != 0 || *pbPackageChanged || !bCanGoBack)
+        return dwErr;
+    uint8_t abBlock[PKG_SEAL_SIZE];
+    MakeSeal(cbPackage, &digest, abBlock);
+    if (!tos_Seek(pWriter->pOut, PKG_SEAL_AT))
+        return tos_LastError();
+    return tos_Write(pWriter->pOut, abBlock, sizeof abBlock);
+}
+
+// The launcher image: small enough to leave room for the seal before the
+// package, read whole and unchanged, and one of the two launchers.
+int ReadLauncher(ToolFile* pLauncher, uint64_t cbLauncher, const char* pszPath)
+{
+    const char* pszShown = tool_InputName(pszPath);
+    if (cbLauncher > PKG_SEAL_AT) {
+        char szWhat[200];
+        snprintf(szWhat, sizeof szWhat,
+                 "is %llu bytes: a launcher image must fit in %d, before the seal and the package "
+                 "at %d (name the launcher image, not a setup built from it)",
+                 (unsigned long long)cbLauncher, PKG_SEAL_AT, PKG_OFFSET);
+        tool_Fail("build", pszShown, szWhat, 0, 0);
+        return 0;
+    }
+    int bChanged = 0;
+    uint32_t dwErr = ReadMeasured(pLauncher, s_abImage, (uint32_t)cbLauncher, &bChanged);
+    if (dwErr != 0 || bChanged) {
+        if (dwErr != 0)
+            tool_Fail("build", pszShown, "cannot be read", PKG_ERR_OPEN, dwErr);
+        else
+            tool_Fail("build", pszShown, "changed while the setup was built", PKG_ERR_SIZE, 0);
+        return 0;
+    }
+    if (pe_WhichLauncher(s_abImage, (size_t)cbLauncher) != PE_UNKNOWN_LAUNCHER)
+        return 1;
+    tool_FailToDo("build", pszShown,
+                  "is not a launcher image: setup.exe and setup-lite.exe carry the manifest of "
+                  "the assembly \"Kelvo Setup\", and setup its password dialog, setup-lite its "
+                  "icon",
+                  0, 0,
+                  "Build from setup.exe or setup-lite.exe, not from a program the package "
+                  "carries.");
+    return 0;
+}
+
+// The package: one that starts with a package header and leaves the setup
+// below 4 GiB.
+int CheckPackage(ToolFile* pPackage, uint64_t cbPackage, const char* pszPath)
+{
+    if (!IsPackage(pPackage)) {
+        tool_Fail("build", tool_InputName(pszPath),
+                  "is not a package: it does not start with a package header", PKG_ERR_BAD_HEADER,
+                  0);
+        return 0;
+    }
+    if (PKG_OFFSET + cbPackage < 0x100000000ull)
+        return 1;
+    char szWhat[200];
+    snprintf(szWhat, sizeof szWhat,
+             "is %llu bytes: it would make a setup of 4 GiB or more (%llu bytes with the %d of "
+             "the launcher's part)",
+             (unsigned long long)cbPackage, (unsigned long long)(PKG_OFFSET + cbPackage),
+             PKG_OFFSET);
+    tool_FailToDo("build", tool_InputName(pszPath), szWhat, PKG_ERR_SIZE, 0,
+                  "Pack fewer or smaller files: a setup stays below 4 GiB.");
+    return 0;
+}
+
+// The setup into a new file that takes argv[2]'s place.
+int WriteSetup(ToolFile* pLauncher, uint32_t cbLauncher, ToolFile* pPackage, uint64_t cbPackage,
                char** argv)
 {
-    const char* pszOut = argv[2];
-    char szTemp[TOOL_PATH_BUF];
-    if (tos_IsDir(pszOut)) {
-        tool_Fail("build", pszOut, "is a folder: name the setup file", PKG_ERR_OPEN, 0);
-        return 0;
+    ToolOutput* pOut = tool_OpenOutput("build", argv[2], "setup");
+    if (pOut == NULL)
+        return TOOL_FAILED;
+    if (tool_IsOwnOutput("build", pOut, pLauncher, argv[0], "setup") ||
+        tool_IsOwnOutput("build", pOut, pPackage, argv[1], "setup")) {
+        tos_DiscardOutput(&pOut);
+        return TOOL_FAILED;
     }
-    if (!tool_TempBeside(pszOut, szTemp, sizeof szTemp)) {
-        tool_Fail("build", pszOut, "leaves no room for a temporary name beside it",
-                  PKG_ERR_PATH_TOO_LONG, 0);
-        return 0;
+    SetupWriter writer = {tos_OutputFile(pOut), 0};
+    int bChanged = 0;
+    tool_ProgressBegin("build", PKG_OFFSET + cbPackage, 0);
+    uint32_t dwErr = WriteLayout(cbLauncher, pPackage, cbPackage, &writer,
+                                 !tos_OutputIsStdout(pOut), &bChanged);
+    tool_ProgressEnd();
+    if (dwErr != 0)
+        return tool_FailOutput("build", argv[2], &pOut, dwErr);
+    if (bChanged) {
+        tos_DiscardOutput(&pOut);
+        return tool_Fail("build", tool_InputName(argv[1]), "changed while the setup was built",
+                         PKG_ERR_SIZE, 0);
     }
-    ToolFile* pOut = tos_CreateNew(szTemp);
-    if (pOut == NULL) {
-        tool_Fail("build", szTemp, "cannot be made beside the setup", PKG_ERR_OPEN,
-                  tos_LastError());
-        return 0;
-    }
-    const char* pszChanged = NULL;
-    uint32_t dwErr = WriteLayout(pLauncher, cbLauncher, argv[0], pPackage, cbPackage, argv[1], pOut,
-                                 &pszChanged);
-    if (!tos_Close(&pOut) && dwErr == 0 && pszChanged == NULL)
-        dwErr = tos_LastError();
-    if (dwErr != 0 || pszChanged != NULL) {
-        if (pszChanged != NULL)
-            tool_Fail("build", pszChanged, "changed while the setup was built", PKG_ERR_SIZE, 0);
-        else
-            tool_Fail("build", pszOut, "cannot be written", PKG_ERR_WRITE, dwErr);
-        tos_Remove(szTemp);
-        return 0;
-    }
-    return tool_Replace("build", szTemp, pszOut);
+    return tool_CommitOutput("build", argv[2], &pOut) ? TOOL_OK : TOOL_FAILED;
 }
 
 } // namespace
@@ -161,39 +243,21 @@ int cmd_Build(int argc, char** argv)
     if (argc != 3)
         return tool_WrongCommandLine("build", "name the launcher image, the package and the setup "
                                               "to write");
-    for (int i = 0; i < argc; ++i) {
-        if (!tool_CheckPath("build", argv[i]))
-            return TOOL_FAILED;
-    }
+    if (tool_EmptyName("build", argc, argv) != TOOL_OK)
+        return TOOL_USAGE;
+    if (strcmp(argv[0], "-") == 0 && strcmp(argv[1], "-") == 0)
+        return tool_WrongCommandLine("build", "standard input is one file: the launcher image "
+                                              "and the package cannot both be -");
     int nResult = TOOL_FAILED;
     uint64_t cbLauncher = 0, cbPackage = 0;
     ToolFile* pPackage = NULL;
     ToolFile* pLauncher = OpenIn(argv[0], &cbLauncher);
-    if (pLauncher == NULL)
+    if (pLauncher == NULL || !ReadLauncher(pLauncher, cbLauncher, argv[0]))
         goto out;
-    if (cbLauncher > PKG_SEAL_AT) {
-        char szWhat[200];
-        snprintf(szWhat, sizeof szWhat,
-                 "is %llu bytes: a launcher image must fit in %d, before the seal and the package "
-                 "at %d (name the launcher image, not a setup built from it)",
-                 (unsigned long long)cbLauncher, PKG_SEAL_AT, PKG_OFFSET);
-        tool_Fail("build", argv[0], szWhat, 0, 0);
-        goto out;
-    }
     pPackage = OpenIn(argv[1], &cbPackage);
-    if (pPackage == NULL)
+    if (pPackage == NULL || !CheckPackage(pPackage, cbPackage, argv[1]))
         goto out;
-    if (!IsPackage(pPackage)) {
-        tool_Fail("build", argv[1], "is not a package: it does not start with a package header",
-                  PKG_ERR_BAD_HEADER, 0);
-        goto out;
-    }
-    if (PKG_OFFSET + cbPackage >= 0x100000000ull) {
-        tool_Fail("build", argv[1], "would make a setup of 4 GiB or more", PKG_ERR_SIZE, 0);
-        goto out;
-    }
-    if (WriteSetup(pLauncher, cbLauncher, pPackage, cbPackage, argv))
-        nResult = TOOL_OK;
+    nResult = WriteSetup(pLauncher, (uint32_t)cbLauncher, pPackage, cbPackage, argv);
 
 out:
     tos_Close(&pPackage);

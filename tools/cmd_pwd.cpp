@@ -102,7 +102,7 @@ int cmd_Pwd(int argc, char** argv)
 {
     if (argc < 1 || (strcmp(argv[0], "encrypt") != 0 && strcmp(argv[0], "decrypt") != 0))
         return tool_WrongCommandLine("pwd", "say encrypt or decrypt");
-    bool bHex = argc == 3 && strcmp(argv[1], "--hex") == 0;
+    bool bHex = argc == 3 && tool_IsFlag(argv[1], "--hex");
     if (argc != (bHex ? 3 : 2))
         return tool_WrongCommandLine("pwd", "give one %s after %s%s",
                                      strcmp(argv[0], "encrypt") == 0 ? "password" : "text", argv[0],

@@ -1,4 +1,4 @@
-// setuptool unpack <file> <dir> [--offset N] [--lite] [--codepage N]
+// setuptool unpack <file> <dir> [--offset N] [--lite] [--codepage N] [--quiet]
 // Extracts a setup or a bare package without running it, with the setup
 // unpacker or the lite one, naming each record on stderr as it goes.
 #include "setuptool.h"
@@ -17,13 +17,29 @@ struct Progress {
     char szRecord[4 * PKG_MAX_NAME + 1]; // the one being written, for a failure's message
 };
 
-void ShowProgress(void* pContext, const PkgRecordInfo* pRecord)
+void ShowRecord(void* pContext, const PkgRecordInfo* pRecord)
 {
     Progress* pProgress = (Progress*)pContext;
     const char* pszShown = tool_ShownName(pRecord->pszName, pProgress->uCodePage);
-    fprintf(stderr, "[%d] %s (%u bytes)\n", ++pProgress->nRecord, pszShown,
-            (unsigned)pRecord->cbData);
+    tool_Note("[%d] %s (%u bytes)\n", ++pProgress->nRecord, pszShown, (unsigned)pRecord->cbData);
     snprintf(pProgress->szRecord, sizeof pProgress->szRecord, "%s", pszShown);
+    tool_ProgressAt(pRecord->ullEnd - pRecord->cbData, pProgress->nRecord - 1);
+}
+
+void ShowBytes(void* pContext, uint64_t cbDone)
+{
+    tool_ProgressAt(cbDone, ((Progress*)pContext)->nRecord - 1);
+}
+
+// The package's length, for the progress line: the file behind the offset.
+uint64_t PackageLength(const char* pszPath, uint32_t dwOffset)
+{
+    ToolFile* pFile = strcmp(pszPath, "-") == 0 ? NULL : tos_OpenRead(pszPath);
+    uint64_t cbFile = 0;
+    if (pFile != NULL && !tos_Size(pFile, &cbFile))
+        cbFile = 0;
+    tos_Close(&pFile);
+    return cbFile > dwOffset ? cbFile - dwOffset : 0;
 }
 
 } // namespace
@@ -37,9 +53,9 @@ int cmd_Unpack(int argc, char** argv)
     int bOffset = 0, bLite = 0, nPaths = 0;
     const char* apszPath[2] = {NULL, NULL};
     for (int i = 0; i < argc; ++i) {
-        if (strcmp(argv[i], "--lite") == 0) {
+        if (tool_IsFlag(argv[i], "--lite")) {
             bLite = 1;
-        } else if (strcmp(argv[i], "--offset") == 0) {
+        } else if (tool_IsFlag(argv[i], "--offset")) {
             if (!tool_TakeOffset("unpack", argc, argv, &i, &dwOffset))
                 return TOOL_USAGE;
             bOffset = 1;
@@ -52,19 +68,24 @@ int cmd_Unpack(int argc, char** argv)
     if (nPaths != 2)
         return tool_WrongCommandLine("unpack", "name the setup or package, then the folder to "
                                                "unpack into");
-    char szDir[TOOL_PATH_BUF], szName[TOOL_PATH_BUF];
-    if (!tool_LocatePackage("unpack", apszPath[0], bOffset, &dwOffset, szDir, szName) ||
+    if (tool_EmptyName("unpack", 2, apszPath) != TOOL_OK)
+        return TOOL_USAGE;
+    if (!tool_LocatePackage("unpack", apszPath[0], bOffset, &dwOffset) ||
         !tool_MakeDirs("unpack", apszPath[1]))
         return TOOL_FAILED;
-    UnpackVariant variant = {!bLite, !bLite, 1, ShowProgress, &progress, progress.uCodePage};
+    // The tool's walk writes no log: the log folder is the launchers'.
+    UnpackVariant variant = {0, !bLite, 1, ShowRecord, &progress, progress.uCodePage, ShowBytes};
     uint32_t dwErr = 0, dwSysErr = 0;
     PkgWatch watch = {};
+    tool_ProgressBegin("unpack", PackageLength(apszPath[0], dwOffset), 0);
+    int bDone = tos_Walk(apszPath[0], apszPath[1], &dwErr, &dwSysErr, dwOffset, &variant, &watch);
+    tool_ProgressEnd();
     int nResult = TOOL_OK;
-    if (!tos_Walk(szDir, szName, apszPath[1], &dwErr, &dwSysErr, dwOffset, &variant, &watch))
+    if (!bDone)
         nResult = tool_FailWalk("unpack", apszPath[0], apszPath[1], progress.szRecord, dwErr,
                                 dwSysErr, progress.uCodePage);
     else
-        fprintf(stderr, "done: %d records\n", progress.nRecord);
+        tool_Note("done: %d records\n", progress.nRecord);
     // What a damaged setup holds is extracted all the same, for whoever
     // looks into it; the exit code says it must not be trusted.
     return tool_FailSeal("unpack", apszPath[0], &watch.seal) ? TOOL_FAILED : nResult;

@@ -14,6 +14,13 @@
 // the system's reason when dwSysErr is 0.
 int tool_Fail(const char* pszCommand, const char* pszFile, const char* pszWhat, uint32_t dwErr,
               uint32_t dwSysErr);
+// The same with what to do said by the command, where it knows better than
+// the number ("" for nothing).
+int tool_FailToDo(const char* pszCommand, const char* pszFile, const char* pszWhat, uint32_t dwErr,
+                  uint32_t dwSysErr, const char* pszToDo);
+// Names that messages give unquoted: standard input and output for "-".
+extern const char g_szToolStdin[];
+extern const char g_szToolStdout[];
 // A failed walk of pszPackage into pszDest ("." for a walk that writes
 // nothing): the file it concerns (the package; for what the destination
 // refused, the file of pszRecord there, the record being written, or the

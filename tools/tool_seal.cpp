@@ -58,3 +58,27 @@ int tool_FailSeal(const char* pszCommand, const char* pszFile, const PkgSealChec
     tool_Fail(pszCommand, pszFile, szWhat, PKG_ERR_DAMAGED, 0);
     return 1;
 }
+
+void tool_JsonSeal(const PkgSealCheck* pCheck)
+{
+    const char* pszState = pCheck->eState == PKG_SEAL_MATCHES ? "matches"
+                           : pCheck->eState == PKG_SEAL_NONE  ? "none"
+                           : pkg_SealSaysDamaged(pCheck)      ? "does not match"
+                                                              : NULL;
+    if (pszState == NULL) {
+        printf("null");
+        return;
+    }
+    printf("{\"state\": \"%s\"", pszState);
+    if (pCheck->eState == PKG_SEAL_UNREADABLE)
+        printf(", \"why\": \"the seal is damaged\"");
+    if (pCheck->eState == PKG_SEAL_MATCHES || pCheck->eState == PKG_SEAL_MISMATCH ||
+        pCheck->eState == PKG_SEAL_WRONG_LENGTH)
+        printf(", \"sealed_length\": %u, \"sealed_xxh32\": \"%08x\"",
+               (unsigned)pCheck->sealed.cbPackage, (unsigned)pCheck->sealed.dwDigest);
+    if (pCheck->eState != PKG_SEAL_NONE && pCheck->eState != PKG_SEAL_UNREADABLE)
+        printf(", \"length\": %llu", (unsigned long long)pCheck->cbPackage);
+    if (pCheck->eState == PKG_SEAL_MATCHES || pCheck->eState == PKG_SEAL_MISMATCH)
+        printf(", \"xxh32\": \"%08x\"", (unsigned)pCheck->dwFound);
+    printf("}");
+}

@@ -52,7 +52,7 @@ int tool_TakeCodePage(const char* pszCommand, int* pargc, char** argv, uint32_t*
 {
     *puCodePage = 0;
     int i = 0;
-    while (i < *pargc && strcmp(argv[i], "--codepage") != 0)
+    while (i < *pargc && !tool_IsFlag(argv[i], "--codepage"))
         ++i;
     if (i == *pargc)
         return 1;
@@ -66,39 +66,12 @@ int tool_TakeCodePage(const char* pszCommand, int* pargc, char** argv, uint32_t*
         argv[j] = argv[j + 2];
     *pargc -= 2;
     for (int j = 0; j < *pargc; ++j) {
-        if (strcmp(argv[j], "--codepage") == 0) {
+        if (tool_IsFlag(argv[j], "--codepage")) {
             tool_WrongCommandLine(pszCommand, "--codepage comes once");
             return 0;
         }
     }
     return 1;
-}
-
-// In the target's own directory, so that the rename stays on one volume.
-int tool_TempBeside(const char* pszPath, char* pszTemp, size_t cbTemp)
-{
-    int cch =
-        snprintf(pszTemp, cbTemp, "%s.setuptool-%lu.tmp", pszPath, (unsigned long)tos_ProcessId());
-    if (cch < 0 || (size_t)cch >= cbTemp)
-        return 0;
-    tos_Remove(pszTemp);
-    return 1;
-}
-
-int tool_Replace(const char* pszCommand, const char* pszTemp, const char* pszPath)
-{
-    uint32_t dwSysErr = tos_Replace(pszTemp, pszPath);
-    if (dwSysErr == 0)
-        return 1;
-    tos_Remove(pszTemp);
-    tool_Fail(pszCommand, pszPath, "cannot be replaced by the new file", PKG_ERR_DELETE_PACKAGE,
-              dwSysErr);
-    return 0;
-}
-
-int tool_IsOption(const char* pszArg)
-{
-    return strncmp(pszArg, "--", 2) == 0;
 }
 
 int tool_TakeOffset(const char* pszCommand, int argc, char** argv, int* pi, uint32_t* pdwOffset)
@@ -128,8 +101,44 @@ int tool_CheckPath(const char* pszCommand, const char* pszPath)
     return 0;
 }
 
+const char* tool_InputName(const char* pszPath)
+{
+    return strcmp(pszPath, "-") == 0 ? g_szToolStdin : pszPath;
+}
+
+const char* tool_OutputName(const char* pszPath)
+{
+    return strcmp(pszPath, "-") == 0 ? g_szToolStdout : pszPath;
+}
+
+int tool_EmptyName(const char* pszCommand, int argc, const char* const* argv)
+{
+    for (int i = 0; i < argc; ++i) {
+        if (argv[i][0] == '\0')
+            return tool_WrongCommandLine(pszCommand, "a file's name is empty (argument %d)", i + 1);
+    }
+    return TOOL_OK;
+}
+
+// Standard input is read as a file: the walk seeks in it (to the package's
+// offset, to a signature's certificate table at the file's end).
+static ToolFile* OpenStdin(const char* pszCommand)
+{
+    int bPipe = 0;
+    ToolFile* pFile = tos_OpenStdin(&bPipe);
+    if (pFile == NULL && bPipe)
+        tool_FailToDo(pszCommand, g_szToolStdin, "is a pipe or a terminal, not a file", 0, 0,
+                      "list, check and unpack seek in a setup (its package, a signature at its "
+                      "end): give the file with < or by its name.");
+    else if (pFile == NULL)
+        tool_Fail(pszCommand, g_szToolStdin, "cannot be read", PKG_ERR_OPEN, tos_LastError());
+    return pFile;
+}
+
 ToolFile* tool_OpenInput(const char* pszCommand, const char* pszPath)
 {
+    if (strcmp(pszPath, "-") == 0)
+        return OpenStdin(pszCommand);
     if (!tool_CheckPath(pszCommand, pszPath))
         return NULL;
     if (tos_IsDir(pszPath)) {
@@ -167,7 +176,7 @@ int FindPackage(const char* pszCommand, const char* pszPath, ToolFile* pFile, ui
         snprintf(szWhat, sizeof szWhat,
                  "is a program of %llu bytes, with no package behind it at 307200",
                  (unsigned long long)cbFile);
-        tool_Fail(pszCommand, pszPath, szWhat, PKG_ERR_READ_HEADER, 0);
+        tool_Fail(pszCommand, tool_InputName(pszPath), szWhat, PKG_ERR_READ_HEADER, 0);
         return -1;
     }
     return 1;
@@ -176,14 +185,14 @@ int FindPackage(const char* pszCommand, const char* pszPath, ToolFile* pFile, ui
 } // namespace
 
 int tool_LocatePackage(const char* pszCommand, const char* pszPath, int bOffsetGiven,
-                       uint32_t* pdwOffset, char* pszDir, char* pszName)
+                       uint32_t* pdwOffset)
 {
     ToolFile* pFile = tool_OpenInput(pszCommand, pszPath);
     if (pFile == NULL)
         return 0;
     int nFound = bOffsetGiven ? 1 : FindPackage(pszCommand, pszPath, pFile, pdwOffset);
     tos_Close(&pFile);
-    return nFound >= 0 && tool_SplitPath(pszPath, pszDir, TOOL_PATH_BUF, pszName, TOOL_PATH_BUF);
+    return nFound >= 0;
 }
 
 int tool_MakeDirs(const char* pszCommand, const char* pszDir)
@@ -212,4 +221,82 @@ const char* tool_ShownName(const char* pszName, uint32_t uCodePage)
     static char s_szShown[4 * PKG_MAX_NAME + 1];
     tos_ShowText(pszName, uCodePage, s_szShown, sizeof s_szShown);
     return s_szShown;
+}
+
+ToolOutput* tool_OpenOutput(const char* pszCommand, const char* pszPath, const char* pszKind)
+{
+    if (strcmp(pszPath, "-") != 0 && !tool_CheckPath(pszCommand, pszPath))
+        return NULL;
+    ToolOutput* pOut = NULL;
+    char szWhat[200];
+    switch (tos_OpenOutput(pszPath, &pOut)) {
+    case TOS_OUTPUT_OPEN:
+        return pOut;
+    case TOS_OUTPUT_FOLDER:
+        snprintf(szWhat, sizeof szWhat, "is a folder: name the %s file", pszKind);
+        tool_Fail(pszCommand, pszPath, szWhat, PKG_ERR_OPEN, 0);
+        break;
+    case TOS_OUTPUT_SPECIAL:
+        tool_FailToDo(pszCommand, pszPath,
+                      "is a device, a FIFO or a socket, not a file: it is never replaced",
+                      PKG_ERR_OPEN, 0, "Name a file, or - for standard output.");
+        break;
+    case TOS_OUTPUT_TERMINAL:
+        snprintf(szWhat, sizeof szWhat, "is a terminal: a %s is no text", pszKind);
+        tool_FailToDo(pszCommand, g_szToolStdout, szWhat, 0, 0,
+                      "Send standard output to a file or a pipe, or name the file.");
+        break;
+    case TOS_OUTPUT_NO_ROOM:
+        tool_Fail(pszCommand, pszPath, "leaves no room for a temporary name beside it",
+                  PKG_ERR_PATH_TOO_LONG, 0);
+        break;
+    case TOS_OUTPUT_NO_DIR:
+        tool_FailToDo(pszCommand, pszPath, "cannot be made: its folder is not there", PKG_ERR_OPEN,
+                      tos_LastError(), "Make the folder first, or check the path.");
+        break;
+    default:
+        tool_FailToDo(pszCommand, tool_OutputName(pszPath), "cannot be made", PKG_ERR_OPEN,
+                      tos_LastError(), "Check the permissions of its folder.");
+        break;
+    }
+    return NULL;
+}
+
+int tool_CommitOutput(const char* pszCommand, const char* pszPath, ToolOutput** ppOut)
+{
+    int bStdout = tos_OutputIsStdout(*ppOut);
+    uint32_t dwSysErr = tos_CommitOutput(ppOut);
+    if (dwSysErr == 0)
+        return 1;
+    if (bStdout)
+        tool_FailToDo(pszCommand, g_szToolStdout, "cannot be written", 0, dwSysErr, "");
+    else
+        tool_Fail(pszCommand, pszPath, "cannot be replaced by the new file", PKG_ERR_DELETE_PACKAGE,
+                  dwSysErr);
+    return 0;
+}
+
+int tool_FailOutput(const char* pszCommand, const char* pszPath, ToolOutput** ppOut,
+                    uint32_t dwSysErr)
+{
+    int bStdout = tos_OutputIsStdout(*ppOut);
+    tos_DiscardOutput(ppOut);
+    if (bStdout) {
+        tool_FailToDo(pszCommand, g_szToolStdout, "cannot be written", 0, dwSysErr, "");
+        return TOOL_USAGE;
+    }
+    return tool_Fail(pszCommand, pszPath, "cannot be written", PKG_ERR_WRITE, dwSysErr);
+}
+
+int tool_IsOwnOutput(const char* pszCommand, ToolOutput* pOut, ToolFile* pFile, const char* pszPath,
+                     const char* pszKind)
+{
+    if (!tos_IsOutputFile(pOut, pFile))
+        return 0;
+    char szWhat[160];
+    snprintf(szWhat, sizeof szWhat, "is the %s being written (the same file%s)", pszKind,
+             tos_OutputIsStdout(pOut) ? " as standard output" : ", by this name or another");
+    tool_FailToDo(pszCommand, pszPath, szWhat, 0, 0,
+                  "Leave it out, or write the new file elsewhere.");
+    return 1;
 }

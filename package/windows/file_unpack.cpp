@@ -172,27 +172,29 @@ void LogToUtlFile(const char* pszLine)
 }
 
 // The edge's parts: a source held or named, files made by their ANSI or
-// their wide names. The launchers' entries name only what they use, so that
-// their images carry nothing else.
+// their wide names, the launchers' module log or none (the tool's walks:
+// the log folder is the launchers'). The launchers' entries name only what
+// they use, so that their images carry nothing else.
 struct EdgeParts {
     int (*pfnExists)(void* pCtx, const char* pszPath);
     int (*pfnSize)(void* pCtx, const char* pszPath, uint64_t* pcb);
     int (*pfnOpen)(void* pCtx, const char* pszPath);
     int (*pfnOpenDest)(void* pCtx, const char* pszPath, const char* pszName);
     const PkgCodePage* pCodePage;
+    void (*pfnLog)(const char* pszLine);
 };
 
 int Unpack(HANDLE hHeldSrc, const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
            DWORD* pdwErr, DWORD* pdwSysErr, DWORD dwOffset, const UnpackVariant* pVariant,
            const EdgeParts* pParts, PkgWatch* pWatch)
 {
-    Source src = {hHeldSrc, pVariant->bLog, 0};
+    Source src = {hHeldSrc, pVariant->bLog && pParts->pfnLog != NULL, 0};
     Dest dst = {INVALID_HANDLE_VALUE, pVariant->uCodePage, 0};
     BYTE buf[PKG_CHUNK];
     const PkgEdge edge = {
         {&src, pParts->pfnExists, pParts->pfnSize, pParts->pfnOpen, SourceSeek, SourceRead},
         {&dst, DestDirExists, pParts->pfnOpenDest, DestWrite, DestEnd, DestClose},
-        LogToUtlFile,
+        pParts->pfnLog,
         PKG_PATH_MAX,
         '\\',
         pParts->pCodePage,
@@ -212,13 +214,14 @@ int Unpack(HANDLE hHeldSrc, const char* pszSrcPath, const char* pszSrcFile, cons
     return bResult;
 }
 
-const UnpackVariant kSetup = {1, 1, 1, NULL, NULL, 0};
-const UnpackVariant kLite = {0, 0, 1, NULL, NULL, 0};
+const UnpackVariant kSetup = {1, 1, 1, NULL, NULL, 0, NULL};
+const UnpackVariant kLite = {0, 0, 1, NULL, NULL, 0, NULL};
 
 int UnpackByPath(const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
                  DWORD* pdwErr, DWORD dwOffset, const UnpackVariant* pVariant)
 {
-    const EdgeParts kParts = {PathExists, PathSize, PathOpen, DestOpenAnsi, pkg_CodePage(0)};
+    const EdgeParts kParts = {PathExists,   PathSize,        PathOpen,
+                              DestOpenAnsi, pkg_CodePage(0), LogToUtlFile};
     return Unpack(INVALID_HANDLE_VALUE, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, NULL, dwOffset,
                   pVariant, &kParts, NULL);
 }
@@ -226,7 +229,8 @@ int UnpackByPath(const char* pszSrcPath, const char* pszSrcFile, const char* psz
 int UnpackHeld(HANDLE hSrc, const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
                DWORD* pdwErr, DWORD dwOffset, const UnpackVariant* pVariant, PkgWatch* pWatch)
 {
-    const EdgeParts kParts = {HeldIsOpen, HeldSize, HeldIsOpen, DestOpenAnsi, pkg_CodePage(0)};
+    const EdgeParts kParts = {HeldIsOpen,   HeldSize,        HeldIsOpen,
+                              DestOpenAnsi, pkg_CodePage(0), LogToUtlFile};
     return Unpack(hSrc, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, NULL, dwOffset, pVariant,
                   &kParts, pWatch);
 }
@@ -243,9 +247,12 @@ int pkg_Unpack(HANDLE hHeldSrc, const char* pszSrcPath, const char* pszSrcFile,
         return 0;
     }
     int bHeld = hHeldSrc != INVALID_HANDLE_VALUE;
-    const EdgeParts parts = {bHeld ? HeldIsOpen : PathExists, bHeld ? HeldSize : PathSize,
+    const EdgeParts parts = {bHeld ? HeldIsOpen : PathExists,
+                             bHeld ? HeldSize : PathSize,
                              bHeld ? HeldIsOpen : PathOpen,
-                             pVariant->uCodePage == 0 ? DestOpenAnsi : DestOpenWide, pCodePage};
+                             pVariant->uCodePage == 0 ? DestOpenAnsi : DestOpenWide,
+                             pCodePage,
+                             NULL};
     return Unpack(hHeldSrc, pszSrcPath, pszSrcFile, pszDstPath, pdwErr, pdwSysErr, dwOffset,
                   pVariant, &parts, pWatch);
 }

@@ -16,6 +16,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cb)
     PeVerdict eVerdict = pe_ReadImage(pCopy, cb, &facts);
     if (eVerdict != PE_OK && (facts.eLauncher != PE_UNKNOWN_LAUNCHER || facts.bVersion))
         abort();
+    // build tells a launcher as check does, PE32+ aside.
+    PeLauncher eLauncher = pe_WhichLauncher(pCopy, cb);
+    if (eVerdict == PE_OK && eLauncher != facts.eLauncher)
+        abort();
     uint32_t dwTable = 0, cbTable = 0;
     if (!pe_FindCertificateTable(pCopy, cb, &dwTable, &cbTable) && (dwTable != 0 || cbTable != 0))
         abort();

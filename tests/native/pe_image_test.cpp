@@ -74,6 +74,29 @@ TEST_F(PeImage, TheLaunchersAreToldApartAndMeasured)
     ASSERT_EQ(Read(Image("setup-lite.exe"), &facts), PE_OK);
     EXPECT_EQ(facts.eLauncher, PE_SETUP_LITE);
     EXPECT_FALSE(facts.bVersion);
+    EXPECT_EQ(pe_WhichLauncher((const uint8_t*)setup.data(), setup.size()), PE_SETUP);
+}
+
+// A launcher is one by the manifest both carry, then by its own resource:
+// the password dialog alone (or the icon alone) makes no launcher, and
+// neither does any other program.
+TEST_F(PeImage, OnlyTheLaunchersManifestMakesALauncher)
+{
+    for (const char* pszImage : {"setup.exe", "setup-lite.exe"}) {
+        std::string image = Image(pszImage);
+        size_t at = image.find("name=\"Kelvo Setup\"");
+        ASSERT_NE(at, std::string::npos) << pszImage;
+        image[at + 6] = 'k';
+        PeFacts facts;
+        ASSERT_EQ(Read(image, &facts), PE_OK) << pszImage;
+        EXPECT_EQ(facts.eLauncher, PE_UNKNOWN_LAUNCHER) << pszImage;
+        EXPECT_EQ(pe_WhichLauncher((const uint8_t*)image.data(), image.size()), PE_UNKNOWN_LAUNCHER)
+            << pszImage;
+    }
+    std::string other = Image("KelvoSetup.exe");
+    ASSERT_GT(other.size(), 4096u);
+    EXPECT_EQ(pe_WhichLauncher((const uint8_t*)other.data(), other.size()), PE_UNKNOWN_LAUNCHER);
+    EXPECT_EQ(pe_WhichLauncher((const uint8_t*)"MZ", 2), PE_UNKNOWN_LAUNCHER);
 }
 
 // Every length from nothing to past the section table: the verdict is the

@@ -93,7 +93,7 @@ class PosixWalk : public ::testing::Test
     }
     uint32_t Unpack(uint32_t uCodePage = 0, uint32_t dwOffset = 0, int bLite = 0)
     {
-        const UnpackVariant kVariant = {!bLite, !bLite, 1, NULL, NULL, uCodePage};
+        const UnpackVariant kVariant = {!bLite, !bLite, 1, NULL, NULL, uCodePage, NULL};
         uint32_t dwErr = 0;
         return pkg_Unpack(dir.c_str(), "p.pkg", (dir + "/dst").c_str(), &dwErr, NULL, dwOffset,
                           &kVariant, NULL)
@@ -129,8 +129,10 @@ TEST_F(PosixWalk, NothingIsWrittenOutsideTheDestination)
     ASSERT_EQ(symlink((dir + "/outside/target").c_str(), (dir + "/dst/link.txt").c_str()), 0);
     ASSERT_EQ(symlink((dir + "/outside").c_str(), (dir + "/dst/sublink").c_str()), 0);
     ASSERT_EQ(mkfifo((dir + "/dst/fifo").c_str(), 0644), 0);
-    for (const char* pszName : {"link.txt", "sublink\\target", "fifo", "..\\outside\\target",
-                                "/tmp/evil", "a/../../x", "CON", "nul.txt", "C:evil"}) {
+    ASSERT_EQ(link((dir + "/outside/target").c_str(), (dir + "/dst/hard.txt").c_str()), 0);
+    for (const char* pszName :
+         {"link.txt", "hard.txt", "sublink\\target", "fifo", "..\\outside\\target", "/tmp/evil",
+          "a/../../x", "CON", "nul.txt", "C:evil"}) {
         Write({{pszName, "pwned"}});
         EXPECT_EQ(Unpack(), (uint32_t)PKG_ERR_OPEN_DEST) << pszName;
     }

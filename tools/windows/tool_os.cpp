@@ -5,6 +5,7 @@
 #include "tool_os.h"
 #include "package.h"
 #include "run_log_lines.h"
+#include "setuptool.h"
 
 #include <shellapi.h>
 #include <stdio.h>
@@ -39,10 +40,29 @@ ToolFile* tos_OpenRead(const char* pszPath)
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, NULL));
 }
 
-ToolFile* tos_CreateNew(const char* pszPath)
+// Standard input as a file of its own handle, read from its start; a pipe
+// or the console cannot be sought in.
+ToolFile* tos_OpenStdin(int* pbPipe)
 {
-    return Wrap(
-        CreateFileA(pszPath, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL));
+    HANDLE hIn = GetStdHandle(STD_INPUT_HANDLE);
+    *pbPipe = 0;
+    if (hIn == INVALID_HANDLE_VALUE || hIn == NULL) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return NULL;
+    }
+    if (GetFileType(hIn) != FILE_TYPE_DISK) {
+        *pbPipe = 1;
+        SetLastError(ERROR_SEEK_ON_DEVICE);
+        return NULL;
+    }
+    HANDLE hDup = INVALID_HANDLE_VALUE;
+    if (!DuplicateHandle(GetCurrentProcess(), hIn, GetCurrentProcess(), &hDup, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS))
+        return NULL;
+    ToolFile* pFile = Wrap(hDup);
+    if (pFile != NULL)
+        tos_Seek(pFile, 0);
+    return pFile;
 }
 
 uint32_t tos_Read(void* pFile, void* pBuf, uint32_t cb, uint32_t* pcbRead)
@@ -93,6 +113,151 @@ int tos_Close(ToolFile** ppFile)
     return bKept;
 }
 
+static int SameId(const BY_HANDLE_FILE_INFORMATION* pA, const BY_HANDLE_FILE_INFORMATION* pB)
+{
+    return pA->dwVolumeSerialNumber == pB->dwVolumeSerialNumber &&
+           pA->nFileIndexHigh == pB->nFileIndexHigh && pA->nFileIndexLow == pB->nFileIndexLow;
+}
+
+// Windows replaces the file at the name itself (a link included) with
+// MoveFileEx; it has no mode to keep.
+struct ToolOutput {
+    ToolFile file;
+    int bStdout;
+    int bOldIsFile; // old: the file replaced, or standard output's file
+    BY_HANDLE_FILE_INFORMATION old;
+    char szPath[TOOL_PATH_BUF];
+    char szTemp[TOOL_PATH_BUF];
+};
+
+static ToolOutputFault OpenStdout(ToolOutput* pOut)
+{
+    DWORD dwMode = 0;
+    pOut->bStdout = 1;
+    pOut->file.h = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (pOut->file.h == INVALID_HANDLE_VALUE || pOut->file.h == NULL) {
+        pOut->file.h = INVALID_HANDLE_VALUE;
+        SetLastError(ERROR_INVALID_HANDLE);
+        return TOS_OUTPUT_FAILED;
+    }
+    if (GetConsoleMode(pOut->file.h, &dwMode))
+        return TOS_OUTPUT_TERMINAL;
+    pOut->bOldIsFile = GetFileType(pOut->file.h) == FILE_TYPE_DISK &&
+                       GetFileInformationByHandle(pOut->file.h, &pOut->old);
+    return TOS_OUTPUT_OPEN;
+}
+
+// The file the output replaces, by its identity, for a source that is it.
+static void NoteReplaced(ToolOutput* pOut)
+{
+    HANDLE h = CreateFileA(pOut->szPath, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return;
+    pOut->bOldIsFile = GetFileInformationByHandle(h, &pOut->old) != 0;
+    CloseHandle(h);
+}
+
+// In the target's own folder, so that the move stays on one volume.
+static ToolOutputFault OpenNewFile(ToolOutput* pOut, const char* pszPath)
+{
+    if (tos_IsDir(pszPath))
+        return TOS_OUTPUT_FOLDER;
+    snprintf(pOut->szPath, sizeof pOut->szPath, "%s", pszPath);
+    int cch = snprintf(pOut->szTemp, sizeof pOut->szTemp, "%s.setuptool-%lu.tmp", pszPath,
+                       (unsigned long)GetCurrentProcessId());
+    if (cch < 0 || (size_t)cch >= PKG_PATH_MAX) {
+        pOut->szTemp[0] = '\0';
+        return TOS_OUTPUT_NO_ROOM;
+    }
+    NoteReplaced(pOut);
+    DeleteFileA(pOut->szTemp);
+    pOut->file.h =
+        CreateFileA(pOut->szTemp, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (pOut->file.h != INVALID_HANDLE_VALUE)
+        return TOS_OUTPUT_OPEN;
+    DWORD dwErr = GetLastError();
+    pOut->szTemp[0] = '\0';
+    SetLastError(dwErr);
+    return dwErr == ERROR_PATH_NOT_FOUND ? TOS_OUTPUT_NO_DIR : TOS_OUTPUT_FAILED;
+}
+
+ToolOutputFault tos_OpenOutput(const char* pszPath, ToolOutput** ppOut)
+{
+    ToolOutput* pOut = (ToolOutput*)calloc(1, sizeof *pOut);
+    if (pOut == NULL) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return TOS_OUTPUT_FAILED;
+    }
+    pOut->file.h = INVALID_HANDLE_VALUE;
+    pOut->file.bWritten = 1;
+    ToolOutputFault eFault =
+        strcmp(pszPath, "-") == 0 ? OpenStdout(pOut) : OpenNewFile(pOut, pszPath);
+    if (eFault != TOS_OUTPUT_OPEN) {
+        DWORD dwErr = GetLastError();
+        tos_DiscardOutput(&pOut);
+        SetLastError(dwErr);
+    }
+    *ppOut = pOut;
+    return eFault;
+}
+
+ToolFile* tos_OutputFile(ToolOutput* pOut)
+{
+    return &pOut->file;
+}
+
+int tos_IsOutputFile(ToolOutput* pOut, ToolFile* pFile)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    return pOut->bOldIsFile && GetFileInformationByHandle(pFile->h, &info) &&
+           SameId(&info, &pOut->old);
+}
+
+int tos_OutputIsStdout(const ToolOutput* pOut)
+{
+    return pOut->bStdout;
+}
+
+uint32_t tos_CommitOutput(ToolOutput** ppOut)
+{
+    ToolOutput* pOut = *ppOut;
+    DWORD dwErr = 0;
+    if (!pOut->bStdout) {
+        int bClosed = CloseHandle(pOut->file.h) != 0;
+        pOut->file.h = INVALID_HANDLE_VALUE;
+        if (!bClosed || !pOut->file.bWritten)
+            dwErr = bClosed ? ERROR_WRITE_FAULT : GetLastError();
+        else if (!MoveFileExA(pOut->szTemp, pOut->szPath,
+                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            dwErr = GetLastError();
+        else
+            pOut->szTemp[0] = '\0';
+    }
+    tos_DiscardOutput(ppOut);
+    SetLastError(dwErr);
+    return dwErr;
+}
+
+void tos_DiscardOutput(ToolOutput** ppOut)
+{
+    ToolOutput* pOut = *ppOut;
+    if (pOut == NULL)
+        return;
+    if (!pOut->bStdout && pOut->file.h != INVALID_HANDLE_VALUE)
+        CloseHandle(pOut->file.h);
+    if (pOut->szTemp[0] != '\0')
+        DeleteFileA(pOut->szTemp);
+    free(pOut);
+    *ppOut = NULL;
+}
+
+int tos_StderrIsTerminal()
+{
+    DWORD dwMode = 0;
+    return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &dwMode) != 0;
+}
+
 int tos_IsDir(const char* pszPath)
 {
     DWORD dwAttr = GetFileAttributesA(pszPath);
@@ -127,19 +292,12 @@ int tos_MakeDir(const char* pszPath)
     return CreateDirectoryA(pszPath, NULL) ? 1 : 0;
 }
 
-uint32_t tos_Replace(const char* pszFrom, const char* pszTo)
+uint32_t tos_LastError()
 {
-    if (MoveFileExA(pszFrom, pszTo, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return 0;
     return (uint32_t)GetLastError();
 }
 
-void tos_Remove(const char* pszPath)
-{
-    DeleteFileA(pszPath);
-}
-
-uint32_t tos_LastError()
+uint32_t tos_SystemError()
 {
     return (uint32_t)GetLastError();
 }
@@ -163,9 +321,11 @@ const char* tos_ErrorText(uint32_t dwSysErr)
     return s_szText;
 }
 
-uint32_t tos_ProcessId()
+// The unpacker's own check (a plain file of one name) says it; Windows'
+// reason is in the message.
+const char* tos_WhatStandsThere(const char*)
 {
-    return (uint32_t)GetCurrentProcessId();
+    return NULL;
 }
 
 const char g_chToolSeparator = '\\';
@@ -245,6 +405,15 @@ int tos_RecordName(const char* pszArg, uint32_t uCodePage, char* pszOut, size_t 
     return cb > 0 && !bUsedDefault;
 }
 
+void tos_TextToUtf8(const char* pszText, uint32_t uCodePage, char* pszOut, size_t cbOut)
+{
+    WCHAR wszText[2048];
+    if (MultiByteToWideChar(uCodePage == 0 ? CP_ACP : uCodePage, 0, pszText, -1, wszText,
+                            ARRAYSIZE(wszText)) <= 0 ||
+        WideCharToMultiByte(CP_UTF8, 0, wszText, -1, pszOut, (int)cbOut, NULL, NULL) <= 0)
+        snprintf(pszOut, cbOut, "%s", pszText);
+}
+
 // A text of another code page is shown as this console's code page can.
 void tos_ShowText(const char* pszText, uint32_t uCodePage, char* pszOut, size_t cbOut)
 {
@@ -255,13 +424,25 @@ void tos_ShowText(const char* pszText, uint32_t uCodePage, char* pszOut, size_t 
         snprintf(pszOut, cbOut, "%s", pszText);
 }
 
-int tos_Walk(const char* pszSrcDir, const char* pszSrcFile, const char* pszDstDir, uint32_t* pdwErr,
-             uint32_t* pdwSysErr, uint32_t dwOffset, const UnpackVariant* pVariant,
-             PkgWatch* pWatch)
+// Standard input is walked through a handle of its own, as the launchers
+// walk their own image.
+int tos_Walk(const char* pszPackage, const char* pszDstDir, uint32_t* pdwErr, uint32_t* pdwSysErr,
+             uint32_t dwOffset, const UnpackVariant* pVariant, PkgWatch* pWatch)
 {
+    char szDir[TOOL_PATH_BUF], szName[TOOL_PATH_BUF];
+    int bPipe = 0;
+    ToolFile* pStdin = strcmp(pszPackage, "-") == 0 ? tos_OpenStdin(&bPipe) : NULL;
+    if (pStdin != NULL) {
+        strcpy(szDir, ".");
+        strcpy(szName, "-");
+    } else if (!tool_SplitPath(pszPackage, szDir, sizeof szDir, szName, sizeof szName)) {
+        *pdwErr = PKG_ERR_PATH_TOO_LONG;
+        return 0;
+    }
     DWORD dwErr = 0, dwSysErr = 0;
-    int bResult = pkg_Unpack(INVALID_HANDLE_VALUE, pszSrcDir, pszSrcFile, pszDstDir, &dwErr,
-                             &dwSysErr, dwOffset, pVariant, pWatch);
+    int bResult = pkg_Unpack(pStdin ? pStdin->h : INVALID_HANDLE_VALUE, szDir, szName, pszDstDir,
+                             &dwErr, &dwSysErr, dwOffset, pVariant, pWatch);
+    tos_Close(&pStdin);
     if (!bResult) {
         *pdwErr = dwErr;
         *pdwSysErr = dwSysErr;
