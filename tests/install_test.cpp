@@ -6,7 +6,6 @@
 #include "hidden_desktop.h"
 #include "launch_steps.h"
 #include "log_lines.h"
-#include "run_log_lines.h"
 #include "machine_registry.h"
 #include "seal.h"
 #include "setup_builder.h"
@@ -53,13 +52,6 @@ const std::vector<std::string> kInstalledNames = {
 // optional plug-in of a bare name.
 const char kCompanionRecord[] =
     "args=-setUpdInfo\r\ncwd=C:\\tmp\\KelvoSetup0\r\noptional_dll=none\r\nended=1\r\n";
-
-// The last line of a run that started the installer, with its code.
-std::string InstallerEndedLine(DWORD dwCode)
-{
-    return "exit code " + std::to_string(dwCode) +
-           ": the inner installer has ended, and this is its own code\\.";
-}
 
 const char kSetAsideLine[] = "PrepareWorkDir: C:\\\\tmp\\\\KelvoSetup0 is set aside as "
                              "C:\\\\tmp\\\\KelvoSetup0\\.old\\.\\d+\\.";
@@ -156,8 +148,7 @@ TEST_F(InstallTest, MissingCompanionOrInstallerStopsWithItsNumber)
     Add("KelvoSetup.exe");
     EXPECT_EQ(RunSetup(BuildSetup()), 355u);
     EXPECT_TRUE(
-        LogHasInOrder({"install failed with Err 355\\.", "Exit main",
-                       "exit code 355: the install failed, and this is its error number\\."}));
+        LogHasInOrder({"install failed with Err 355\\.", "Exit main", InstallFailedLine(355)}));
     EXPECT_EQ(ReadOr(WorkFile("KelvoSetup.record.txt")), "<missing>") << "nothing was started";
     std::string value;
     EXPECT_FALSE(ReadMachineString(CLIENT_UNINSTALL_KEY, CLIENT_DISPLAY_NAME_VALUE, &value));

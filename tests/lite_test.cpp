@@ -7,7 +7,6 @@
 #include "hidden_desktop.h"
 #include "log_lines.h"
 #include "package_format.h"
-#include "run_log_lines.h"
 #include "machine_registry.h"
 #include "msgbox_watch.h"
 #include "setup_builder.h"
@@ -21,20 +20,9 @@ namespace
 
 const char kFreeSpace[] = "The C free space is \\d+M\\.";
 
-// A run's last line: the installer's own code, or a failure's number.
-std::string Ended(DWORD dwCode)
-{
-    return "exit code " + std::to_string(dwCode) +
-           ": the inner installer has ended, and this is its own code\\.";
-}
 std::string Code(DWORD dwCode)
 {
     return "the inner installer ended with code " + std::to_string(dwCode) + "\\.";
-}
-std::string Failed(DWORD dwErr)
-{
-    return "exit code " + std::to_string(dwErr) +
-           ": the install failed, and this is its error number\\.";
 }
 
 void SetFlag(DWORD dwValue)
@@ -103,7 +91,7 @@ TEST_F(LiteTest, WithoutAClientTheRegistrationToolRunsFirst)
     EXPECT_TRUE(LogLinesAre(
         RunLines("setup-lite", {kFreeSpace, kSealMatchesLine, "is-stp started at \\d+, 1\\.",
                                 "setupflag is set\\.", "is-stp fine at \\d+\\.",
-                                "is-stp ended at [1-9]\\d*\\.", Code(0), Ended(0)})));
+                                "is-stp ended at [1-9]\\d*\\.", Code(0), InstallerEndedLine(0)})));
     EXPECT_EQ(ReadOr(WorkFile("KelvoRegister.record.txt")),
               "args=\r\ncwd=C:\\tmp\\KelvoSetup0\r\noptional_dll=none\r\nended=1\r\n");
     EXPECT_EQ(Flag(), 1u) << "the installer's flag stays as it left it";
@@ -119,24 +107,24 @@ TEST_F(LiteTest, WithAClientTheRegistrationToolIsNeitherNeededNorStarted)
         LogLinesAre(RunLines("setup-lite", {kFreeSpace, kSealMatchesLine, "Kelvo Client 5\\.0",
                                             "is-stp started at \\d+, 0\\.", "setupflag is set\\.",
                                             "is-stp fine at \\d+\\.", "is-stp ended at \\d+\\.",
-                                            Code(3010), Ended(3010)})));
+                                            Code(3010), InstallerEndedLine(3010)})));
 }
 
 TEST_F(LiteTest, MissingProgramsStopWithTheirNumbers)
 {
     Add("readme.txt", "no programs");
     EXPECT_EQ(RunSetup(BuildLite()), 355u);
-    EXPECT_TRUE(
-        LogLinesAre(RunLines("setup-lite", {kFreeSpace, kSealMatchesLine,
-                                            "install failed with Err 355\\.", Failed(355)})))
+    EXPECT_TRUE(LogLinesAre(
+        RunLines("setup-lite", {kFreeSpace, kSealMatchesLine, "install failed with Err 355\\.",
+                                InstallFailedLine(355)})))
         << "the registration tool is looked for before the installer";
 
     NextRun();
     RegisterClient("Kelvo Client");
     EXPECT_EQ(RunSetup(BuildLite()), 356u);
-    EXPECT_TRUE(
-        LogLinesAre(RunLines("setup-lite", {kFreeSpace, kSealMatchesLine, "Kelvo Client",
-                                            "install failed with Err 356\\.", Failed(356)})));
+    EXPECT_TRUE(LogLinesAre(
+        RunLines("setup-lite", {kFreeSpace, kSealMatchesLine, "Kelvo Client",
+                                "install failed with Err 356\\.", InstallFailedLine(356)})));
 
     // Both programs are looked for before the registration tool starts.
     NextRun();
@@ -154,7 +142,7 @@ TEST_F(LiteTest, ProgramsTheShellCannotStartStopWithTheirNumbers)
     EXPECT_TRUE(LogLinesAre(RunLines(
         "setup-lite", {kFreeSpace, kSealMatchesLine,
                        "StartExtracted: KelvoRegister\\.exe cannot be started, err \\d+\\.",
-                       "install failed with Err 357\\.", Failed(357)})));
+                       "install failed with Err 357\\.", InstallFailedLine(357)})));
 
     NextRun();
     RegisterClient("Kelvo Client");
@@ -163,7 +151,7 @@ TEST_F(LiteTest, ProgramsTheShellCannotStartStopWithTheirNumbers)
     EXPECT_TRUE(LogLinesAre(
         RunLines("setup-lite", {kFreeSpace, kSealMatchesLine, "Kelvo Client",
                                 "StartExtracted: KelvoSetup\\.exe cannot be started, err \\d+\\.",
-                                "install failed with Err 358\\.", Failed(358)})));
+                                "install failed with Err 358\\.", InstallFailedLine(358)})));
 }
 
 // An installer that ends without setting the flag failed, whatever an
@@ -195,9 +183,9 @@ TEST_F(LiteTest, InstallerEndingWithoutTheFlagFailsEvenIfAnEarlierRunLeftItSet)
                                           "setupflag is not set\\.",
                                           Code(c.dwCode)};
         if (c.dwExit == 354)
-            lines.insert(lines.end(), {"install failed with Err 354\\.", Failed(354)});
+            lines.insert(lines.end(), {"install failed with Err 354\\.", InstallFailedLine(354)});
         else
-            lines.push_back(Ended(c.dwExit));
+            lines.push_back(InstallerEndedLine(c.dwExit));
         EXPECT_TRUE(LogLinesAre(RunLines("setup-lite", lines)));
         EXPECT_EQ(Flag(), 0u);
     }
@@ -215,7 +203,7 @@ TEST_F(LiteTest, SignedSetupLiteInstalls)
     EXPECT_TRUE(LogLinesAre(
         RunLines("setup-lite", {kFreeSpace, kSealMatchesLine, "is-stp started at \\d+, 1\\.",
                                 "setupflag is set\\.", "is-stp fine at \\d+\\.",
-                                "is-stp ended at \\d+\\.", Code(0), Ended(0)})));
+                                "is-stp ended at \\d+\\.", Code(0), InstallerEndedLine(0)})));
     const std::vector<std::string> kExtracted = {
         "KelvoRegister.exe", "KelvoRegister.ini", "KelvoRegister.record.txt",
         "KelvoSetup.exe",    "KelvoSetup.ini",    "KelvoSetup.record.txt",

@@ -9,7 +9,6 @@
 #include "hidden_desktop.h"
 #include "log_lines.h"
 #include "msgbox_watch.h"
-#include "run_log_lines.h"
 #include "seal.h"
 #include "setup_builder.h"
 #include "test_dir.h"
@@ -25,9 +24,10 @@ namespace
 // built from its PE32+ launchers, are no setups it reports on.
 const bool kChecksTheseSetups = sizeof(void*) == 4;
 
-const char kDamagedExit[] = "exit code 1620: the install failed, and this is its error number\\.";
 const char kDamagedLine[] = "ExtractPackage: the setup file is damaged: .*";
-const char kUnshownBox[] = "no interactive desktop, so this is not shown: " RUN_DAMAGED_BOX_TEXT;
+const char kDamagedBox[] = "This setup file is damaged. Please download it again.";
+const std::string kUnshownBox =
+    Literally(std::string("no interactive desktop, so this is not shown: ") + kDamagedBox);
 
 uint32_t Le32(const std::string& s, size_t at)
 {
@@ -88,8 +88,8 @@ class SealTest : public TestDirFixture
         RemoveWorkDirs();
         EXPECT_EQ(RunSetup(setup, HiddenDesktop()), 1620u);
         ExpectNothingStarted();
-        EXPECT_TRUE(LogHasInOrder({kDamagedLine, Literally(kUnshownBox),
-                                   "install failed with Err 1620\\.", kDamagedExit}));
+        EXPECT_TRUE(LogHasInOrder({kDamagedLine, kUnshownBox, "install failed with Err 1620\\.",
+                                   InstallFailedLine(1620)}));
         if (!kChecksTheseSetups)
             return;
         ToolRun check = Tool("check \"" + setup + "\"");
@@ -158,7 +158,9 @@ TEST_F(SealTest, ASetupWithoutASealStillInstalls)
     Write("old.exe", bytes);
     RemoveLogDir();
     EXPECT_EQ(RunSetup(In("old.exe")), 0u);
-    EXPECT_TRUE(LogHasInOrder({Literally(RUN_LOG_NO_SEAL), "is-stp ended at \\d+\\."}));
+    EXPECT_TRUE(LogHasInOrder(
+        {"ExtractPackage: this setup carries no seal, so a damaged copy cannot be told\\.",
+         "is-stp ended at \\d+\\."}));
     EXPECT_TRUE(Exists(WorkFile("KelvoSetup.record.txt")));
     if (!kChecksTheseSetups)
         return;
@@ -179,7 +181,7 @@ TEST_F(SealTest, ADamagedSetupLiteIsRefused)
     EXPECT_EQ(RunSetup(Flipped("lite.exe", bytes.size() - 1, "flipped.exe"), HiddenDesktop()),
               1620u);
     ExpectNothingStarted("KelvoRegister.record.txt");
-    EXPECT_TRUE(LogHasInOrder({kDamagedLine, Literally(kUnshownBox), kDamagedExit}));
+    EXPECT_TRUE(LogHasInOrder({kDamagedLine, kUnshownBox, InstallFailedLine(1620)}));
 }
 
 // On a desktop the user sees, the box says it, in the system's language.
@@ -191,7 +193,7 @@ TEST_F(SealTest, TheBoxOfADamagedSetupTellsTheUserToDownloadItAgain)
     std::string caption = bChinese ? GbkBytes(kGbkSetupCaption) : kEnglishCaption;
     std::string text =
         bChinese ? GbkBytes("b4cbb0b2d7b0cec4bcfed2d1cbf0bbb5a3acc7ebd6d8d0c2cfc2d4d8a1a3")
-                 : RUN_DAMAGED_BOX_TEXT;
+                 : kDamagedBox;
     PROCESS_INFORMATION pi;
     ASSERT_TRUE(StartProgram(damaged, "", &pi));
     MessageBoxSeen seen;
@@ -257,7 +259,8 @@ TEST_F(ProgressTest, ABigSetupShowsItsProgressAndCancelStartsNothing)
     EXPECT_EQ(dwExit, 1602u);
     ExpectNothingStarted();
     EXPECT_TRUE(
-        LogHasInOrder({Literally(RUN_LOG_PROGRESS_SHOWN), Literally(RUN_LOG_CANCELLED),
+        LogHasInOrder({"ExtractPackage: the progress window is shown\\.",
+                       "ExtractPackage: the extraction was cancelled in its progress window\\.",
                        "exit code 1602: the extraction was cancelled in its progress window\\."}));
 }
 
@@ -267,7 +270,7 @@ TEST_F(ProgressTest, NoWindowWithoutAnInteractiveDesktop)
 {
     EXPECT_EQ(RunSetup(s_setup, HiddenDesktop()), 0u);
     EXPECT_TRUE(LogHasInOrder({kSealMatchesLine, "is-stp ended at \\d+\\."}));
-    EXPECT_EQ(ReadOr(TodaySetupLogPath()).find(RUN_LOG_PROGRESS_SHOWN), std::string::npos);
+    EXPECT_EQ(ReadOr(TodaySetupLogPath()).find("the progress window is shown"), std::string::npos);
 }
 
 } // namespace

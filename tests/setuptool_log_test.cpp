@@ -10,7 +10,6 @@
 #include "tool_run.h"
 
 #include <gtest/gtest.h>
-#include <algorithm>
 #include <vector>
 
 namespace
@@ -19,38 +18,21 @@ namespace
 const char kTime[] = "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d";
 
 // "run N: <start>[ to <end>], <launcher>, thread <id>"
-std::string RunHeader(int nRun, const char* pszLauncher)
+std::string BlockHeader(int nRun, const char* pszLauncher)
 {
     return "run " + std::to_string(nRun) + ": " + kTime + "( to [-0-9: ]+)?, " + pszLauncher +
            ", thread [0-9a-f]+";
 }
 
-// The names of the log folders in dir: c:\KelvoLog and the folders set
-// aside beside it.
-std::vector<std::string> LogFolderNames(const std::string& dir)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA fd;
-    HANDLE hFind = FindFirstFileA((dir + "\\KelvoLog*").c_str(), &fd);
-    if (hFind == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            names.push_back(fd.cFileName);
-    } while (FindNextFileA(hFind, &fd));
-    FindClose(hFind);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-// The log folders of dir on a command line. Under Wine every launcher
-// process sets aside the log folder that another one made (Wine shows no
-// folder as owned by the administrators), so the runs of one test lie in
-// several; Windows keeps writing to c:\KelvoLog.
+// The log folders of dir (c:\KelvoLog and the folders set aside beside it)
+// on a command line. Under Wine every launcher process sets aside the log
+// folder that another one made (Wine shows no folder as owned by the
+// administrators), so the runs of one test lie in several; Windows keeps
+// writing to c:\KelvoLog.
 std::string LogFolderArgs(const std::string& dir)
 {
     std::string args;
-    for (const std::string& name : LogFolderNames(dir))
+    for (const std::string& name : Names(dir + "\\KelvoLog*"))
         args += " \"" + dir + "\\" + name + "\"";
     return args;
 }
@@ -110,11 +92,11 @@ TEST_F(LogTest, EachRunOfTheLaunchersIsOneBlockWithItsEnding)
     EXPECT_EQ(one.dwExit, 0u) << one.out;
     EXPECT_TRUE(OutputHasInOrder(
         one.out,
-        {RunHeader(1, "setup"),
+        {BlockHeader(1, "setup"),
          "  installed: the inner installer ended with 3010 \\(done; a restart is needed\\)",
          "  exit code: 3010", "", "read: setup\\d{10}\\.log, .* in c:\\\\KelvoLog.*",
          "1 run; the one that ended last, run 1: installed"}));
-    if (LogFolderNames("c:").size() == 1) {
+    if (Names("c:\\KelvoLog*").size() == 1) {
         EXPECT_EQ(Tool("log").out, one.out) << "c:\\KelvoLog unless told otherwise";
     }
 
@@ -133,10 +115,10 @@ TEST_F(LogTest, EachRunOfTheLaunchersIsOneBlockWithItsEnding)
     std::string refused = "another launcher is running; try again later";
     EXPECT_TRUE(OutputHasInOrder(
         three.out,
-        {RunHeader(1, "setup"),
+        {BlockHeader(1, "setup"),
          "  exit code: 3010",
          "",
-         RunHeader(2, "setup-lite"),
+         BlockHeader(2, "setup-lite"),
          "  refused: " + refused,
          "  exit code: 1618",
          "  setup log:",
@@ -144,13 +126,13 @@ TEST_F(LogTest, EachRunOfTheLaunchersIsOneBlockWithItsEnding)
              "\\] no interactive desktop, so this is not shown: A previous instance is still "
              "running\\.  Please try it later\\.",
          "",
-         RunHeader(3, "setup"),
+         BlockHeader(3, "setup"),
          "  failed: the inner installer ended with 3221225477 \\(0xC0000005, "
          "STATUS_ACCESS_VIOLATION: .*\\)",
          "  what to do: The inner installer crashed\\. .*",
          "  exit code: 3221225477",
          "",
-         RunHeader(4, "setup"),
+         BlockHeader(4, "setup"),
          "  failed with 355: the package has no companion dovRelsvc\\.exe .*",
          "  what to do: A release fault: pack the missing program .*",
          "  exit code: 355",
@@ -176,7 +158,7 @@ TEST_F(LogTest, EachRunOfTheLaunchersIsOneBlockWithItsEnding)
     // did not.
     std::string mail = In("mail");
     ASSERT_TRUE(CreateDirectoryA(mail.c_str(), NULL));
-    std::vector<std::string> names = LogFolderNames("c:");
+    std::vector<std::string> names = Names("c:\\KelvoLog*");
     for (const std::string& name : names)
         CopyLogs("c:\\" + name, mail + "\\" + name, true);
     ToolRun mailed = Tool("log" + LogFolderArgs(mail) + LogFolderArgs(mail));
@@ -238,7 +220,7 @@ TEST_F(LogTest, AKilledLauncherHasNoEnding)
     ToolRun run = Tool("log" + LogFolderArgs("c:"));
     EXPECT_EQ(run.dwExit, 1u) << run.out;
     EXPECT_TRUE(OutputHasInOrder(
-        run.out, {RunHeader(1, "setup"),
+        run.out, {BlockHeader(1, "setup"),
                   "  no ending in the log \\(killed, still running, or the log was cut\\)",
                   "  last step in the log: .*", "",
                   "1 run; the one that ended last, run 1: no ending in the log"}));

@@ -33,6 +33,8 @@ void CheckRun(void*, const LogRun* pRun)
         CheckSteps(module.steps, RUN_MODULE_TAIL);
 }
 
+size_t s_cLogLines; // the pieces of this input taken as log lines
+
 // One piece of a line, taken as the reader of a file takes it.
 void Take(RunBook* pBook, LogTimeCache* pTime, char* p, size_t cbKept, uint64_t cbWhole,
           int bPartial)
@@ -44,6 +46,7 @@ void Take(RunBook* pBook, LogTimeCache* pTime, char* p, size_t cbKept, uint64_t 
             return;
         bModule = 1;
     }
+    ++s_cLogLines;
     line.bPartial = bPartial;
     if (bModule)
         runs_ModuleLine(pBook, "stp_UtlFile", &line);
@@ -58,6 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cb)
     if (cb == 0)
         return 0;
     Memory mem = {pData + 1, cb - 1, 0};
+    s_cLogLines = 0;
     uint32_t cbBuf = 1 + pData[0] % 97;
     char* pBuf = (char*)malloc(cbBuf);
     LogReader reader;
@@ -91,5 +95,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cb)
     runs_Finish(pBook);
     runs_Free(&pBook);
     free(pBuf);
+    SeedGotPastHeader(s_cLogLines > 0);
     return 0;
 }

@@ -3,6 +3,7 @@
 // table's first header. The copy is exactly
 // the input, so AddressSanitizer sees any read past it; the facts must stay
 // within what the bytes can say.
+#include "fuzz_memory.h"
 #include "pe_image.h"
 
 #include <stdlib.h>
@@ -14,6 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cb)
     memcpy(pCopy, pData, cb);
     PeFacts facts;
     PeVerdict eVerdict = pe_ReadImage(pCopy, cb, &facts);
+    SeedGotPastHeader(eVerdict == PE_OK);
     if (eVerdict != PE_OK && (facts.eLauncher != PE_UNKNOWN_LAUNCHER || facts.bVersion))
         abort();
     // build tells a launcher as check does, PE32+ aside.

@@ -1,7 +1,8 @@
 // libFuzzer target: the record walk over any bytes as the package file,
 // through an edge of memory, with each variant (setup, lite, the tools'
 // listing), each code page, and a package at 0 or behind a 512-byte image
-// (whose header may point to a certificate table) chosen by the first byte.
+// (whose header may point to a certificate table) chosen by the first byte
+// (so a seed starts with it: 0x00 the setup unpacker, code page 0, at 0).
 // Every result is a success or a documented number, every record the walk
 // reports lies inside the package and carries a name the rules take, and no
 // file is written but under such a name.
@@ -111,8 +112,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cb)
     const UnpackVariant variant = {
         nVariant == 0, nVariant != 1, nVariant != 2, CheckRecord, &seen, 0, NULL};
     uint32_t dwErr = 0;
-    if (!pkg_Walk("C:\\src", "pkg.bin", "C:\\dst", &dwErr, dwOffset, &edge, &variant, NULL) &&
-        (dwErr < 155 || dwErr > 166))
+    int bWalked =
+        pkg_Walk("C:\\src", "pkg.bin", "C:\\dst", &dwErr, dwOffset, &edge, &variant, NULL);
+    if (!bWalked && (dwErr < 155 || dwErr > 166))
         abort();
+    SeedGotPastHeader(bWalked || dwErr > PKG_ERR_BAD_HEADER);
     return 0;
 }

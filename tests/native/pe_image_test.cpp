@@ -38,7 +38,7 @@ void Put32(std::string* ps, size_t off, uint32_t dw)
 // A copy on the heap of exactly the bytes given, so that ASan sees past them.
 PeVerdict Read(const std::string& bytes, PeFacts* pFacts)
 {
-    std::unique_ptr<uint8_t[]> p(new uint8_t[bytes.size() + 1]);
+    std::unique_ptr<uint8_t[]> p(new uint8_t[bytes.size()]);
     memcpy(p.get(), bytes.data(), bytes.size());
     return pe_ReadImage(p.get(), bytes.size(), pFacts);
 }
@@ -55,6 +55,35 @@ class PeImage : public ::testing::Test
         opt = nt + 24;
         sections = opt + (uint8_t)setup[nt + 20] + ((uint8_t)setup[nt + 21] << 8);
         sectionsEnd = sections + 40 * ((uint8_t)setup[nt + 6] + ((uint8_t)setup[nt + 7] << 8));
+    }
+    // The resource tree's root; the root's entry for a type; the data entry
+    // of its first resource (first name, first language).
+    size_t ResourceRoot() const
+    {
+        uint32_t dwRva = Get32(setup, opt + 96 + 8 * 2);
+        for (size_t off = sections; off < sectionsEnd; off += 40) {
+            uint32_t dwVa = Get32(setup, off + 12);
+            if (dwRva >= dwVa && dwRva - dwVa < Get32(setup, off + 16))
+                return Get32(setup, off + 20) + (dwRva - dwVa);
+        }
+        return 0;
+    }
+    size_t TypeEntry(uint32_t dwType) const
+    {
+        size_t root = ResourceRoot();
+        uint32_t dwCounts = Get32(setup, root + 12);
+        for (size_t i = 0; i < (dwCounts & 0xFFFF) + (dwCounts >> 16); ++i) {
+            if (Get32(setup, root + 16 + 8 * i) == dwType)
+                return root + 16 + 8 * i;
+        }
+        return 0;
+    }
+    size_t FirstDataEntry(uint32_t dwType) const
+    {
+        size_t root = ResourceRoot(), entry = TypeEntry(dwType);
+        for (int nLevel = 0; nLevel < 2; ++nLevel)
+            entry = root + (Get32(setup, entry + 4) & 0x7FFFFFFF) + 16;
+        return root + Get32(setup, entry + 4);
     }
     std::string setup;
     size_t nt = 0, opt = 0, sections = 0, sectionsEnd = 0;
@@ -152,14 +181,55 @@ TEST_F(PeImage, CorruptedFieldsAreBoundedByTheBytesRead)
         PeFacts facts;
         EXPECT_EQ(Read(bytes, &facts), c.eExpected) << c.pszWhat;
     }
-    // Resource trees that point anywhere, with huge entry counts.
-    PeFacts facts;
-    ASSERT_EQ(Read(setup, &facts), PE_OK);
-    for (size_t off = 0; off + 4 <= setup.size(); off += 997) {
+}
+
+// Resource trees that lie: counts beyond the tree, entries that point out of
+// the file, back to the root or to data where a directory belongs, data
+// outside the file. What a lie points away is not found; the rest is read.
+TEST_F(PeImage, AResourceTreeThatLiesHidesOnlyWhatItPointsAway)
+{
+    const size_t root = ResourceRoot();
+    ASSERT_GT(root, 0u);
+    const struct {
+        const char* pszWhat;
+        size_t off;
+        uint32_t dwValue;
+        PeLauncher eLauncher;
+        int bVersion;
+    } kCases[] = {
+        {"65535 named and 65535 id entries", root + 12, 0xFFFFFFFF, PE_SETUP, 1},
+        {"the manifests outside the file", TypeEntry(24) + 4, 0xFFFFFFFF, PE_UNKNOWN_LAUNCHER, 1},
+        {"data where the dialogs' directory belongs", TypeEntry(5) + 4, 0x7FFFFFF0,
+         PE_UNKNOWN_LAUNCHER, 1},
+        {"the version's directory the root again", TypeEntry(16) + 4, 0x80000000, PE_SETUP, 0},
+        {"a version block longer than the file", FirstDataEntry(16) + 4, 0xFFFFFFFF, PE_SETUP, 0},
+        {"the manifest where no section is", FirstDataEntry(24), 0xFFFFFF00, PE_UNKNOWN_LAUNCHER,
+         1},
+    };
+    for (const auto& c : kCases) {
+        std::string bytes = setup;
+        Put32(&bytes, c.off, c.dwValue);
+        PeFacts facts;
+        ASSERT_EQ(Read(bytes, &facts), PE_OK) << c.pszWhat;
+        EXPECT_EQ(facts.eLauncher, c.eLauncher) << c.pszWhat;
+        EXPECT_EQ(facts.bVersion, c.bVersion) << c.pszWhat;
+    }
+    // Each word of the tree's first KiB pointing anywhere: a fact is read as
+    // the image holds it, or not at all.
+    PeFacts intact, facts;
+    ASSERT_EQ(Read(setup, &intact), PE_OK);
+    int nLost = 0;
+    for (size_t off = root; off < root + 1024 && off + 4 <= setup.size(); off += 4) {
         std::string bytes = setup;
         Put32(&bytes, off, 0xFFFFFFFF);
-        Read(bytes, &facts);
+        ASSERT_EQ(Read(bytes, &facts), PE_OK) << off;
+        EXPECT_EQ(facts.cbImage, intact.cbImage) << off;
+        EXPECT_TRUE(facts.eLauncher == PE_SETUP || facts.eLauncher == PE_UNKNOWN_LAUNCHER) << off;
+        if (facts.bVersion)
+            EXPECT_EQ(memcmp(facts.awVersion, intact.awVersion, sizeof facts.awVersion), 0) << off;
+        nLost += facts.eLauncher != PE_SETUP || !facts.bVersion;
     }
+    EXPECT_GT(nLost, 0) << "no word of the tree was read";
 }
 
 TEST(PeCertificate, OnlyARevision2SignatureInsideItsTablePasses)

@@ -72,6 +72,18 @@ std::string Literally(const std::string& text)
     return pattern;
 }
 
+std::string InstallerEndedLine(DWORD dwCode)
+{
+    return "exit code " + std::to_string(dwCode) +
+           ": the inner installer has ended, and this is its own code\\.";
+}
+
+std::string InstallFailedLine(DWORD dwErr)
+{
+    return "exit code " + std::to_string(dwErr) +
+           ": the install failed, and this is its error number\\.";
+}
+
 // The version the launchers' version block carries (setup-lite carries
 // none; both are built from one version), read from setup.exe's resources
 // as data: version.dll is not linked, so that no test program loads it by

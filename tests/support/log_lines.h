@@ -33,6 +33,11 @@ std::string RunHeader(const char* pszLauncher, const char* pszDesktop, const cha
 // without arguments), then the patterns of the rest, for LogLinesAre.
 std::vector<std::string> RunLines(const char* pszLauncher, std::vector<std::string> rest);
 
+// A run's last line once the inner installer has ended, with its own code;
+// and that of a failed install, with its error number.
+std::string InstallerEndedLine(DWORD dwCode);
+std::string InstallFailedLine(DWORD dwErr);
+
 // The launchers' line for a setup whose seal matches its package.
 inline constexpr char kSealMatchesLine[] =
     "ExtractPackage: the seal matches: XXH32 [0-9a-f]{8} of \\d+ bytes\\.";
