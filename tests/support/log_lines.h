@@ -35,4 +35,4 @@ std::vector<std::string> RunLines(const char* pszLauncher, std::vector<std::stri
 
 // The launchers' line for a setup whose seal matches its package.
 inline constexpr char kSealMatchesLine[] =
-    "ExtractPackage: the seal matches: XXH32 [0-9a-f]{8} of \\d+ bytes\\.";
+    "ExtractPackage: the seal matches: XXH3 [0-9a-f]{16} of \\d+ bytes\\.";
