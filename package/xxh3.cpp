@@ -332,13 +332,15 @@ void xxh3_Add(Xxh3* pState, const void* pData, size_t cb)
         pState->cbBuf += (uint32_t)cb;
         return;
     }
-    // More than the buffer holds: what it holds is followed by input now.
+    // More than the buffer holds: what it holds is followed by input now,
+    // and goes in once it is filled to a whole stripe.
     if (pState->cbBuf > 0) {
-        size_t cbFill = sizeof pState->abBuf - pState->cbBuf;
+        size_t cbFill = (kStripe - pState->cbBuf % kStripe) % kStripe;
         memcpy(pState->abBuf + pState->cbBuf, p, cbFill);
         p += cbFill, cb -= cbFill;
-        Stripes(pState, pState->abBuf, sizeof pState->abBuf / kStripe);
-        memcpy(pState->abLast, pState->abBuf + sizeof pState->abBuf - kStripe, kStripe);
+        size_t cbStripes = pState->cbBuf + cbFill;
+        Stripes(pState, pState->abBuf, cbStripes / kStripe);
+        memcpy(pState->abLast, pState->abBuf + cbStripes - kStripe, kStripe);
         pState->cbBuf = 0;
     }
     size_t nStripes = (cb - 1) / kStripe;
