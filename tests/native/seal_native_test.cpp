@@ -1,9 +1,9 @@
 // The seal's parts natively, under the sanitizers: XXH3-64 against its
-// published vectors, in one piece and streamed in pieces of any size and
-// split anywhere, on the SSE2 and the plain path; the
-// seal block, of which every flipped bit is told from a block of zeros; and
-// the walk's check of a setup's package at 307200, listing, extracting,
-// refusing and stopped between chunks.
+// published vectors, in one piece, streamed in pieces of any size and split
+// anywhere, on the SSE2 and the plain path; the seal block, of which every
+// flipped bit is told from a block of zeros; and the walk's check of a
+// setup's package at 307200, listing, extracting, refusing and stopped
+// between chunks.
 #include "package_posix.h"
 #include "record_writer.h"
 #include "xxh3.h"
@@ -122,6 +122,17 @@ TEST(SealBlock, ReadsBackAndEveryFlippedBitIsUnreadable)
     }
     uint8_t abZero[PKG_SEAL_SIZE] = {};
     EXPECT_EQ(pkg_ReadSeal(abZero, &seal), PKG_SEAL_BLOCK_ZERO);
+    // The block's check is the XXH3-64 of its first 56 bytes; another
+    // version's block is not read, even with its check sound.
+    auto WithVersion = [&](uint8_t bVersion) {
+        abBlock[8] = bVersion;
+        uint64_t ullCheck = xxh3_Of(abBlock, 56);
+        for (int i = 0; i < 8; ++i)
+            abBlock[56 + i] = (uint8_t)(ullCheck >> 8 * i);
+        return pkg_ReadSeal(abBlock, &seal);
+    };
+    EXPECT_EQ(WithVersion(PKG_SEAL_VERSION), PKG_SEAL_BLOCK_READ);
+    EXPECT_EQ(WithVersion(1), PKG_SEAL_BLOCK_UNREADABLE);
 }
 
 uint32_t AppendTo(void* pCtx, const void* pBuf, uint32_t cb)
