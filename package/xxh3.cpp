@@ -77,14 +77,10 @@ inline uint32_t Le32(const uint8_t* p)
     return v;
 }
 
+// One load where the compiler sees that the processor is little-endian.
 inline uint64_t Le64(const uint8_t* p)
 {
-    uint64_t v;
-    memcpy(&v, p, sizeof v);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    v = __builtin_bswap64(v);
-#endif
-    return v;
+    return (uint64_t)Le32(p + 4) << 32 | Le32(p);
 }
 
 inline uint64_t RotateLeft(uint64_t v, unsigned n)
