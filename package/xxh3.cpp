@@ -215,7 +215,8 @@ XXH3_SSE2_FN inline __m128i AccumulatePair(__m128i acc, const uint8_t* p, const 
     return _mm_add_epi64(acc, product);
 }
 
-// 64 bits times a 32-bit prime, from two 32-by-32-bit products.
+// The scramble after a block: each 64-bit lane times a 32-bit prime, from
+// two 32-by-32-bit products.
 XXH3_SSE2_FN void ScrambleVector(uint64_t acc[8])
 {
     const __m128i prime = _mm_set1_epi32((int)kPrime32_1);
