@@ -68,19 +68,21 @@ static void FreeFailedExtraction(Extraction* pEx)
 // expects and the one the package has.
 static void LogSeal(const PkgSealCheck* pCheck)
 {
-    char szLine[160];
+    char szLine[160], szSealed[17], szFound[17];
+    pkg_DigestText(pCheck->sealed.ullDigest, szSealed);
+    pkg_DigestText(pCheck->ullFound, szFound);
     switch (pCheck->eState) {
     case PKG_SEAL_NONE:
         WriteSetupLog(RUN_LOG_NO_SEAL);
         return;
     case PKG_SEAL_MATCHES:
-        snprintf(szLine, sizeof szLine, RUN_LOG_SEAL_MATCHES "XXH32 %08x of %u bytes.",
-                 (unsigned)pCheck->dwFound, (unsigned)pCheck->sealed.cbPackage);
+        snprintf(szLine, sizeof szLine, RUN_LOG_SEAL_MATCHES "XXH3 %s of %u bytes.", szFound,
+                 (unsigned)pCheck->sealed.cbPackage);
         break;
     case PKG_SEAL_MISMATCH:
         snprintf(szLine, sizeof szLine,
-                 RUN_LOG_DAMAGED "its seal expects XXH32 %08x, the package has %08x.",
-                 (unsigned)pCheck->sealed.dwDigest, (unsigned)pCheck->dwFound);
+                 RUN_LOG_DAMAGED "its seal expects XXH3 %s, the package has %s.", szSealed,
+                 szFound);
         break;
     case PKG_SEAL_WRONG_LENGTH:
         snprintf(szLine, sizeof szLine,

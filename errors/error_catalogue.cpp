@@ -242,7 +242,7 @@ const ErrorEntry kEntries[] = {
         "Download or copy the setup again; nothing of it was started. If a fresh copy is "
         "refused too, setuptool check on the file that was published tells whether it was "
         "damaged before it was published: build it again.",
-        "`" RUN_LOG_DAMAGED "its seal expects XXH32 E, the package has F.` (or `its package is N "
+        "`" RUN_LOG_DAMAGED "its seal expects XXH3 E, the package has F.` (or `its package is N "
         "bytes, its seal says M.`, or `its seal at 307136 cannot be read.`), then the box `"
         RUN_DAMAGED_BOX_TEXT "` (without a desktop, its text in the log); setuptool list, "
         "unpack and check: `does not match its seal (...)`"),

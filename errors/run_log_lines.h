@@ -58,12 +58,13 @@
 #define RUN_LOG_INSTALLER_CODE_UNREAD                                                              \
     "The inner installer's exit code cannot be read; 0 is passed on."
 // The seal's check of the own package, before anything extracted starts:
-// "ExtractPackage: the setup file is damaged: its seal expects XXH32 E, the
-// package has F." (or its length, or its seal cannot be read), and the box
-// that says so; a setup built before the seal logs RUN_LOG_NO_SEAL.
+// "ExtractPackage: the setup file is damaged: its seal expects XXH3 E, the
+// package has F." (digests in 16 hexadecimal digits; or its length, or its
+// seal cannot be read), and the box that says so; a setup built before the
+// seal logs RUN_LOG_NO_SEAL.
 #define RUN_LOG_DAMAGED "ExtractPackage: the setup file is damaged: "
 // A setup whose package is the one sealed: "ExtractPackage: the seal
-// matches: XXH32 D of N bytes."
+// matches: XXH3 D of N bytes."
 #define RUN_LOG_SEAL_MATCHES "ExtractPackage: the seal matches: "
 #define RUN_LOG_NO_SEAL                                                                            \
     "ExtractPackage: this setup carries no seal, so a damaged copy cannot be told."

@@ -9,7 +9,7 @@ set(KELVO_PACKAGE_PORTABLE_SOURCES
   record_walk.cpp
   record_writer.cpp
   seal.cpp
-  xxh32.cpp
+  xxh3.cpp
 )
 set(KELVO_PACKAGE_POSIX_SOURCES
   unix/code_page.cpp

@@ -5,7 +5,7 @@
 // their variant; the edge does every read and write.
 #include "record_walk.h"
 #include "pe_image.h"
-#include "xxh32.h"
+#include "xxh3.h"
 
 #include <stdarg.h>
 #include <stdio.h>
@@ -32,7 +32,7 @@ struct Walk {
     uint64_t ullPos;   // where the next read starts, from the package's start
     int bSealed;       // the seal's length fits: the bytes read are digested
     uint64_t ullDigested;
-    Xxh32 digest;
+    Xxh3 digest;
 };
 
 enum RecordResult { RECORD_FAILED, RECORD_DONE, RECORD_END };
@@ -71,8 +71,8 @@ uint32_t ReadSource(Walk* pRun, void* pBuf, uint32_t cb, uint32_t* pcbRead)
     if (ullEnd > ullSealEnd)
         ullEnd = ullSealEnd;
     if (pRun->ullPos <= pRun->ullDigested && ullEnd > pRun->ullDigested) {
-        xxh32_Add(&pRun->digest, (const uint8_t*)pBuf + (pRun->ullDigested - pRun->ullPos),
-                  (size_t)(ullEnd - pRun->ullDigested));
+        xxh3_Add(&pRun->digest, (const uint8_t*)pBuf + (pRun->ullDigested - pRun->ullPos),
+                 (size_t)(ullEnd - pRun->ullDigested));
         pRun->ullDigested = ullEnd;
     }
     pRun->ullPos += *pcbRead;
@@ -171,7 +171,7 @@ void ReadSealBlock(Walk* pRun)
     }
     pCheck->eState = PKG_SEAL_UNFINISHED;
     pRun->bSealed = 1;
-    xxh32_Start(&pRun->digest, 0);
+    xxh3_Start(&pRun->digest);
 }
 
 // Checks the arguments, the source and the destination, opens the source
@@ -419,9 +419,9 @@ int FinishSeal(Walk* pRun, int bResult)
             return 0;
         pCheck->eState = PKG_SEAL_WRONG_LENGTH;
     } else {
-        pCheck->dwFound = xxh32_Digest(&pRun->digest);
+        pCheck->ullFound = xxh3_Digest(&pRun->digest);
         pCheck->eState =
-            pCheck->dwFound == pCheck->sealed.dwDigest ? PKG_SEAL_MATCHES : PKG_SEAL_MISMATCH;
+            pCheck->ullFound == pCheck->sealed.ullDigest ? PKG_SEAL_MATCHES : PKG_SEAL_MISMATCH;
     }
     if (pWatch->bRefuseDamaged && pkg_SealSaysDamaged(pCheck))
         return Fail(pRun, PKG_ERR_DAMAGED);

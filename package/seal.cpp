@@ -2,15 +2,16 @@
 // Every field is checked, so that a flipped bit anywhere in the block is
 // told from a block of zero bytes (a setup from before the seal).
 #include "seal.h"
-#include "xxh32.h"
+#include "xxh3.h"
 
+#include <stdio.h>
 #include <string.h>
 
 namespace
 {
 
 const char kMagic[8] = {'K', 'E', 'L', 'V', 'S', 'E', 'A', 'L'};
-enum { kAtVersion = 8, kAtLength = 16, kAtDigest = 24, kAtCheck = 60 };
+enum { kAtVersion = 8, kAtLength = 16, kAtDigest = 24, kAtCheck = 56 };
 
 void PutLe(uint8_t* p, uint64_t v, int cb)
 {
@@ -34,8 +35,8 @@ void pkg_MakeSeal(const PkgSeal* pSeal, uint8_t abBlock[PKG_SEAL_SIZE])
     memcpy(abBlock, kMagic, sizeof kMagic);
     PutLe(abBlock + kAtVersion, PKG_SEAL_VERSION, 4);
     PutLe(abBlock + kAtLength, pSeal->cbPackage, 8);
-    PutLe(abBlock + kAtDigest, pSeal->dwDigest, 4);
-    PutLe(abBlock + kAtCheck, xxh32_Of(abBlock, kAtCheck, 0), 4);
+    PutLe(abBlock + kAtDigest, pSeal->ullDigest, 8);
+    PutLe(abBlock + kAtCheck, xxh3_Of(abBlock, kAtCheck), 8);
 }
 
 PkgSealBlock pkg_ReadSeal(const uint8_t abBlock[PKG_SEAL_SIZE], PkgSeal* pSeal)
@@ -44,13 +45,19 @@ PkgSealBlock pkg_ReadSeal(const uint8_t abBlock[PKG_SEAL_SIZE], PkgSeal* pSeal)
     if (memcmp(abBlock, kZero, PKG_SEAL_SIZE) == 0)
         return PKG_SEAL_BLOCK_ZERO;
     uint64_t cbPackage = GetLe(abBlock + kAtLength, 8);
-    PkgSeal seal = {(uint32_t)cbPackage, (uint32_t)GetLe(abBlock + kAtDigest, 4)};
+    PkgSeal seal = {(uint32_t)cbPackage, GetLe(abBlock + kAtDigest, 8)};
     uint8_t abExpected[PKG_SEAL_SIZE];
     pkg_MakeSeal(&seal, abExpected);
     if (cbPackage >> 32 != 0 || memcmp(abBlock, abExpected, PKG_SEAL_SIZE) != 0)
         return PKG_SEAL_BLOCK_UNREADABLE;
     *pSeal = seal;
     return PKG_SEAL_BLOCK_READ;
+}
+
+void pkg_DigestText(uint64_t ullDigest, char szOut[17])
+{
+    // Two halves: the launchers' C library may not know 64-bit conversions.
+    snprintf(szOut, 17, "%08x%08x", (unsigned)(ullDigest >> 32), (unsigned)ullDigest);
 }
 
 int pkg_SealSaysDamaged(const PkgSealCheck* pCheck)

@@ -2,7 +2,7 @@
 // real files, its exit codes and what it prints.
 #include "package.h"
 #include "seal.h"
-#include "xxh32.h"
+#include "xxh3.h"
 #include "test_dir.h"
 #include "tool_run.h"
 
@@ -88,7 +88,7 @@ TEST_F(SetupToolTest, PackBuildListAndUnpackASetup)
     // Zero bytes, then the seal in the fill's last 64: the package's length
     // and its digest.
     EXPECT_EQ(setup.find_first_not_of('\0', launcher.size()), (size_t)PKG_SEAL_AT);
-    PkgSeal seal = {(uint32_t)package.size(), xxh32_Of(package.data(), package.size(), 0)};
+    PkgSeal seal = {(uint32_t)package.size(), xxh3_Of(package.data(), package.size())};
     uint8_t abSeal[PKG_SEAL_SIZE];
     pkg_MakeSeal(&seal, abSeal);
     EXPECT_EQ(ToHex(setup.substr(PKG_SEAL_AT, PKG_SEAL_SIZE)),
@@ -300,7 +300,7 @@ TEST_F(SetupToolCheck, PassesOnlySetupsWhoseLauncherFindsItsPrograms)
         {"open-padded.exe", 1, "package: error 165: "},
         {"cut.exe", 1, "package: error 163: "},
         {"cut.exe", 1, "seal: does not match (the package is "},
-        {"tampered.exe", 1, "seal: does not match (the package's XXH32 is "},
+        {"tampered.exe", 1, "seal: does not match (the package's XXH3 is "},
         {"tampered.exe", 1, "package: error 163: "},
         {"notpe.exe", 1, "launcher: not a Windows program"},
     };

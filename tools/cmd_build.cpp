@@ -12,7 +12,7 @@
 #include "pe_image.h"
 #include "seal.h"
 #include "tool_os.h"
-#include "xxh32.h"
+#include "xxh3.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -80,7 +80,7 @@ uint32_t Write(SetupWriter* pWriter, const void* pBuf, uint32_t cb)
 // The package: exactly the bytes measured, as ReadMeasured reads, into
 // pWriter (NULL: read only); pDigest (NULL: none) takes every byte.
 uint32_t CopyPackage(ToolFile* pIn, uint64_t cbSize, SetupWriter* pWriter, int* pbChanged,
-                     Xxh32* pDigest)
+                     Xxh3* pDigest)
 {
     for (uint64_t cbLeft = cbSize;;) {
         uint32_t cbWant = cbLeft < sizeof s_abBuf ? (uint32_t)cbLeft : (uint32_t)sizeof s_abBuf;
@@ -93,7 +93,7 @@ uint32_t CopyPackage(ToolFile* pIn, uint64_t cbSize, SetupWriter* pWriter, int* 
             return 0;
         }
         if (pDigest != NULL)
-            xxh32_Add(pDigest, s_abBuf, cbRead);
+            xxh3_Add(pDigest, s_abBuf, cbRead);
         if (pWriter != NULL && (dwErr = Write(pWriter, s_abBuf, cbRead)) != 0)
             return dwErr;
         cbLeft -= cbRead;
@@ -101,9 +101,9 @@ uint32_t CopyPackage(ToolFile* pIn, uint64_t cbSize, SetupWriter* pWriter, int* 
 }
 
 // The seal of the package, over the fill's last zero bytes.
-void MakeSeal(uint64_t cbPackage, const Xxh32* pDigest, uint8_t abBlock[PKG_SEAL_SIZE])
+void MakeSeal(uint64_t cbPackage, const Xxh3* pDigest, uint8_t abBlock[PKG_SEAL_SIZE])
 {
-    PkgSeal seal = {(uint32_t)cbPackage, xxh32_Digest(pDigest)};
+    PkgSeal seal = {(uint32_t)cbPackage, xxh3_Digest(pDigest)};
     pkg_MakeSeal(&seal, abBlock);
 }
 
@@ -112,8 +112,8 @@ void MakeSeal(uint64_t cbPackage, const Xxh32* pDigest, uint8_t abBlock[PKG_SEAL
 // that changed.
 uint32_t DigestFirst(ToolFile* pPackage, uint64_t cbPackage, int* pbChanged)
 {
-    Xxh32 digest;
-    xxh32_Start(&digest, 0);
+    Xxh3 digest;
+    xxh3_Start(&digest);
     uint32_t dwErr = CopyPackage(pPackage, cbPackage, NULL, pbChanged, &digest);
     if (dwErr == 0 && !*pbChanged && !tos_Seek(pPackage, 0))
         dwErr = tos_LastError();
@@ -132,8 +132,8 @@ uint32_t WriteLayout(uint32_t cbLauncher, ToolFile* pPackage, uint64_t cbPackage
     if (dwErr != 0 || *pbPackageChanged)
         return dwErr;
     dwErr = Write(pWriter, s_abImage, PKG_OFFSET);
-    Xxh32 digest;
-    xxh32_Start(&digest, 0);
+    Xxh3 digest;
+    xxh3_Start(&digest);
     if (dwErr == 0)
         dwErr = CopyPackage(pPackage, cbPackage, pWriter, pbPackageChanged,
                             bCanGoBack ? &digest : NULL);
@@ -219,8 +219,8 @@ int WriteSetup(ToolFile* pLauncher, uint32_t cbLauncher, ToolFile* pPackage, uin
     SetupWriter writer = {tos_OutputFile(pOut), 0};
     int bChanged = 0;
     tool_ProgressBegin("build", PKG_OFFSET + cbPackage, 0);
-    uint32_t dwErr = WriteLayout(cbLauncher, pPackage, cbPackage, &writer,
-                                 !tos_OutputIsStdout(pOut), &bChanged);
+    uint32_t dwErr =
+        WriteLayout(cbLauncher, pPackage, cbPackage, &writer, !tos_OutputIsStdout(pOut), &bChanged);
     tool_ProgressEnd();
     if (dwErr != 0)
         return tool_FailOutput("build", argv[2], &pOut, dwErr);

@@ -133,7 +133,15 @@ void NoteRecord(void* pContext, const PkgRecordInfo* pRecord)
         pFacts->aeProgram[i] = PROGRAM_THERE;
         pFacts->acbProgram[i] = pRecord->cbData;
     }
-    tool_ProgressAt(pFacts->ullEnd, (int)pFacts->records.size());
+    tool_ProgressAt(PKG_OFFSET + pRecord->ullEnd - pRecord->cbData, (int)pFacts->records.size());
+}
+
+// A sealed package is read whole for its digest: the line goes on as it is.
+int NoteChunk(void* pContext, uint64_t ullDone, uint64_t)
+{
+    Facts* pFacts = (Facts*)pContext;
+    tool_ProgressAt(PKG_OFFSET + ullDone, (int)pFacts->records.size());
+    return 1;
 }
 
 // The package as the launcher's unpacker reads it: setup's stops at an end
@@ -145,8 +153,9 @@ int WalkPackage(const char* pszPath, Facts* pFacts)
     UnpackVariant walk = {0, !bLite, 0, NoteRecord, pFacts, pFacts->uCodePage, NULL};
     uint32_t dwSysErr = 0;
     pFacts->bWalked = 1;
-    return tos_Walk(pszPath, ".", &pFacts->dwWalkErr, &dwSysErr, PKG_OFFSET, &walk,
-                    &pFacts->watch);
+    pFacts->watch.pfnChunk = NoteChunk;
+    pFacts->watch.pCtx = pFacts;
+    return tos_Walk(pszPath, ".", &pFacts->dwWalkErr, &dwSysErr, PKG_OFFSET, &walk, &pFacts->watch);
 }
 
 // What lies behind setup's end record, read as setup-lite would: a program

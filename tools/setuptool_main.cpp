@@ -48,7 +48,7 @@ static const char kUsage[] =
     "  build <launcher.exe> <package> <out.exe> [--quiet]\n"
     "      writes the launcher image, zero bytes up to offset 307200, then the\n"
     "      package, and in the last 64 of the zero bytes the seal: the package's\n"
-    "      length and XXH32 digest, by which the launchers refuse a damaged copy.\n"
+    "      length and XXH3 digest, by which the launchers refuse a damaged copy.\n"
     "      Takes only setup.exe or setup-lite.exe (told by the manifest both\n"
     "      carry, then setup's password dialog or setup-lite's icon), of at most\n"
     "      307136 bytes.\n"

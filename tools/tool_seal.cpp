@@ -19,10 +19,13 @@ void WhyNot(const PkgSealCheck* pCheck, char* pszOut, size_t cbOut)
     case PKG_SEAL_UNREADABLE:
         snprintf(pszOut, cbOut, "(the seal at %d is damaged)", PKG_SEAL_AT);
         return;
-    default:
-        snprintf(pszOut, cbOut, "(the package's XXH32 is %08x, the seal says %08x)",
-                 (unsigned)pCheck->dwFound, (unsigned)pCheck->sealed.dwDigest);
+    default: {
+        char szFound[17], szSealed[17];
+        pkg_DigestText(pCheck->ullFound, szFound);
+        pkg_DigestText(pCheck->sealed.ullDigest, szSealed);
+        snprintf(pszOut, cbOut, "(the package's XXH3 is %s, the seal says %s)", szFound, szSealed);
         return;
+    }
     }
 }
 
@@ -69,16 +72,19 @@ void tool_JsonSeal(const PkgSealCheck* pCheck)
         printf("null");
         return;
     }
+    char szSealed[17], szFound[17];
+    pkg_DigestText(pCheck->sealed.ullDigest, szSealed);
+    pkg_DigestText(pCheck->ullFound, szFound);
     printf("{\"state\": \"%s\"", pszState);
     if (pCheck->eState == PKG_SEAL_UNREADABLE)
         printf(", \"why\": \"the seal is damaged\"");
     if (pCheck->eState == PKG_SEAL_MATCHES || pCheck->eState == PKG_SEAL_MISMATCH ||
         pCheck->eState == PKG_SEAL_WRONG_LENGTH)
-        printf(", \"sealed_length\": %u, \"sealed_xxh32\": \"%08x\"",
-               (unsigned)pCheck->sealed.cbPackage, (unsigned)pCheck->sealed.dwDigest);
+        printf(", \"sealed_length\": %u, \"sealed_xxh3\": \"%s\"",
+               (unsigned)pCheck->sealed.cbPackage, szSealed);
     if (pCheck->eState != PKG_SEAL_NONE && pCheck->eState != PKG_SEAL_UNREADABLE)
         printf(", \"length\": %llu", (unsigned long long)pCheck->cbPackage);
     if (pCheck->eState == PKG_SEAL_MATCHES || pCheck->eState == PKG_SEAL_MISMATCH)
-        printf(", \"xxh32\": \"%08x\"", (unsigned)pCheck->dwFound);
+        printf(", \"xxh3\": \"%s\"", szFound);
     printf("}");
 }

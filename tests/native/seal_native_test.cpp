@@ -1,11 +1,12 @@
-// The seal's parts natively, under the sanitizers: XXH32 against its
-// published vectors, in one piece and streamed in pieces of any size; the
-// seal block, of which every flipped bit is told from a block of zeros; and
-// the walk's check of a setup's package at 307200, listing, extracting,
-// refusing and stopped between chunks.
+// The seal's parts natively, under the sanitizers: XXH3-64 against its
+// published vectors, in one piece, streamed in pieces of any size and split
+// anywhere, on the SSE2 and the plain path; the seal block, of which every
+// flipped bit is told from a block of zeros; and the walk's check of a
+// setup's package at 307200, listing, extracting, refusing and stopped
+// between chunks.
 #include "package_posix.h"
 #include "record_writer.h"
-#include "xxh32.h"
+#include "xxh3.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -30,40 +31,90 @@ std::string SanityBuffer(size_t cb)
     return bytes;
 }
 
-TEST(Xxh32, PublishedVectorsInOnePieceAndInPieces)
+// xxhsum's sanity values for seed 0: a length of each class (0, 1-3, 4-8,
+// 9-16, 17-128, 129-240), then one block with a last partial stripe and one
+// ending on a stripe, two blocks ending on a block, three blocks ending on a
+// stripe and two with a last partial stripe.
+const struct {
+    size_t cb;
+    uint64_t ullDigest;
+} kVectors[] = {
+    {0, 0x2D06800538D394C2},    {1, 0xC44BDFF4074EECDB},    {6, 0x27B56A84CD2D7325},
+    {12, 0xA713DAF0DFBB77E7},   {24, 0xA3FE70BF9D3510EB},   {48, 0x397DA259ECBA1F11},
+    {80, 0xBCDEFBBB2C47C90A},   {195, 0xCD94217EE362EC3A},  {403, 0xCDEB804D65C6DEA4},
+    {512, 0x617E49599013CB6B},  {2048, 0xDD59E2C3A5F038E0}, {2099, 0xC6B9D9B3FC9AC765},
+    {2240, 0x6E73A90539CF2948}, {2367, 0xCB37AEB9E5D361ED},
+};
+
+// Streamed on the SSE2 path (where this processor has it) or the plain one.
+Xxh3 Started(int bVector)
 {
-    const uint32_t kPrime = 2654435761u;
-    const struct {
-        size_t cb;
-        uint32_t dwSeed, dwDigest;
-    } kVectors[] = {
-        {0, 0, 0x02CC5D05},      {0, kPrime, 0x36B78AE7},   {1, 0, 0xCF65B03E},
-        {1, kPrime, 0xB4545AA4}, {14, 0, 0x1208E7E2},       {14, kPrime, 0x6AF1D1FE},
-        {222, 0, 0x5BD11DBD},    {222, kPrime, 0x58803C5F},
-    };
-    std::string buf = SanityBuffer(222);
+    Xxh3 state;
+    xxh3_Start(&state);
+    state.bVector &= bVector;
+    return state;
+}
+
+TEST(Xxh3, PublishedVectorsInPiecesOfAnySize)
+{
+    std::string buf = SanityBuffer(2367);
     for (const auto& v : kVectors) {
-        EXPECT_EQ(xxh32_Of(buf.data(), v.cb, v.dwSeed), v.dwDigest) << v.cb;
-        for (size_t cbPiece = 1; cbPiece <= 37; ++cbPiece) {
-            Xxh32 state;
-            xxh32_Start(&state, v.dwSeed);
-            for (size_t at = 0; at < v.cb; at += cbPiece)
-                xxh32_Add(&state, buf.data() + at, cbPiece < v.cb - at ? cbPiece : v.cb - at);
-            EXPECT_EQ(xxh32_Digest(&state), v.dwDigest) << v.cb << " in pieces of " << cbPiece;
+        EXPECT_EQ(xxh3_Of(buf.data(), v.cb), v.ullDigest) << v.cb;
+        for (int bVector : {0, 1}) {
+            for (size_t cbPiece = 1; cbPiece <= 1100; cbPiece += cbPiece < 300 ? 1 : 61) {
+                Xxh3 state = Started(bVector);
+                for (size_t at = 0; at < v.cb; at += cbPiece)
+                    xxh3_Add(&state, buf.data() + at, cbPiece < v.cb - at ? cbPiece : v.cb - at);
+                EXPECT_EQ(xxh3_Digest(&state), v.ullDigest)
+                    << v.cb << " in pieces of " << cbPiece << ", vector " << bVector;
+            }
         }
     }
-    EXPECT_EQ(xxh32_Of("abc", 3, 0), 0x32D153FFu);
+}
+
+// Split in two at every point, with the first piece's digest taken on the
+// way (the state goes on after a digest).
+TEST(Xxh3, PublishedVectorsSplitAnywhere)
+{
+    std::string buf = SanityBuffer(2367);
+    for (const auto& v : kVectors) {
+        for (int bVector : {0, 1}) {
+            for (size_t cbFirst = 0; cbFirst <= v.cb; ++cbFirst) {
+                Xxh3 state = Started(bVector);
+                xxh3_Add(&state, buf.data(), cbFirst);
+                ASSERT_EQ(xxh3_Digest(&state), xxh3_Of(buf.data(), cbFirst));
+                xxh3_Add(&state, buf.data() + cbFirst, v.cb - cbFirst);
+                EXPECT_EQ(xxh3_Digest(&state), v.ullDigest)
+                    << v.cb << " split at " << cbFirst << ", vector " << bVector;
+            }
+        }
+    }
+}
+
+// Many blocks, in the launchers' 4096-byte chunks and the tools' 1 MiB.
+TEST(Xxh3, TheTwoPathsAgreeOverManyBlocks)
+{
+    std::string buf = SanityBuffer((3u << 20) + 37);
+    for (size_t cbPiece : {(size_t)4096, (size_t)1 << 20}) {
+        Xxh3 states[2] = {Started(0), Started(1)};
+        for (Xxh3& state : states) {
+            for (size_t at = 0; at < buf.size(); at += cbPiece)
+                xxh3_Add(&state, buf.data() + at,
+                         cbPiece < buf.size() - at ? cbPiece : buf.size() - at);
+        }
+        EXPECT_EQ(xxh3_Digest(&states[0]), xxh3_Digest(&states[1])) << cbPiece;
+    }
 }
 
 TEST(SealBlock, ReadsBackAndEveryFlippedBitIsUnreadable)
 {
-    const PkgSeal kSeal = {123456789, 0xDEADBEEF};
+    const PkgSeal kSeal = {123456789, 0xDEADBEEF01234567};
     uint8_t abBlock[PKG_SEAL_SIZE];
     pkg_MakeSeal(&kSeal, abBlock);
     PkgSeal seal = {};
     ASSERT_EQ(pkg_ReadSeal(abBlock, &seal), PKG_SEAL_BLOCK_READ);
     EXPECT_EQ(seal.cbPackage, kSeal.cbPackage);
-    EXPECT_EQ(seal.dwDigest, kSeal.dwDigest);
+    EXPECT_EQ(seal.ullDigest, kSeal.ullDigest);
     for (int nBit = 0; nBit < PKG_SEAL_SIZE * 8; ++nBit) {
         abBlock[nBit / 8] ^= (uint8_t)(1u << nBit % 8);
         EXPECT_EQ(pkg_ReadSeal(abBlock, &seal), PKG_SEAL_BLOCK_UNREADABLE) << nBit;
@@ -71,6 +122,17 @@ TEST(SealBlock, ReadsBackAndEveryFlippedBitIsUnreadable)
     }
     uint8_t abZero[PKG_SEAL_SIZE] = {};
     EXPECT_EQ(pkg_ReadSeal(abZero, &seal), PKG_SEAL_BLOCK_ZERO);
+    // The block's check is the XXH3-64 of its first 56 bytes; another
+    // version's block is not read, even with its check sound.
+    auto WithVersion = [&](uint8_t bVersion) {
+        abBlock[8] = bVersion;
+        uint64_t ullCheck = xxh3_Of(abBlock, 56);
+        for (int i = 0; i < 8; ++i)
+            abBlock[56 + i] = (uint8_t)(ullCheck >> 8 * i);
+        return pkg_ReadSeal(abBlock, &seal);
+    };
+    EXPECT_EQ(WithVersion(PKG_SEAL_VERSION), PKG_SEAL_BLOCK_READ);
+    EXPECT_EQ(WithVersion(1), PKG_SEAL_BLOCK_UNREADABLE);
 }
 
 uint32_t AppendTo(void* pCtx, const void* pBuf, uint32_t cb)
@@ -123,7 +185,7 @@ class SealedWalk : public ::testing::Test
     void WriteSetup(bool bSealed, long nFlip = -1)
     {
         std::string setup(PKG_OFFSET, '\0');
-        PkgSeal seal = {(uint32_t)package.size(), xxh32_Of(package.data(), package.size(), 0)};
+        PkgSeal seal = {(uint32_t)package.size(), xxh3_Of(package.data(), package.size())};
         if (bSealed)
             pkg_MakeSeal(&seal, (uint8_t*)&setup[PKG_SEAL_AT]);
         setup += package;

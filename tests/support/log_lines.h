@@ -40,4 +40,4 @@ std::string InstallFailedLine(DWORD dwErr);
 
 // The launchers' line for a setup whose seal matches its package.
 inline constexpr char kSealMatchesLine[] =
-    "ExtractPackage: the seal matches: XXH32 [0-9a-f]{8} of \\d+ bytes\\.";
+    "ExtractPackage: the seal matches: XXH3 [0-9a-f]{16} of \\d+ bytes\\.";
