@@ -276,6 +276,8 @@ TEST(ShippedImage, Is32BitGuiFitsBeforeThePackageAndImportsOnlyKnownSystemDlls)
         ASSERT_TRUE(ReadWholeFile(ShippedBinPath(pszName), &data))
             << ShippedBinPath(pszName) << ": build the i686 programs first";
         EXPECT_LT(data.size(), 307200u) << pszName;
+        // The budget the launchers are held to, far under the package's offset.
+        EXPECT_LE(data.size(), 96u * 1024) << pszName << ": over the 96 KiB budget";
         ExpectWindowsGuiImage(ShippedBinPath(pszName), IMAGE_NT_OPTIONAL_HDR32_MAGIC,
                               IMAGE_FILE_MACHINE_I386);
     }
