@@ -9,10 +9,6 @@
 
 #include <stdio.h>
 
-#ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
-#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
-#endif
-
 // The headers declare neither for the oldest systems the launchers build for.
 DECL_WINDOWS_FUNCTION(static, BOOL, SetDefaultDllDirectories, (DWORD));
 DECL_WINDOWS_FUNCTION(static, BOOL, SetDllDirectoryA, (LPCSTR));

@@ -3,7 +3,7 @@
 // the extraction has run for a second on an interactive desktop, and is
 // gone before anything extracted starts. The launchers stay single-threaded:
 // the walk calls ExtractionChunk between chunks, which pumps the window's
-// messages every few dozen milliseconds. The bar is drawn here, so that the
+// messages every tenth of a second. The bar is drawn here, so that the
 // launchers load no common-controls library that could be planted.
 #include "launch_steps.h"
 #include "log.h"

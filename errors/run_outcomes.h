@@ -14,15 +14,14 @@
 // started the inner installer passes on its exit code; a failed install
 // sequence, its error number.
 enum LaunchExitCode : uint32_t {
-    EXIT_CODE_LOW_DISK_SPACE = 112,  // ERROR_DISK_FULL
-    EXIT_CODE_NOT_ADMIN = 740,       // ERROR_ELEVATION_REQUIRED
-    EXIT_CODE_CANCELLED = 1602,      // ERROR_INSTALL_USEREXIT
-    EXIT_CODE_BUSY = 1618,           // ERROR_INSTALL_ALREADY_RUNNING: try again later
-    EXIT_CODE_BAD_PACKAGE = 1620,    // ERROR_INSTALL_PACKAGE_INVALID: do not retry this file
+    EXIT_CODE_LOW_DISK_SPACE = 112, // ERROR_DISK_FULL
+    EXIT_CODE_NOT_ADMIN = 740,      // ERROR_ELEVATION_REQUIRED
+    EXIT_CODE_CANCELLED = 1602,     // ERROR_INSTALL_USEREXIT
+    EXIT_CODE_BUSY = 1618,          // ERROR_INSTALL_ALREADY_RUNNING: try again later
+    // ERROR_INSTALL_PACKAGE_INVALID: do not retry this file. A damaged setup's
+    // failed install passes on its number, PKG_ERR_DAMAGED, which is this code.
+    EXIT_CODE_BAD_PACKAGE = PKG_ERR_DAMAGED,
     EXIT_CODE_NEEDS_PASSWORD = 1625, // ERROR_INSTALL_PACKAGE_REJECTED
-    // ERROR_INSTALL_PACKAGE_INVALID: a damaged setup, whose failed install
-    // passes on its number, PKG_ERR_DAMAGED, which is this code.
-    EXIT_CODE_DAMAGED_SETUP = 1620,
 };
 
 enum RunOutcome {

@@ -277,9 +277,6 @@ int CopyData(Walk* pRun, uint32_t dwDataLen)
             return Fail(pRun, PKG_ERR_WRITE);
         }
         dwCopied += dwChunk;
-        if (pRun->pVariant->pfnProgress != NULL)
-            pRun->pVariant->pfnProgress(pRun->pVariant->pContext,
-                                        pRun->ullTotal - (dwDataLen - dwCopied));
         if (!GoOn(pRun))
             return 0;
     }

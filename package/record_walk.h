@@ -57,9 +57,8 @@ struct PkgRecordInfo {
 
 // What tells the two unpackers apart, and what the release engineers' tools
 // add: a report of each record as it is reached, a walk that checks and
-// lists the records without writing anything, the code page names are read
-// in (0: the system's own; for the Linux tool, which has none, ASCII), and
-// how far a long extraction has come.
+// lists the records without writing anything, and the code page names are
+// read in (0: the system's own; for the Linux tool, which has none, ASCII).
 struct UnpackVariant {
     int bLog;
     int bEndRecord;
@@ -67,9 +66,6 @@ struct UnpackVariant {
     void (*pfnRecord)(void* pContext, const PkgRecordInfo* pRecord);
     void* pContext;
     uint32_t uCodePage;
-    // The bytes of the package read so far, after each chunk a record's data
-    // is copied in (NULL: not told).
-    void (*pfnProgress)(void* pContext, uint64_t cbDone);
 };
 
 // What a walk of a setup's package at 307200 is watched by: its seal, read

@@ -150,7 +150,7 @@ int WalkPackage(const char* pszPath, Facts* pFacts)
 {
     int bLite = pFacts->pe.eLauncher == PE_SETUP_LITE;
     pFacts->ullEnd = PKG_OFFSET + PKG_MARKER_LEN;
-    UnpackVariant walk = {0, !bLite, 0, NoteRecord, pFacts, pFacts->uCodePage, NULL};
+    UnpackVariant walk = {0, !bLite, 0, NoteRecord, pFacts, pFacts->uCodePage};
     uint32_t dwSysErr = 0;
     pFacts->bWalked = 1;
     pFacts->watch.pfnChunk = NoteChunk;
@@ -180,7 +180,7 @@ void NoteBehindEnd(void* pContext, const PkgRecordInfo* pRecord)
 void FindBehindEnd(const char* pszPath, Facts* pFacts)
 {
     BehindEnd behind = {pFacts->pPrograms, 0, {0, 0}};
-    UnpackVariant walk = {0, 0, 0, NoteBehindEnd, &behind, pFacts->uCodePage, NULL};
+    UnpackVariant walk = {0, 0, 0, NoteBehindEnd, &behind, pFacts->uCodePage};
     uint32_t dwErr = 0, dwSysErr = 0;
     tos_Walk(pszPath, ".", &dwErr, &dwSysErr, PKG_OFFSET, &walk, NULL);
     for (int i = 0; i < kPrograms; ++i) {

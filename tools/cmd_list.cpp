@@ -86,7 +86,7 @@ int cmd_List(int argc, char** argv)
         tool_JsonName(pszFile, 0);
         printf(", \"offset\": %u, \"records\": [", (unsigned)dwOffset);
     }
-    const UnpackVariant kList = {0, 1, 0, PrintRecord, &listing, listing.uCodePage, NULL};
+    const UnpackVariant kList = {0, 1, 0, PrintRecord, &listing, listing.uCodePage};
     uint32_t dwErr = 0, dwSysErr = 0;
     PkgWatch watch = {};
     int bListed = tos_Walk(pszFile, ".", &dwErr, &dwSysErr, dwOffset, &kList, &watch);

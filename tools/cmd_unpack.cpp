@@ -26,9 +26,12 @@ void ShowRecord(void* pContext, const PkgRecordInfo* pRecord)
     tool_ProgressAt(pRecord->ullEnd - pRecord->cbData, pProgress->nRecord - 1);
 }
 
-void ShowBytes(void* pContext, uint64_t cbDone)
+// Between chunks, and through the bytes a sealed package is read on for
+// its digest.
+int ShowBytes(void* pContext, uint64_t cbDone, uint64_t)
 {
     tool_ProgressAt(cbDone, ((Progress*)pContext)->nRecord - 1);
+    return 1;
 }
 
 // The package's length, for the progress line: the file behind the offset.
@@ -74,9 +77,11 @@ int cmd_Unpack(int argc, char** argv)
         !tool_MakeDirs("unpack", apszPath[1]))
         return TOOL_FAILED;
     // The tool's walk writes no log: the log folder is the launchers'.
-    UnpackVariant variant = {0, !bLite, 1, ShowRecord, &progress, progress.uCodePage, ShowBytes};
+    UnpackVariant variant = {0, !bLite, 1, ShowRecord, &progress, progress.uCodePage};
     uint32_t dwErr = 0, dwSysErr = 0;
     PkgWatch watch = {};
+    watch.pfnChunk = ShowBytes;
+    watch.pCtx = &progress;
     tool_ProgressBegin("unpack", PackageLength(apszPath[0], dwOffset), 0);
     int bDone = tos_Walk(apszPath[0], apszPath[1], &dwErr, &dwSysErr, dwOffset, &variant, &watch);
     tool_ProgressEnd();

@@ -4,6 +4,7 @@
 #include "file_util.h"
 #include "log.h"
 #include "reg_ini.h"
+#include "win_functions.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -93,10 +94,6 @@ static int ReadSystemDir(char* pszOut, UINT cbOut)
     UINT cch = GetSystemDirectoryA(pszOut, cbOut);
     return cch != 0 && cch < cbOut;
 }
-
-#ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
-#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
-#endif
 
 // By its full path, so that the search never looks in the directory the
 // launcher was started from, where a planted copy could lie; and so are the

@@ -11,7 +11,7 @@
 // the ids and where the system placed the stack and image, which only add.
 // It is built without stack protection: it changes the word that protected
 // functions check.
-#include <windows.h>
+#include "win_functions.h"
 
 #include <cpuid.h>
 #include <stdint.h>
@@ -32,16 +32,18 @@ __attribute__((noreturn)) void __stack_chk_fail(void)
 
 } // extern "C"
 
+DECL_WINDOWS_FUNCTION(static, LONG, NtQueryInformationProcess,
+                      (HANDLE, ULONG, PVOID, ULONG, PULONG));
+
 // The system's secret for this process: 0 where it gives none (Wine).
 static uint64_t ProcessCookie()
 {
-    typedef LONG(WINAPI * t_NtQueryInformationProcess)(HANDLE, ULONG, PVOID, ULONG, PULONG);
     const ULONG kProcessCookie = 36;
-    t_NtQueryInformationProcess pQuery = (t_NtQueryInformationProcess)(void*)GetProcAddress(
-        GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess");
     ULONG ulCookie = 0;
-    if (pQuery == NULL ||
-        pQuery(GetCurrentProcess(), kProcessCookie, &ulCookie, sizeof ulCookie, NULL) < 0)
+    if (GET_WINDOWS_FUNCTION_NO_TYPECHECK(GetModuleHandleA("ntdll.dll"),
+                                          NtQueryInformationProcess) == NULL ||
+        p_NtQueryInformationProcess(GetCurrentProcess(), kProcessCookie, &ulCookie, sizeof ulCookie,
+                                    NULL) < 0)
         return 0;
     return ulCookie;
 }

@@ -8,6 +8,12 @@
 
 #include <windows.h>
 
+// The flag of the calls that load from the system directory alone; older
+// headers lack it.
+#ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
+#endif
+
 #define WINDOWS_FUNCTION_TYPE(rettype, name, params) typedef rettype(WINAPI* t_##name) params
 
 #define DECL_WINDOWS_FUNCTION(linkage, rettype, name, params)                                      \

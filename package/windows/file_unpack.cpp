@@ -214,8 +214,8 @@ int Unpack(HANDLE hHeldSrc, const char* pszSrcPath, const char* pszSrcFile, cons
     return bResult;
 }
 
-const UnpackVariant kSetup = {1, 1, 1, NULL, NULL, 0, NULL};
-const UnpackVariant kLite = {0, 0, 1, NULL, NULL, 0, NULL};
+const UnpackVariant kSetup = {1, 1, 1, NULL, NULL, 0};
+const UnpackVariant kLite = {0, 0, 1, NULL, NULL, 0};
 
 int UnpackByPath(const char* pszSrcPath, const char* pszSrcFile, const char* pszDstPath,
                  DWORD* pdwErr, DWORD dwOffset, const UnpackVariant* pVariant)

@@ -109,8 +109,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cb)
         s_abBuf,
         sizeof s_abBuf,
     };
-    const UnpackVariant variant = {
-        nVariant == 0, nVariant != 1, nVariant != 2, CheckRecord, &seen, 0, NULL};
+    const UnpackVariant variant = {nVariant == 0, nVariant != 1, nVariant != 2,
+                                   CheckRecord,   &seen,         0};
     uint32_t dwErr = 0;
     int bWalked =
         pkg_Walk("C:\\src", "pkg.bin", "C:\\dst", &dwErr, dwOffset, &edge, &variant, NULL);

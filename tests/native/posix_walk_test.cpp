@@ -93,7 +93,7 @@ class PosixWalk : public ::testing::Test
     }
     uint32_t Unpack(uint32_t uCodePage = 0, uint32_t dwOffset = 0, int bLite = 0)
     {
-        const UnpackVariant kVariant = {!bLite, !bLite, 1, NULL, NULL, uCodePage, NULL};
+        const UnpackVariant kVariant = {!bLite, !bLite, 1, NULL, NULL, uCodePage};
         uint32_t dwErr = 0;
         return pkg_Unpack(dir.c_str(), "p.pkg", (dir + "/dst").c_str(), &dwErr, NULL, dwOffset,
                           &kVariant, NULL)

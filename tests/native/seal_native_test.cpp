@@ -197,7 +197,7 @@ class SealedWalk : public ::testing::Test
     // (kNoNumber for a walk its watcher stopped, which has none).
     uint32_t Walk(int bExtract, PkgWatch* pWatch)
     {
-        const UnpackVariant kVariant = {0, 1, bExtract, NULL, NULL, 0, NULL};
+        const UnpackVariant kVariant = {0, 1, bExtract, NULL, NULL, 0};
         uint32_t dwErr = 0;
         return pkg_Unpack(dir.c_str(), "s.exe", (dir + "/dst").c_str(), &dwErr, NULL, PKG_OFFSET,
                           &kVariant, pWatch)
