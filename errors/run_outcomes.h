@@ -19,10 +19,13 @@ enum LaunchExitCode : uint32_t {
     EXIT_CODE_CANCELLED = 1602,     // ERROR_INSTALL_USEREXIT
     EXIT_CODE_BUSY = 1618,          // ERROR_INSTALL_ALREADY_RUNNING: try again later
     // ERROR_INSTALL_PACKAGE_INVALID: do not retry this file. A damaged setup's
-    // failed install passes on its number, PKG_ERR_DAMAGED, which is this code.
-    EXIT_CODE_BAD_PACKAGE = PKG_ERR_DAMAGED,
+    // failed install passes on its number, PKG_ERR_DAMAGED, which is this code
+    // (written out: docs/deploy.md's table is checked against these numbers).
+    EXIT_CODE_BAD_PACKAGE = 1620,
     EXIT_CODE_NEEDS_PASSWORD = 1625, // ERROR_INSTALL_PACKAGE_REJECTED
 };
+static_assert(EXIT_CODE_BAD_PACKAGE == (uint32_t)PKG_ERR_DAMAGED,
+              "a damaged setup and a replaced one end with the same code");
 
 enum RunOutcome {
     RUN_INSTALLER_ENDED,          // the inner installer's own exit code
